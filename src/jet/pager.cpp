@@ -1,0 +1,101 @@
+#include "jet/pager.h"
+
+#include <algorithm>
+
+#include "jet/rc4.h"
+
+namespace jet {
+
+Pager::Pager(std::unique_ptr<File> file, uint32_t page_size, uint32_t db_key, size_t capacity)
+    : file_(std::move(file)), page_size_(page_size), db_key_(db_key),
+      capacity_(std::max<size_t>(capacity, 8)) {
+    auto sz = file_->size();
+    if (sz.isOk()) page_count_ = static_cast<uint32_t>(std::min<uint64_t>(*sz / page_size_, 0xFFFFFF));
+}
+
+Pager::~Pager() = default;
+
+Result<Pager::Entry*> Pager::load(uint32_t n) {
+    auto it = map_.find(n);
+    if (it != map_.end()) {
+        lru_.splice(lru_.begin(), lru_, it->second.lru);
+        return &it->second;
+    }
+    if (n >= page_count_) {
+        return Status::corrupt("page " + std::to_string(n) + " is beyond the end of the file (" +
+                               std::to_string(page_count_) + " pages)");
+    }
+    JET_RETURN_IF_ERROR(evictIfNeeded());
+    auto page = std::make_shared<Page>();
+    page->number = n;
+    page->bytes.resize(page_size_);
+    Status st = file_->readAt(static_cast<uint64_t>(n) * page_size_, page_size_, page->data());
+    if (!st.isOk()) return st.withContext("page " + std::to_string(n));
+    ++physical_reads_;
+    if (db_key_ != 0 && n != 0) rc4Apply(db_key_ ^ n, page->data(), page_size_);
+    lru_.push_front(n);
+    Entry& e = map_[n];
+    e.page = std::move(page);
+    e.lru = lru_.begin();
+    return &e;
+}
+
+Result<PageRef> Pager::read(uint32_t n) {
+    JET_ASSIGN_OR_RETURN(Entry * e, load(n));
+    return PageRef(e->page);
+}
+
+Result<MutablePageRef> Pager::write(uint32_t n) {
+    JET_ASSIGN_OR_RETURN(Entry * e, load(n));
+    e->dirty = true;
+    // Hand out a page that no reader shares, so a PageRef taken earlier stays unchanged.
+    if (e->page.use_count() > 1) e->page = std::make_shared<Page>(*e->page);
+    return e->page;
+}
+
+Result<MutablePageRef> Pager::allocate() {
+    if (page_count_ >= 0xFFFFFF) return Status::invalidArgument("the database is full");
+    JET_RETURN_IF_ERROR(evictIfNeeded());
+    uint32_t n = page_count_++;
+    auto page = std::make_shared<Page>();
+    page->number = n;
+    page->bytes.assign(page_size_, 0);
+    lru_.push_front(n);
+    Entry& e = map_[n];
+    e.page = page;
+    e.dirty = true;
+    e.lru = lru_.begin();
+    return page;
+}
+
+Status Pager::writeOut(const Page& page) {
+    std::vector<uint8_t> buf(page.bytes);
+    if (db_key_ != 0 && page.number != 0) rc4Apply(db_key_ ^ page.number, buf.data(), buf.size());
+    return file_->writeAt(static_cast<uint64_t>(page.number) * page_size_, buf.data(), buf.size());
+}
+
+Status Pager::evictIfNeeded() {
+    while (map_.size() >= capacity_ && !lru_.empty()) {
+        uint32_t victim = lru_.back();
+        auto it = map_.find(victim);
+        if (it->second.dirty) JET_RETURN_IF_ERROR(writeOut(*it->second.page));
+        lru_.pop_back();
+        map_.erase(it);
+    }
+    return Status::ok();
+}
+
+Status Pager::flush() {
+    std::vector<uint32_t> dirty;
+    for (auto& [n, e] : map_)
+        if (e.dirty) dirty.push_back(n);
+    std::sort(dirty.begin(), dirty.end());
+    for (uint32_t n : dirty) {
+        Entry& e = map_[n];
+        JET_RETURN_IF_ERROR(writeOut(*e.page));
+        e.dirty = false;
+    }
+    return file_->sync();
+}
+
+}  // namespace jet

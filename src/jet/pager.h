@@ -1,0 +1,82 @@
+// Page access through a bounded cache. The pager decrypts encoded pages on read and
+// encodes them again on write, so everything above it sees plain pages.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/file.h"
+#include "jet/status.h"
+
+namespace jet {
+
+struct Page {
+    uint32_t number = 0;
+    std::vector<uint8_t> bytes;
+
+    const uint8_t* data() const { return bytes.data(); }
+    uint8_t* data() { return bytes.data(); }
+    size_t size() const { return bytes.size(); }
+};
+
+using PageRef = std::shared_ptr<const Page>;
+using MutablePageRef = std::shared_ptr<Page>;
+
+class Pager {
+public:
+    // `db_key` is the header's encoding key (0: pages are stored plain). `capacity` is the
+    // number of pages kept in memory; dirty pages beyond it are written out (not synced).
+    Pager(std::unique_ptr<File> file, uint32_t page_size, uint32_t db_key, size_t capacity = 256);
+    ~Pager();
+
+    Pager(const Pager&) = delete;
+    Pager& operator=(const Pager&) = delete;
+
+    uint32_t pageSize() const { return page_size_; }
+    // Number of whole pages in the file (including pages allocated but not yet flushed).
+    uint32_t pageCount() const { return page_count_; }
+
+    // Returns page n. Pages past the end of the file are kCorrupt, naming the page.
+    // Page 0 is returned as stored (its header mask is the caller's business).
+    Result<PageRef> read(uint32_t n);
+
+    // Returns page n for modification; it is written back on flush() or eviction.
+    Result<MutablePageRef> write(uint32_t n);
+    // Appends a zeroed page at the end of the file and returns it for modification.
+    Result<MutablePageRef> allocate();
+
+    // Writes every dirty page and fsyncs the file. Errors are reported, never swallowed;
+    // after an error the dirty pages stay dirty.
+    Status flush();
+
+    File& file() { return *file_; }
+
+    // Counters for tests and benchmarks.
+    uint64_t physicalReads() const { return physical_reads_; }
+    size_t cachedPages() const { return map_.size(); }
+
+private:
+    struct Entry {
+        MutablePageRef page;
+        bool dirty = false;
+        std::list<uint32_t>::iterator lru;
+    };
+
+    Result<Entry*> load(uint32_t n);
+    Status writeOut(const Page& page);
+    Status evictIfNeeded();
+
+    std::unique_ptr<File> file_;
+    uint32_t page_size_;
+    uint32_t db_key_;
+    size_t capacity_;
+    uint32_t page_count_ = 0;
+    std::unordered_map<uint32_t, Entry> map_;
+    std::list<uint32_t> lru_;  // front = most recently used
+    uint64_t physical_reads_ = 0;
+};
+
+}  // namespace jet
