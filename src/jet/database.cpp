@@ -364,10 +364,22 @@ Result<Value> Database::decodeVariable(const ColumnDef& col, const uint8_t* p, u
             if (col.type == ColumnType::kOle) return Value(std::move(bytes));
             return Value(decodeText(bytes.data(), bytes.size()));
         }
-        case ColumnType::kNumeric:
-            if (n < 17) return Status::corrupt(where + ": decimal value is too short");
-            return decodeFixed(col, p, n);
-        default: return Value(Bytes(p, p + n));
+        case ColumnType::kBinary:
+        case ColumnType::kUnknown0D:
+        case ColumnType::kUnknown11: return Value(Bytes(p, p + n));
+        default: {
+            // A fixed-size type stored without the fixed flag (Access does this for some
+            // AutoNumber columns): the value sits in the variable area at its usual size.
+            const uint32_t size = fixedSize(col);
+            if (!isKnownType(col.type_code) || size == 0 || col.type == ColumnType::kBoolean) {
+                return Value(Bytes(p, p + n));
+            }
+            if (n < size) {
+                return Status::corrupt(where + ": value of " + std::to_string(n) +
+                                       " bytes is shorter than its type");
+            }
+            return decodeFixed(col, p, size);
+        }
     }
 }
 
