@@ -15,10 +15,10 @@ constexpr int64_t kMsPerDay = 86'400'000;
 int64_t daysFromCivil(int64_t y, int m, int d) {
     y -= m <= 2;
     const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;                                    // [0, 399]
-    const int64_t mp = m > 2 ? m - 3 : m + 9;                             // March = 0
-    const int64_t doy = (153 * mp + 2) / 5 + d - 1;                       // [0, 365]
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;            // [0, 146096]
+    const int64_t yoe = y - era * 400;                          // [0, 399]
+    const int64_t mp = m > 2 ? m - 3 : m + 9;                   // March = 0
+    const int64_t doy = (153 * mp + 2) / 5 + d - 1;             // [0, 365]
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;  // [0, 146096]
     return era * 146097 + doe - 719468;
 }
 
@@ -44,9 +44,12 @@ constexpr double kMaxOleDays = 1e10;
 // of day rounded to a multiple of `unit_ms`. A time that rounds up to 24:00 moves to the
 // start of the next calendar day.
 void splitOle(double ole, int64_t unit_ms, int64_t& day, int64_t& ms_of_day) {
-    if (std::isnan(ole)) ole = 0;
-    if (ole > kMaxOleDays) ole = kMaxOleDays;
-    if (ole < -kMaxOleDays) ole = -kMaxOleDays;
+    if (std::isnan(ole))
+        ole = 0;
+    if (ole > kMaxOleDays)
+        ole = kMaxOleDays;
+    if (ole < -kMaxOleDays)
+        ole = -kMaxOleDays;
     const double whole = std::trunc(ole);
     const double frac = std::fabs(ole - whole);  // the time of day, whatever the sign
     int64_t units = std::llround(frac * static_cast<double>(kMsPerDay / unit_ms));
@@ -101,9 +104,11 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 // value still reads back exactly. `sci` is std::to_chars scientific output.
 std::string layoutLikeG(const char* sci, size_t len, int precision) {
     std::string s(sci, len);
-    if (s.find_first_not_of("-0123456789.e+") != std::string::npos) return s;  // inf, nan
+    if (s.find_first_not_of("-0123456789.e+") != std::string::npos)
+        return s;  // inf, nan
     const size_t e = s.find('e');
-    if (e == std::string::npos) return s;
+    if (e == std::string::npos)
+        return s;
     const int exp10 = std::stoi(s.substr(e + 1));
     std::string mantissa = s.substr(0, e);
     std::string sign;
@@ -113,18 +118,22 @@ std::string layoutLikeG(const char* sci, size_t len, int precision) {
     }
     std::string digits;
     for (char ch : mantissa) {
-        if (ch != '.') digits.push_back(ch);
+        if (ch != '.')
+            digits.push_back(ch);
     }
     if (exp10 < -4 || exp10 >= precision) {
         std::string out = sign + digits.substr(0, 1);
-        if (digits.size() > 1) out += "." + digits.substr(1);
+        if (digits.size() > 1)
+            out += "." + digits.substr(1);
         char ebuf[16];
         std::snprintf(ebuf, sizeof ebuf, "e%c%02d", exp10 < 0 ? '-' : '+', std::abs(exp10));
         return out + ebuf;
     }
-    if (exp10 < 0) return sign + "0." + std::string(static_cast<size_t>(-exp10 - 1), '0') + digits;
+    if (exp10 < 0)
+        return sign + "0." + std::string(static_cast<size_t>(-exp10 - 1), '0') + digits;
     const size_t int_len = static_cast<size_t>(exp10) + 1;
-    if (digits.size() <= int_len) return sign + digits + std::string(int_len - digits.size(), '0');
+    if (digits.size() <= int_len)
+        return sign + digits + std::string(int_len - digits.size(), '0');
     return sign + digits.substr(0, int_len) + "." + digits.substr(int_len);
 }
 
@@ -132,22 +141,37 @@ std::string layoutLikeG(const char* sci, size_t len, int precision) {
 
 std::string typeName(ColumnType t) {
     switch (t) {
-        case ColumnType::kBoolean: return "Boolean";
-        case ColumnType::kByte: return "Byte";
-        case ColumnType::kInt: return "Integer";
-        case ColumnType::kLong: return "Long";
-        case ColumnType::kMoney: return "Currency";
-        case ColumnType::kFloat: return "Single";
-        case ColumnType::kDouble: return "Double";
-        case ColumnType::kDateTime: return "DateTime";
-        case ColumnType::kBinary: return "Binary";
-        case ColumnType::kText: return "Text";
-        case ColumnType::kOle: return "OLE";
-        case ColumnType::kMemo: return "Memo";
-        case ColumnType::kGuid: return "GUID";
-        case ColumnType::kNumeric: return "Decimal";
+        case ColumnType::kBoolean:
+            return "Boolean";
+        case ColumnType::kByte:
+            return "Byte";
+        case ColumnType::kInt:
+            return "Integer";
+        case ColumnType::kLong:
+            return "Long";
+        case ColumnType::kMoney:
+            return "Currency";
+        case ColumnType::kFloat:
+            return "Single";
+        case ColumnType::kDouble:
+            return "Double";
+        case ColumnType::kDateTime:
+            return "DateTime";
+        case ColumnType::kBinary:
+            return "Binary";
+        case ColumnType::kText:
+            return "Text";
+        case ColumnType::kOle:
+            return "OLE";
+        case ColumnType::kMemo:
+            return "Memo";
+        case ColumnType::kGuid:
+            return "GUID";
+        case ColumnType::kNumeric:
+            return "Decimal";
         case ColumnType::kUnknown0D:
-        case ColumnType::kUnknown11: break;
+        case ColumnType::kUnknown11:
+            break;
     }
     char buf[32];
     std::snprintf(buf, sizeof buf, "Unknown (0x%02X)", static_cast<unsigned>(t));
@@ -234,8 +258,8 @@ CivilDateTime oleToCivil(double ole) {
 
 double civilToOle(const CivilDateTime& c) {
     const int64_t day = daysFromCivil(c.year, c.month, c.day) - kOleEpochDays;
-    const int64_t ms = ((static_cast<int64_t>(c.hour) * 60 + c.minute) * 60 + c.second) * 1000 +
-                       c.millisecond;
+    const int64_t ms =
+        ((static_cast<int64_t>(c.hour) * 60 + c.minute) * 60 + c.second) * 1000 + c.millisecond;
     const double frac = static_cast<double>(ms) / static_cast<double>(kMsPerDay);
     // Access's rule: before 1899-12-30 the time is counted away from zero.
     return day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac;
@@ -261,7 +285,8 @@ std::string formatDateTimeIso(double ole) {
 std::string formatMoney(const Money& m) {
     // Unsigned magnitude: negating INT64_MIN as a signed value would overflow.
     const bool neg = m.scaled < 0;
-    const uint64_t mag = neg ? 0 - static_cast<uint64_t>(m.scaled) : static_cast<uint64_t>(m.scaled);
+    const uint64_t mag =
+        neg ? 0 - static_cast<uint64_t>(m.scaled) : static_cast<uint64_t>(m.scaled);
     char buf[48];
     std::snprintf(buf, sizeof buf, "%s%llu.%04llu", neg ? "-" : "",
                   static_cast<unsigned long long>(mag / 10000),
@@ -271,7 +296,8 @@ std::string formatMoney(const Money& m) {
 
 std::string formatDecimal(const Decimal& d) {
     unsigned __int128 mag = 0;
-    for (uint32_t w : d.words) mag = (mag << 32) | w;
+    for (uint32_t w : d.words)
+        mag = (mag << 32) | w;
     std::string digits;
     do {
         digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(mag % 10)));
@@ -280,7 +306,8 @@ std::string formatDecimal(const Decimal& d) {
     const bool zero = digits == "0";
     const size_t scale = d.scale;
     if (scale > 0) {
-        if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+        if (digits.size() <= scale)
+            digits.insert(0, scale + 1 - digits.size(), '0');
         digits.insert(digits.size() - scale, 1, '.');
     }
     // A negative zero is still zero; printing "-0.00" would only confuse.
@@ -293,7 +320,8 @@ std::string formatGuid(const Guid& g) {
     const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
     std::string out = "{";
     for (int i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            out.push_back('-');
         out.push_back(kHexDigits[b[order[i]] >> 4]);
         out.push_back(kHexDigits[b[order[i]] & 0xF]);
     }

@@ -1,0 +1,201 @@
+// The built vkdc-cli, run as a user would: exit statuses, where messages go, password
+// handling, and that a dump equals the truth export of the same table.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+
+#include "support/files.h"
+#include "support/json_lite.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs vkdc-cli with `args`; stdout and stderr go to files so large output cannot block.
+CliRun runCli(const std::vector<std::string>& args) {
+    TempDir tmp;
+    const std::string out_path = tmp.file("out"), err_path = tmp.file("err");
+    std::vector<std::string> argv_s{VKDC_CLI_PATH};
+    argv_s.insert(argv_s.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_s)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    CliRun r;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (out < 0 || err < 0 || in < 0)
+            ::_exit(127);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    if (pid < 0)
+        return r;
+    int ws = 0;
+    while (::waitpid(pid, &ws, 0) < 0 && errno == EINTR) {
+    }
+    r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : 128 + WTERMSIG(ws);
+    r.out = testing_support::readFile(out_path).value_or("");
+    r.err = testing_support::readFile(err_path).value_or("");
+    return r;
+}
+
+size_t lineCount(const std::string& s) {
+    return std::count(s.begin(), s.end(), '\n');
+}
+
+class CliTest : public testing::Test {
+  protected:
+    void SetUp() override { dir_ = testing_support::testdataDir(); }
+    // A corpus file, or skips the test when the corpus is absent.
+    std::string corpus(const std::string& name) {
+        return dir_.empty() ? std::string() : dir_ + "/files/" + name;
+    }
+    std::string dir_;
+};
+
+#define REQUIRE_CORPUS()                                        \
+    do {                                                        \
+        if (dir_.empty())                                       \
+            GTEST_SKIP() << "no corpus: set VKDC_TESTDATA_DIR"; \
+    } while (0)
+
+TEST_F(CliTest, UsageAndBadArguments) {
+    CliRun r = runCli({});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("usage"), std::string::npos);
+
+    r = runCli({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("inspect"), std::string::npos);
+    EXPECT_NE(r.out.find("dump"), std::string::npos);
+
+    EXPECT_EQ(runCli({"frobnicate"}).status, 2);
+    EXPECT_EQ(runCli({"inspect"}).status, 2);
+    EXPECT_EQ(runCli({"dump", "only-a-file.mdb"}).status, 2);
+    EXPECT_EQ(runCli({"dump", "a.mdb", "T", "--format", "xml"}).status, 2);
+    EXPECT_EQ(runCli({"inspect", "a.mdb", "--bogus"}).status, 2);
+    EXPECT_EQ(runCli({"dump", "--help"}).status, 0);
+}
+
+TEST_F(CliTest, FilesThatCannotBeOpened) {
+    TempDir tmp;
+    const std::string missing = tmp.file("missing.mdb");
+    CliRun r = runCli({"inspect", missing});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
+
+    const std::string junk = tmp.file("junk.mdb");
+    std::ofstream(junk) << std::string(8192, 'x');
+    r = runCli({"dump", junk, "T"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_NE(r.err.find(junk), std::string::npos) << r.err;
+
+    const std::string empty = tmp.file("empty.mdb");
+    std::ofstream{empty};
+    EXPECT_EQ(runCli({"inspect", empty}).status, 3);
+
+    REQUIRE_CORPUS();
+    r = runCli({"inspect", corpus("jackcess-V2010-testV2010.accdb")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+}
+
+TEST_F(CliTest, Passwords) {
+    REQUIRE_CORPUS();
+    const std::string file = corpus("mdbreader-V2000_with-password.mdb");
+
+    // Inspection without a password works, says a password is set, and does not print it.
+    CliRun r = runCli({"inspect", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("set"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("\"password\""), std::string::npos) << r.out;
+    r = runCli({"inspect", file, "--show-password"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"password\""), std::string::npos) << r.out;
+    EXPECT_EQ(runCli({"inspect", file, "--password", "Password"}).status, 4);
+    EXPECT_EQ(runCli({"inspect", file, "--password", "password"}).status, 0);
+
+    // Dumping checks the password; the wrong one is never echoed back.
+    r = runCli({"dump", file, "Table1"});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    r = runCli({"dump", file, "Table1", "--password=Password"});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.err.find("Password"), std::string::npos) << r.err;
+
+    r = runCli({"dump", file, "Table1", "--password", "password"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, testing_support::readFile(dir_ + "/truth/mdbreader-V2000_with-password.mdb/"
+                                                      "Table1.csv")
+                         .value_or("(no truth file)"));
+}
+
+TEST_F(CliTest, InspectListsTablesAndLinks) {
+    REQUIRE_CORPUS();
+    CliRun r = runCli({"inspect", corpus("jackcess-testIndexCodes-r2009.mdb")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Jet 4"), std::string::npos);
+    EXPECT_NE(r.out.find("1252"), std::string::npos);
+    EXPECT_NE(r.out.find("Table Table1: 275 rows"), std::string::npos) << r.out;  // TDEF says 274
+
+    r = runCli({"inspect", corpus("ucanaccess-linked.mdb")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Linked table Table1 -> "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("linkee1.mdb"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Table Table1:"), std::string::npos) << r.out;
+
+    r = runCli({"dump", corpus("ucanaccess-linked.mdb"), "Table1"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("linked"), std::string::npos) << r.err;
+    r = runCli({"dump", corpus("jackcess-V2000-testV2000.mdb"), "NoSuchTable"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Table1"), std::string::npos) << r.err;  // names what exists
+}
+
+TEST_F(CliTest, JsonDump) {
+    REQUIRE_CORPUS();
+    CliRun r =
+        runCli({"dump", corpus("jackcess-V2000-testV2000.mdb"), "Table1", "--format", "json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string err;
+    auto doc = testing_support::parseJson(r.out, &err);
+    ASSERT_TRUE(doc) << err << "\n" << r.out;
+    EXPECT_EQ((*doc)["table"].utf8(), "Table1");
+    ASSERT_EQ((*doc)["columns"].array.size(), 9u);
+    EXPECT_EQ((*doc)["columns"].array[0]["name"].utf8(), "A");
+    EXPECT_EQ((*doc)["columns"].array[0]["type"].utf8(), "Text");
+    const auto& rows = (*doc)["rows"].array;
+    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows[0].array.size(), 9u);
+    EXPECT_EQ(rows[0].array[0].utf8(), "abcdefg");
+    EXPECT_EQ(rows[0].array[5].number, "444.555");
+    EXPECT_EQ(rows[0].array[6].utf8(), "1974-09-21T00:00:00.000");
+    EXPECT_EQ(rows[0].array[7].utf8(), "3.5000");
+    EXPECT_TRUE(rows[0].array[8].boolean);
+    EXPECT_FALSE(rows[1].array[8].boolean);
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// File helpers for tests: the corpus folder, whole-file reads, temporary folders.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "support/json_lite.h"
+
+namespace testing_support {
+
+// The folder of real Jet files and their truth exports: the environment variable
+// VKDC_TESTDATA_DIR wins over the CMake setting. Empty when neither names a folder.
+inline std::string testdataDir() {
+    std::string dir;
+    if (const char* env = std::getenv("VKDC_TESTDATA_DIR"); env && *env) {
+        dir = env;
+    } else {
+#ifdef VKDC_TESTDATA_DIR
+        dir = VKDC_TESTDATA_DIR;
+#endif
+    }
+    std::error_code ec;
+    if (dir.empty() || !std::filesystem::is_directory(dir + "/files", ec))
+        return {};
+    return dir;
+}
+
+inline std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline std::optional<Json> readJsonFile(const std::string& path, std::string* error = nullptr) {
+    auto text = readFile(path);
+    if (!text) {
+        if (error)
+            *error = "cannot read " + path;
+        return std::nullopt;
+    }
+    return parseJson(*text, error);
+}
+
+// A fresh folder under the system temp dir, removed with everything in it on destruction.
+class TempDir {
+  public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "vkdc-test-XXXXXX").string();
+        if (char* made = ::mkdtemp(tmpl.data()))
+            path_ = made;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+}  // namespace testing_support
