@@ -1,0 +1,254 @@
+#include "jet/value_encoder.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "jet/bytes.h"
+
+namespace jet {
+namespace {
+
+constexpr size_t kMaxCompressedChars = 1024;
+// A long value's length field has 30 bits.
+constexpr size_t kMaxLongValueBytes = (size_t{1} << 30) - 1;
+
+Status refuse(const ColumnDef& col, const std::string& why) {
+    return Status::invalidArgument("column \"" + col.name + "\": " + why);
+}
+
+Status wrongType(const ColumnDef& col, const Value& v) {
+    return refuse(col, "a " + typeName(col.type) + " column cannot take a " + valueTypeName(v) +
+                           " value");
+}
+
+std::vector<uint8_t> le(uint64_t v, size_t n) {
+    std::vector<uint8_t> b(n);
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+    return b;
+}
+
+// 10^p as a 128-bit value in two 64-bit halves (p <= 38).
+void powerOfTen(int p, uint64_t& hi, uint64_t& lo) {
+    hi = 0;
+    lo = 1;
+    for (int i = 0; i < p; ++i) {
+        const unsigned __int128 x = ((static_cast<unsigned __int128>(hi) << 64) | lo) * 10;
+        hi = static_cast<uint64_t>(x >> 64);
+        lo = static_cast<uint64_t>(x);
+    }
+}
+
+Result<EncodedValue> encodeNumeric(const ColumnDef& col, const Value& value) {
+    const auto* d = std::get_if<Decimal>(&value);
+    if (!d) return wrongType(col, value);
+    if (d->scale != col.scale) {
+        return refuse(col, "the value has " + std::to_string(d->scale) +
+                               " decimals but the column stores " + std::to_string(col.scale));
+    }
+    const uint64_t hi = (uint64_t{d->words[0]} << 32) | d->words[1];
+    const uint64_t lo = (uint64_t{d->words[2]} << 32) | d->words[3];
+    uint64_t lim_hi, lim_lo;
+    powerOfTen(std::min<int>(col.precision, 38), lim_hi, lim_lo);
+    if (hi > lim_hi || (hi == lim_hi && lo >= lim_lo)) {
+        return refuse(col, "the value has more than " + std::to_string(col.precision) +
+                               " digits");
+    }
+    EncodedValue out{true, false, {}};
+    out.bytes.push_back(d->negative ? 0x80 : 0x00);
+    for (uint32_t w : d->words) {
+        uint8_t b[4];
+        put32(b, w);
+        out.bytes.insert(out.bytes.end(), b, b + 4);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool compression_allowed) {
+    bool compress = compression_allowed && text.size() > 2 && text.size() <= kMaxCompressedChars;
+    for (size_t i = 0; compress && i < text.size(); ++i) {
+        if (text[i] == 0 || text[i] > 0xFF) compress = false;
+    }
+    std::vector<uint8_t> out;
+    if (compress) {
+        out.reserve(text.size() + 2);
+        out.push_back(0xFF);
+        out.push_back(0xFE);
+        for (char16_t c : text) out.push_back(static_cast<uint8_t>(c));
+        return out;
+    }
+    out.reserve(text.size() * 2);
+    for (char16_t c : text) {
+        out.push_back(static_cast<uint8_t>(c));
+        out.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    return out;
+}
+
+bool integerOf(const Value& value, int64_t& out) {
+    if (auto* b = std::get_if<uint8_t>(&value)) {
+        out = *b;
+    } else if (auto* s = std::get_if<int16_t>(&value)) {
+        out = *s;
+    } else if (auto* l = std::get_if<int32_t>(&value)) {
+        out = *l;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::string valueTypeName(const Value& value) {
+    static const char* const kNames[] = {"Null",     "Boolean",  "Byte",     "Integer", "Long",
+                                         "Currency", "Single",   "Double",   "Date/Time",
+                                         "GUID",     "Decimal",  "Text",     "binary"};
+    return kNames[value.index()];
+}
+
+Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool required) {
+    if (col.type == ColumnType::kBoolean) {
+        if (isNull(value)) return EncodedValue{false, false, {}};
+        if (auto* b = std::get_if<bool>(&value)) return EncodedValue{*b, false, {}};
+        return wrongType(col, value);
+    }
+    if (isNull(value)) {
+        if (required) return refuse(col, "a value is required (the column does not allow NULL)");
+        return EncodedValue{};
+    }
+    int64_t i = 0;
+    const bool is_int = integerOf(value, i);
+    auto range = [&](int64_t lo, int64_t hi) -> Status {
+        if (i < lo || i > hi) {
+            return refuse(col, std::to_string(i) + " is out of range for a " + typeName(col.type) +
+                                   " column (" + std::to_string(lo) + " to " + std::to_string(hi) +
+                                   ")");
+        }
+        return Status::ok();
+    };
+    switch (col.type) {
+        case ColumnType::kByte:
+            if (!is_int) return wrongType(col, value);
+            JET_RETURN_IF_ERROR(range(0, 255));
+            return EncodedValue{true, false, le(static_cast<uint64_t>(i), 1)};
+        case ColumnType::kInt:
+            if (!is_int) return wrongType(col, value);
+            JET_RETURN_IF_ERROR(range(-32768, 32767));
+            return EncodedValue{true, false, le(static_cast<uint64_t>(i), 2)};
+        case ColumnType::kLong:
+            if (!is_int) return wrongType(col, value);
+            return EncodedValue{true, false, le(static_cast<uint64_t>(i), 4)};
+        case ColumnType::kMoney: {
+            int64_t scaled;
+            if (auto* m = std::get_if<Money>(&value)) {
+                scaled = m->scaled;
+            } else if (is_int) {
+                scaled = i * 10000;
+            } else {
+                return wrongType(col, value);
+            }
+            return EncodedValue{true, false, le(static_cast<uint64_t>(scaled), 8)};
+        }
+        case ColumnType::kFloat: {
+            float f;
+            if (auto* pf = std::get_if<float>(&value)) {
+                f = *pf;
+            } else if (auto* pd = std::get_if<double>(&value)) {
+                f = static_cast<float>(*pd);
+                if (std::isfinite(*pd) && static_cast<double>(f) != *pd) {
+                    return refuse(col, "the Double value does not fit a Single exactly");
+                }
+            } else if (is_int) {
+                f = static_cast<float>(i);
+                if (static_cast<int64_t>(f) != i) {
+                    return refuse(col, std::to_string(i) + " does not fit a Single exactly");
+                }
+            } else {
+                return wrongType(col, value);
+            }
+            std::vector<uint8_t> b(4);
+            putFloat(b.data(), f);
+            return EncodedValue{true, false, std::move(b)};
+        }
+        case ColumnType::kDouble: {
+            double d;
+            if (auto* pd = std::get_if<double>(&value)) {
+                d = *pd;
+            } else if (auto* pf = std::get_if<float>(&value)) {
+                d = *pf;
+            } else if (is_int) {
+                d = static_cast<double>(i);
+            } else {
+                return wrongType(col, value);
+            }
+            std::vector<uint8_t> b(8);
+            putDouble(b.data(), d);
+            return EncodedValue{true, false, std::move(b)};
+        }
+        case ColumnType::kDateTime: {
+            auto* dt = std::get_if<DateTime>(&value);
+            if (!dt) return wrongType(col, value);
+            std::vector<uint8_t> b(8);
+            putDouble(b.data(), dt->ole);
+            return EncodedValue{true, false, std::move(b)};
+        }
+        case ColumnType::kGuid: {
+            auto* g = std::get_if<Guid>(&value);
+            if (!g) return wrongType(col, value);
+            return EncodedValue{true, false, std::vector<uint8_t>(g->bytes.begin(), g->bytes.end())};
+        }
+        case ColumnType::kNumeric:
+            return encodeNumeric(col, value);
+        case ColumnType::kText: {
+            auto* s = std::get_if<std::u16string>(&value);
+            if (!s) return wrongType(col, value);
+            if (col.isFixed()) {
+                return Status::notSupported("column \"" + col.name +
+                                            "\" is a fixed-length Text column, which this "
+                                            "engine does not write");
+            }
+            const size_t max_chars = col.length / 2u;
+            if (s->size() > max_chars) {
+                return refuse(col, "the text has " + std::to_string(s->size()) +
+                                       " characters; the column holds at most " +
+                                       std::to_string(max_chars));
+            }
+            return EncodedValue{
+                true, false, encodeJet4Text(*s, col.ext_flags & ColumnDef::kExtCompressedUnicode)};
+        }
+        case ColumnType::kMemo: {
+            auto* s = std::get_if<std::u16string>(&value);
+            if (!s) return wrongType(col, value);
+            EncodedValue out{true, true,
+                             encodeJet4Text(*s, col.ext_flags & ColumnDef::kExtCompressedUnicode)};
+            if (out.bytes.size() > kMaxLongValueBytes) return refuse(col, "the text is too long");
+            return out;
+        }
+        case ColumnType::kOle: {
+            auto* b = std::get_if<Bytes>(&value);
+            if (!b) return wrongType(col, value);
+            if (b->size() > kMaxLongValueBytes) return refuse(col, "the value is too long");
+            return EncodedValue{true, true, *b};
+        }
+        case ColumnType::kBinary: {
+            auto* b = std::get_if<Bytes>(&value);
+            if (!b) return wrongType(col, value);
+            if (col.isFixed()) {
+                return Status::notSupported("column \"" + col.name +
+                                            "\" is a fixed-length Binary column, which this "
+                                            "engine does not write");
+            }
+            if (b->size() > col.length) {
+                return refuse(col, "the value has " + std::to_string(b->size()) +
+                                       " bytes; the column holds at most " +
+                                       std::to_string(col.length));
+            }
+            return EncodedValue{true, false, *b};
+        }
+        default:
+            return Status::notSupported("column \"" + col.name + "\" has type " +
+                                        typeName(col.type) + ", which this engine does not write");
+    }
+}
+
+}  // namespace jet

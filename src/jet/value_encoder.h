@@ -1,0 +1,38 @@
+// Checking a caller's value against a column and turning it into the bytes Jet 4 stores.
+// Nothing is converted silently: a value of another type is accepted only when it converts
+// exactly (an Integer into a Long column, 2.5 into a Single), and is refused otherwise.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet/status.h"
+#include "jet/tdef.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// Text encoding for TEXT and MEMO values: Access's one-byte "Unicode compression" (FF FE,
+// then one byte per character) when the column allows it, the text has more than 2 and at
+// most 1024 characters and all of them are in U+0001..U+00FF; plain UTF-16LE otherwise.
+std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool compression_allowed);
+
+struct EncodedValue {
+    bool present = false;  // false: NULL (for BOOLEAN: the value false)
+    bool long_value = false;  // MEMO/OLE: `bytes` is the whole value, still to be stored
+    std::vector<uint8_t> bytes;
+};
+
+// Encodes `value` for `col`. `required` refuses NULL. Errors are kInvalidArgument naming the
+// column and the reason (type, range, length), or kNotSupported for column types this engine
+// does not write. A NULL for a BOOLEAN column stores No: Jet booleans have no NULL.
+Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool required);
+
+// Reads an integer-like value (Byte, Integer, Long) as int64; false for other types.
+bool integerOf(const Value& value, int64_t& out);
+
+// A short name of the value's type for messages ("Text", "Double", ...).
+std::string valueTypeName(const Value& value);
+
+}  // namespace jet

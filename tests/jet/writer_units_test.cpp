@@ -1,0 +1,436 @@
+// The writer's building blocks: index keys and leaf pages, usage maps, row packing, value
+// checks and names. Expected bytes come from files the Jet engine or Access wrote.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "jet/bytes.h"
+#include "jet/data_page.h"
+#include "jet/index_key.h"
+#include "jet/index_leaf.h"
+#include "jet/names.h"
+#include "jet/page_allocator.h"
+#include "jet/row_packer.h"
+#include "jet/system_tables.h"
+#include "jet/value_encoder.h"
+#include "mem_file.h"
+#include "support/files.h"
+
+namespace jet {
+namespace {
+
+using Bytes8 = std::vector<uint8_t>;
+
+Bytes8 hex(const char* s) {
+    Bytes8 out;
+    for (const char* p = s; *p;) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        out.push_back(static_cast<uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+        p += 2;
+    }
+    return out;
+}
+
+Bytes8 parentNameKey(int32_t parent, const std::u16string& name) {
+    Bytes8 k;
+    appendLongKey(k, parent);
+    EXPECT_TRUE(appendGeneralLegacyTextKey(k, name).isOk());
+    return k;
+}
+
+TEST(IndexKey, MatchesCatalogEntriesOfRealFiles) {
+    // Jet engine (adox_jet4.mdb) and Access (meza m.mdb, ucanaccess weirdObjectNames.mdb).
+    EXPECT_EQ(parentNameKey(0x0F000002, u"MSysDb"),
+              hex("7f 8f 00 00 02 7f 60 6b 76 6b 4f 4c 01 00"));
+    EXPECT_EQ(parentNameKey(0x0F000001, u"St_Andrew_1843_to_1859"),
+              hex("7f 8f 00 00 01 7f 6b 6d 2b 03 4a 62 4f 69 51 73 2b 03 38 46 3e 3c 2b 03 6d 64 "
+                  "2b 03 38 46 40 48 01 00"));
+    EXPECT_EQ(parentNameKey(0x0F000001, u"19 MB 01 BEZAHLT ???"),
+              hex("7f 8f 00 00 01 7f 38 48 07 60 4c 07 36 38 07 4c 51 78 4a 57 5e 6d 07 24 24 24 "
+                  "01 00"));
+}
+
+TEST(IndexKey, LettersIgnoreCaseAndTrailingSpacesAreDropped) {
+    EXPECT_EQ(parentNameKey(1, u"Table_User"), parentNameKey(1, u"TABLE_user"));
+    EXPECT_EQ(parentNameKey(1, u"Table_User  "), parentNameKey(1, u"Table_User"));
+    EXPECT_NE(parentNameKey(1, u"Table User"), parentNameKey(1, u"Table_User"));
+}
+
+TEST(IndexKey, LongValuesSortAsUnsignedBytes) {
+    Bytes8 a, b, c, d;
+    appendLongKey(a, 2);
+    appendLongKey(b, static_cast<int32_t>(0x80000000));
+    appendLongKey(c, -1);
+    appendLongKey(d, 0x10000000);
+    EXPECT_EQ(a, hex("7f 80 00 00 02"));
+    EXPECT_EQ(b, hex("7f 00 00 00 00"));
+    EXPECT_EQ(c, hex("7f 7f ff ff ff"));
+    EXPECT_EQ(d, hex("7f 90 00 00 00"));
+    EXPECT_LT(b, c);
+    EXPECT_LT(c, a);
+}
+
+TEST(IndexKey, CharactersWithoutSimpleCodesAreRefused) {
+    for (const std::u16string s : {u"O'Brien", u"a-b", u"\u0645\u062D\u0645\u062F", u"caf\u00E9"}) {
+        Bytes8 k;
+        Status st = appendGeneralLegacyTextKey(k, s);
+        EXPECT_EQ(st.code(), Status::Code::kNotSupported) << toUtf8(s);
+        EXPECT_NE(st.message().find("U+"), std::string::npos);
+    }
+}
+
+// The engine's leaf pages of adox_jet4.mdb parse and are rewritten byte for byte.
+TEST(IndexLeaf, RewritesEngineLeavesExactly) {
+    const std::string dir = testing_support::testdataDir();
+    if (dir.empty())
+        GTEST_SKIP() << "VKDC_TESTDATA_DIR is not set; the Jet corpus is needed";
+    auto file = testing_support::readFile(dir + "/files/jackcess-adox_jet4.mdb");
+    ASSERT_TRUE(file);
+    for (uint32_t n : {7u, 8u, 9u, 10u}) {
+        const uint8_t* page = reinterpret_cast<const uint8_t*>(file->data()) + n * 4096;
+        auto leaf = parseIndexLeaf(page, 4096, n);
+        ASSERT_TRUE(leaf.isOk()) << leaf.status().toString();
+        std::vector<uint8_t> out(4096);
+        ASSERT_TRUE(writeIndexLeaf(*leaf, out.data(), 4096, n).isOk());
+        EXPECT_EQ(0, std::memcmp(out.data(), page, 4096)) << "page " << n;
+    }
+    const uint8_t* p8 = reinterpret_cast<const uint8_t*>(file->data()) + 8 * 4096;
+    auto leaf = parseIndexLeaf(p8, 4096, 8);
+    ASSERT_EQ(leaf->entries.size(), 8u);
+    EXPECT_EQ(leaf->entries.front(), hex("7f 80 00 00 02 00 00 0e 04"));
+}
+
+TEST(IndexLeaf, ReadsPrefixCompressedAccessLeaves) {
+    const std::string dir = testing_support::testdataDir();
+    if (dir.empty())
+        GTEST_SKIP() << "VKDC_TESTDATA_DIR is not set; the Jet corpus is needed";
+    auto file = testing_support::readFile(dir + "/files/jackcess-V2000-compIndexTestV2000.mdb");
+    ASSERT_TRUE(file);
+    const uint8_t* page = reinterpret_cast<const uint8_t*>(file->data()) + 32 * 4096;
+    ASSERT_EQ(le16(page + 24), 3);  // Access stored this leaf with a 3-byte shared prefix
+    auto leaf = parseIndexLeaf(page, 4096, 32);
+    ASSERT_TRUE(leaf.isOk()) << leaf.status().toString();
+    ASSERT_GT(leaf->entries.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(leaf->entries.begin(), leaf->entries.end()));
+    const Bytes8 prefix(leaf->entries[0].begin(), leaf->entries[0].begin() + 3);
+    for (const auto& e : leaf->entries)
+        EXPECT_EQ(Bytes8(e.begin(), e.begin() + 3), prefix);
+    // Written back it needs the prefix again to fit, and reads back the same.
+    std::vector<uint8_t> out(4096);
+    ASSERT_TRUE(writeIndexLeaf(*leaf, out.data(), 4096, 32).isOk());
+    EXPECT_GT(le16(out.data() + 24), 0);
+    auto again = parseIndexLeaf(out.data(), 4096, 32);
+    ASSERT_TRUE(again.isOk());
+    EXPECT_EQ(again->entries, leaf->entries);
+    EXPECT_EQ(again->next, 33u);
+}
+
+TEST(IndexLeaf, InsertKeepsOrderRefusesDuplicatesAndReportsAFullPage) {
+    IndexLeaf leaf;
+    leaf.owner = 2;
+    auto entry = [](int32_t id, uint8_t row) {
+        Bytes8 e;
+        appendLongKey(e, id);
+        appendEntryRowId(e, 14, row);
+        return e;
+    };
+    EXPECT_TRUE(insertIndexEntry(leaf, entry(5, 0), true));
+    EXPECT_TRUE(insertIndexEntry(leaf, entry(-3, 1), true));
+    EXPECT_TRUE(insertIndexEntry(leaf, entry(7, 2), true));
+    EXPECT_FALSE(insertIndexEntry(leaf, entry(5, 3), true));  // same key, other row
+    EXPECT_TRUE(insertIndexEntry(leaf, entry(5, 3), false));
+    ASSERT_EQ(leaf.entries.size(), 4u);
+    EXPECT_EQ(leaf.entries[0], entry(-3, 1));
+    EXPECT_EQ(leaf.entries[1], entry(5, 0));
+    EXPECT_EQ(leaf.entries[2], entry(5, 3));
+
+    // 9-byte entries: 401 fit in the 3616 bytes of a page, the 402nd does not.
+    IndexLeaf big;
+    for (int i = 0; i < 401; ++i)
+        insertIndexEntry(big, entry(i, 0), true);
+    std::vector<uint8_t> page(4096);
+    ASSERT_TRUE(writeIndexLeaf(big, page.data(), 4096, 7).isOk());
+    EXPECT_EQ(le16(page.data() + 2), 4096 - 480 - 401 * 9);
+    // Entries sharing their first bytes still fit by storing the prefix once.
+    insertIndexEntry(big, entry(401, 0), true);
+    ASSERT_TRUE(writeIndexLeaf(big, page.data(), 4096, 7).isOk());
+    EXPECT_EQ(le16(page.data() + 24), 3);
+    auto back = parseIndexLeaf(page.data(), 4096, 7);
+    ASSERT_TRUE(back.isOk());
+    EXPECT_EQ(back->entries, big.entries);
+    // Spread keys share only the 7F flag byte: 460 of them need 9 + 459 * 8 bytes.
+    IndexLeaf random;
+    for (uint32_t i = 0; i < 460; ++i)
+        insertIndexEntry(random, entry(static_cast<int32_t>(i * 2654435761u), 0), false);
+    EXPECT_EQ(writeIndexLeaf(random, page.data(), 4096, 7).code(), Status::Code::kNotSupported);
+}
+
+// A pager over memory holding page 0, page 1 (global map covering 512 pages, pages 0-2 used)
+// and page 2 (two empty 69-byte table maps).
+struct MapFixture {
+    std::shared_ptr<writer_test::MemFileState> state = std::make_shared<writer_test::MemFileState>();
+    std::unique_ptr<Pager> pager;
+    std::unique_ptr<PageAllocator> alloc;
+
+    MapFixture() {
+        state->bytes.assign(3 * 4096, 0);
+        pager = std::make_unique<Pager>(std::make_unique<writer_test::MemFile>(state), 4096, 0);
+        {
+            auto p1 = pager->write(1);
+            DataPageView v{(*p1)->data(), 4096, 1};
+            v.init(1);
+            Bytes8 global(69, 0xFF);
+            std::memset(global.data(), 0, 5);
+            global[5] = 0xF8;
+            EXPECT_TRUE(v.appendRow(global.data(), global.size()).isOk());
+            Bytes8 zero(69, 0);
+            EXPECT_TRUE(v.appendRow(zero.data(), zero.size()).isOk());
+        }
+        {
+            auto p2 = pager->write(2);
+            DataPageView v{(*p2)->data(), 4096, 2};
+            v.init(0);
+            Bytes8 zero(69, 0);
+            EXPECT_TRUE(v.appendRow(zero.data(), zero.size()).isOk());
+            EXPECT_TRUE(v.appendRow(zero.data(), zero.size()).isOk());
+        }
+        alloc = std::make_unique<PageAllocator>(*pager);
+    }
+    bool isFree(uint32_t page) { return *alloc->maps().test(PageAllocator::kGlobalMap, page, true); }
+    Bytes8 row(uint32_t page, uint8_t r) {
+        auto p = pager->read(page);
+        DataPageView v{const_cast<uint8_t*>((*p)->data()), 4096, page};
+        auto ext = *v.rowExtent(r);
+        return Bytes8((*p)->data() + ext.first, (*p)->data() + ext.second);
+    }
+};
+
+TEST(UsageMap, GlobalMapGrowsInPlaceAndTableMapBecomesAReferenceMap) {
+    MapFixture f;
+    const RowPointer owned{2, 0};
+    std::vector<uint32_t> pages;
+    for (int i = 0; i < 600; ++i) {
+        auto n = f.alloc->allocate();
+        ASSERT_TRUE(n.isOk()) << n.status().toString();
+        pages.push_back(*n);
+        ASSERT_TRUE(f.alloc->maps().set(owned, *n, true).isOk());
+    }
+    EXPECT_EQ(pages.front(), 3u);
+    EXPECT_EQ(pages.back(), 603u);
+    // When page 512 did not fit the 512-page window of the table map, the map turned into a
+    // reference map; its bitmap page was allocated (and marked used) like any other page.
+    const Bytes8 map = f.row(2, 0);
+    ASSERT_EQ(map.size(), 69u);
+    EXPECT_EQ(map[0], 0x01);
+    const uint32_t bitmap_page = le32(map.data() + 1);
+    EXPECT_EQ(bitmap_page, 513u);
+    EXPECT_EQ(std::count(pages.begin(), pages.end(), 513u), 0);
+    EXPECT_EQ((*f.pager->read(bitmap_page))->data()[0], kPageUsageBitmap);
+    auto listed = f.alloc->maps().listed(owned, f.pager->pageCount());
+    ASSERT_TRUE(listed.isOk());
+    EXPECT_EQ(*listed, pages);
+    // The global map grew by whole 64-byte steps and still tells used from free.
+    EXPECT_EQ(f.row(1, 0).size(), 5u + 128u);
+    EXPECT_EQ(f.row(1, 1), Bytes8(69, 0));  // row 1 moved, unchanged
+    for (uint32_t p : {0u, 1u, 2u, 3u, 511u, 512u, 513u, 603u})
+        EXPECT_FALSE(f.isFree(p)) << p;
+    for (uint32_t p : {604u, 1023u, 5000u})
+        EXPECT_TRUE(f.isFree(p)) << p;
+}
+
+TEST(UsageMap, InlineWindowMovesWhenAllListedPagesFit) {
+    MapFixture f;
+    const RowPointer free_map{2, 1};
+    ASSERT_TRUE(f.alloc->maps().set(free_map, 10, true).isOk());
+    ASSERT_TRUE(f.alloc->maps().set(free_map, 10, false).isOk());
+    ASSERT_TRUE(f.alloc->maps().set(free_map, 700, true).isOk());
+    const Bytes8 map = f.row(2, 1);
+    EXPECT_EQ(map[0], 0x00);
+    EXPECT_EQ(le32(map.data() + 1), 696u);  // start stays a multiple of 8
+    EXPECT_TRUE(*f.alloc->maps().test(free_map, 700));
+    EXPECT_FALSE(*f.alloc->maps().test(free_map, 10));
+    EXPECT_EQ(*f.alloc->maps().listed(free_map, 100000), std::vector<uint32_t>{700});
+    // Clearing a page outside the window changes nothing.
+    ASSERT_TRUE(f.alloc->maps().set(free_map, 5, false).isOk());
+    EXPECT_EQ(f.row(2, 1), map);
+}
+
+// The worked example of a catalog row: MSysObjects row "Tables" of adox_jet4.mdb.
+TEST(RowPacker, PacksTheEngineCatalogRowExactly) {
+    const TableDef def = msysObjectsDef(1033);
+    const Bytes8 date_bytes = hex("4e fb d3 3b 3e ab e4 40");
+    std::vector<PackedCell> cells(def.columns.size());
+    auto set = [&](int col, Bytes8 b) { cells[col] = PackedCell{true, std::move(b)}; };
+    set(0, hex("01 00 00 0f"));
+    set(1, hex("00 00 00 0f"));
+    set(2, hex("54 00 61 00 62 00 6c 00 65 00 73 00"));
+    set(3, hex("03 00"));
+    set(4, date_bytes);
+    set(5, date_bytes);
+    set(6, hex("65 89"));
+    set(7, hex("00 00 00 80"));
+    auto row = packJet4Row(def, cells, 4060);
+    ASSERT_TRUE(row.isOk()) << row.status().toString();
+    EXPECT_EQ(*row,
+              hex("11 00 01 00 00 0f 00 00 00 0f 03 00 4e fb d3 3b 3e ab e4 40 4e fb d3 3b 3e ab "
+                  "e4 40 00 00 00 80 54 00 61 00 62 00 6c 00 65 00 73 00 65 89 2e 00 2e 00 2e 00 "
+                  "2e 00 2e 00 2e 00 2e 00 2e 00 2e 00 2e 00 2c 00 20 00 0b 00 ff 00 00"));
+}
+
+TEST(RowPacker, FixedOnlyRowsHaveNoOffsetTableAndKeepTheirFixedArea) {
+    TableDef def;
+    def.max_cols = 3;
+    ColumnDef a;
+    a.name = "a";
+    a.type = ColumnType::kLong;
+    a.flags = 0x03;
+    a.length = 4;
+    ColumnDef b = a;
+    b.name = "b";
+    b.number = 1;
+    b.type = ColumnType::kBoolean;
+    b.length = 1;
+    ColumnDef c = a;
+    c.name = "c";
+    c.number = 2;
+    c.type = ColumnType::kDouble;
+    c.fixed_offset = 4;
+    c.length = 8;
+    def.columns = {a, b, c};
+    auto row = packJet4Row(def, {{false, {}}, {true, {}}, {false, {}}}, 4060);
+    ASSERT_TRUE(row.isOk());
+    // count, 12 bytes of fixed area even though both values are NULL, mask with the boolean.
+    EXPECT_EQ(*row, hex("03 00 00 00 00 00 00 00 00 00 00 00 00 00 02"));
+}
+
+TEST(RowPacker, RefusesRowsLongerThanAccessAccepts) {
+    TableDef def;
+    def.max_cols = 1;
+    def.num_var_cols = 1;
+    ColumnDef t;
+    t.name = "t";
+    t.type = ColumnType::kBinary;
+    t.flags = 0x02;
+    t.length = 4096;
+    def.columns = {t};
+    // 2 count + n data + 2 eod + 2 offset + 2 V + 1 mask.
+    EXPECT_TRUE(packJet4Row(def, {{true, Bytes8(4051, 1)}}, 4060).isOk());
+    Status st = packJet4Row(def, {{true, Bytes8(4052, 1)}}, 4060).status();
+    EXPECT_EQ(st.code(), Status::Code::kInvalidArgument);
+    EXPECT_NE(st.message().find("4061"), std::string::npos) << st.message();
+}
+
+ColumnDef column(ColumnType t, uint16_t length = 0, uint8_t ext = 0) {
+    ColumnDef c;
+    c.name = "col";
+    c.type = t;
+    c.length = length;
+    c.ext_flags = ext;
+    c.flags = 0x02;
+    return c;
+}
+
+TEST(ValueEncoder, CompressesTextOnlyWhereAccessDoes) {
+    EXPECT_EQ(encodeJet4Text(u"abc", true), hex("ff fe 61 62 63"));
+    EXPECT_EQ(encodeJet4Text(u"abc", false), hex("61 00 62 00 63 00"));
+    EXPECT_EQ(encodeJet4Text(u"ab", true), hex("61 00 62 00"));  // too short to pay off
+    EXPECT_EQ(encodeJet4Text(u"caf\u00e9", true), hex("ff fe 63 61 66 e9"));
+    // Persian letters and the zero-width non-joiner are outside U+0001..U+00FF.
+    EXPECT_EQ(encodeJet4Text(u"\u0645\u200c\u0627", true), hex("45 06 0c 20 27 06"));
+    EXPECT_EQ(encodeJet4Text(std::u16string(u"a\0b", 3), true), hex("61 00 00 00 62 00"));
+    EXPECT_EQ(encodeJet4Text(std::u16string(1024, u'x'), true).size(), 1026u);
+    EXPECT_EQ(encodeJet4Text(std::u16string(1025, u'x'), true).size(), 2050u);
+}
+
+TEST(ValueEncoder, AcceptsExactConversionsOnly) {
+    auto ok = [](ColumnType t, const Value& v) { return encodeValue(column(t), v, false).isOk(); };
+    auto code = [](ColumnType t, const Value& v) {
+        return encodeValue(column(t), v, false).status().code();
+    };
+    EXPECT_TRUE(ok(ColumnType::kByte, uint8_t{255}));
+    EXPECT_TRUE(ok(ColumnType::kByte, int32_t{200}));
+    EXPECT_EQ(code(ColumnType::kByte, int16_t{256}), Status::Code::kInvalidArgument);
+    EXPECT_EQ(code(ColumnType::kByte, int16_t{-1}), Status::Code::kInvalidArgument);
+    EXPECT_TRUE(ok(ColumnType::kInt, int32_t{-32768}));
+    EXPECT_EQ(code(ColumnType::kInt, int32_t{32768}), Status::Code::kInvalidArgument);
+    EXPECT_TRUE(ok(ColumnType::kLong, int16_t{-5}));
+    EXPECT_EQ(code(ColumnType::kLong, 1.0), Status::Code::kInvalidArgument);
+    EXPECT_TRUE(ok(ColumnType::kFloat, 0.5));
+    EXPECT_EQ(code(ColumnType::kFloat, 0.1), Status::Code::kInvalidArgument);
+    EXPECT_EQ(code(ColumnType::kFloat, int32_t{16777217}), Status::Code::kInvalidArgument);
+    EXPECT_TRUE(ok(ColumnType::kDouble, 0.1f));
+    EXPECT_TRUE(ok(ColumnType::kMoney, int32_t{12}));
+    EXPECT_EQ(code(ColumnType::kMoney, 12.5), Status::Code::kInvalidArgument);
+    EXPECT_EQ(code(ColumnType::kDateTime, 45000.0), Status::Code::kInvalidArgument);
+    EXPECT_EQ(code(ColumnType::kText, int32_t{1}), Status::Code::kInvalidArgument);
+    EXPECT_EQ(code(ColumnType::kOle, std::u16string(u"x")), Status::Code::kInvalidArgument);
+    EXPECT_EQ(code(ColumnType::kUnknown0D, Bytes{1}), Status::Code::kNotSupported);
+
+    auto money = encodeValue(column(ColumnType::kMoney), Money{123400}, false);
+    EXPECT_EQ(money->bytes, hex("08 e2 01 00 00 00 00 00"));
+}
+
+TEST(ValueEncoder, TextLengthNullsAndBooleans) {
+    const ColumnDef text = column(ColumnType::kText, 10, ColumnDef::kExtCompressedUnicode);  // 5 chars
+    EXPECT_TRUE(encodeValue(text, std::u16string(u"12345"), false).isOk());
+    Status st = encodeValue(text, std::u16string(u"123456"), false).status();
+    EXPECT_EQ(st.code(), Status::Code::kInvalidArgument);
+    EXPECT_NE(st.message().find("col"), std::string::npos);
+    EXPECT_NE(st.message().find("at most 5"), std::string::npos);
+    // A character outside the BMP counts as two, as Access counts UTF-16 units.
+    EXPECT_FALSE(encodeValue(text, std::u16string(u"1234\U0001F600"), false).isOk());
+
+    EXPECT_FALSE(encodeValue(text, Null{}, false)->present);
+    EXPECT_EQ(encodeValue(text, Null{}, true).status().code(), Status::Code::kInvalidArgument);
+    auto empty = encodeValue(text, std::u16string(), true);
+    ASSERT_TRUE(empty.isOk());
+    EXPECT_TRUE(empty->present);
+    EXPECT_TRUE(empty->bytes.empty());
+
+    const ColumnDef flag = column(ColumnType::kBoolean, 1);
+    EXPECT_TRUE(encodeValue(flag, true, true)->present);
+    EXPECT_FALSE(encodeValue(flag, Null{}, true)->present);  // Jet booleans have no NULL
+}
+
+TEST(Names, FollowAccessRules) {
+    EXPECT_TRUE(checkObjectName("Table_User", "table name").isOk());
+    EXPECT_TRUE(checkObjectName("\xD9\x85\xD8\xB4\xD8\xAA\xD8\xB1\xDB\x8C", "table name").isOk());
+    EXPECT_TRUE(checkObjectName(std::string(64, 'x'), "table name").isOk());
+    for (const std::string& bad :
+         {std::string(), std::string(65, 'x'), std::string(" lead"), std::string("a.b"),
+          std::string("a!b"), std::string("a`b"), std::string("a[b"), std::string("a]b"),
+          std::string("a\tb"), std::string("\xFF\xFE")}) {
+        Status st = checkObjectName(bad, "column name");
+        EXPECT_EQ(st.code(), Status::Code::kInvalidArgument) << bad;
+        EXPECT_NE(st.message().find("column name"), std::string::npos);
+    }
+    EXPECT_TRUE(sameObjectName(u"Table_User", u"TABLE_USER"));
+    EXPECT_FALSE(sameObjectName(u"Table_User", u"Table_Users"));
+}
+
+TEST(DataPage, StopsAt255RowsAndAtTheLastFreeByte) {
+    std::vector<uint8_t> page(4096);
+    DataPageView v{page.data(), 4096, 9};
+    v.init(2);
+    EXPECT_EQ(*v.freeSpace(), 4082u);
+    uint8_t tiny = 7;
+    for (int i = 0; i < 255; ++i)
+        ASSERT_TRUE(v.appendRow(&tiny, 1).isOk());
+    EXPECT_FALSE(*v.fits(1));
+    EXPECT_EQ(le16(page.data() + 2), 4082 - 255 * 3);
+
+    v.init(2);
+    Bytes8 big(4080, 1);
+    EXPECT_TRUE(*v.fits(4080));
+    EXPECT_FALSE(*v.fits(4081));
+    ASSERT_TRUE(v.appendRow(big.data(), big.size()).isOk());
+    EXPECT_EQ(*v.freeSpace(), 0u);
+    EXPECT_EQ(le16(page.data() + 2), 0);
+}
+
+}  // namespace
+}  // namespace jet
