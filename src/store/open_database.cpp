@@ -1,0 +1,120 @@
+#include "store/open_database.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include "jet/writer.h"
+
+namespace vkdc {
+namespace {
+
+using jet::Result;
+using jet::Status;
+
+class ReadOnlyDatabase final : public OpenDatabase {
+public:
+    ReadOnlyDatabase(std::string path, std::unique_ptr<jet::Database> db)
+        : path_(std::move(path)), db_(std::move(db)) {}
+
+    const std::string& path() const override { return path_; }
+    bool writable() const override { return false; }
+    Result<jet::TableDef> tableDef(const std::string& table) override {
+        return db_->tableDef(table);
+    }
+    Result<uint64_t> countRows(const std::string& table) override {
+        return db_->countRows(table);
+    }
+    Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) override {
+        return db_->openTable(table);
+    }
+    Status append(const std::string& table, const std::vector<jet::Value>&) override {
+        return Status::invalidArgument(path_ + " is open read-only; cannot add to " + table);
+    }
+    Status flush() override { return Status::ok(); }
+
+private:
+    std::string path_;
+    std::unique_ptr<jet::Database> db_;
+};
+
+class WritableDatabase final : public OpenDatabase {
+public:
+    WritableDatabase(std::string path, std::string password, std::unique_ptr<jet::Writer> w)
+        : path_(std::move(path)), password_(std::move(password)), writer_(std::move(w)) {}
+
+    const std::string& path() const override { return path_; }
+    bool writable() const override { return true; }
+    Result<jet::TableDef> tableDef(const std::string& table) override {
+        return writer_->tableDef(table);
+    }
+    // The writer keeps the definition's row count exact for every row it adds.
+    Result<uint64_t> countRows(const std::string& table) override {
+        JET_ASSIGN_OR_RETURN(jet::TableDef def, writer_->tableDef(table));
+        return uint64_t{def.num_rows};
+    }
+    // Reading goes through a reader over the flushed file, so it sees every stored row.
+    Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) override {
+        JET_RETURN_IF_ERROR(writer_->flush());
+        jet::OpenOptions options;
+        options.password = jet::fromUtf8(password_);
+        JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::Database> db,
+                             jet::Database::open(path_, options));
+        readers_.push_back(std::move(db));
+        return readers_.back()->openTable(table);
+    }
+    Status append(const std::string& table, const std::vector<jet::Value>& row) override {
+        return writer_->append(table, row);
+    }
+    Status flush() override { return writer_->flush(); }
+
+private:
+    std::string path_;
+    std::string password_;
+    std::unique_ptr<jet::Writer> writer_;
+    std::vector<std::unique_ptr<jet::Database>> readers_;
+};
+
+std::string canonical(const std::string& path) {
+    char buf[PATH_MAX];
+    if (::realpath(path.c_str(), buf)) return buf;
+    return path;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<OpenDatabase>> openReadOnlyDatabase(const std::string& path,
+                                                           const std::string& password) {
+    jet::OpenOptions options;
+    options.password = jet::fromUtf8(password);
+    JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::Database> db, jet::Database::open(path, options));
+    return std::unique_ptr<OpenDatabase>(new ReadOnlyDatabase(path, std::move(db)));
+}
+
+Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::string& path,
+                                                           const std::string& password) {
+    jet::WriterOpenOptions options;
+    options.password = jet::fromUtf8(password);
+    JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::Writer> w, jet::Writer::open(path, options));
+    return std::unique_ptr<OpenDatabase>(new WritableDatabase(path, password, std::move(w)));
+}
+
+Result<std::shared_ptr<OpenDatabase>> DatabaseRegistry::open(const std::string& path,
+                                                             const std::string& password,
+                                                             bool writable) {
+    const auto key = std::make_tuple(canonical(path), writable, password);
+    if (auto existing = open_[key].lock()) return existing;
+    Result<std::unique_ptr<OpenDatabase>> db =
+        writable ? openWritableDatabase(path, password) : openReadOnlyDatabase(path, password);
+    if (!db) return db.status();
+    std::shared_ptr<OpenDatabase> shared(std::move(db).value());
+    open_[key] = shared;
+    if (writable) writable_.push_back(shared);
+    return shared;
+}
+
+Status DatabaseRegistry::flushAll() {
+    for (auto& db : writable_) JET_RETURN_IF_ERROR(db->flush());
+    return Status::ok();
+}
+
+}  // namespace vkdc

@@ -1,0 +1,58 @@
+// One database file as the data controls see it: opened once per file and mode, shared by
+// every control connected to it, so rows stored through one control are seen by all.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/status.h"
+#include "jet/tdef.h"
+#include "jet/value.h"
+
+namespace vkdc {
+
+class OpenDatabase {
+public:
+    virtual ~OpenDatabase() = default;
+
+    virtual const std::string& path() const = 0;
+    virtual bool writable() const = 0;
+    virtual jet::Result<jet::TableDef> tableDef(const std::string& table) = 0;
+    // Exact number of live rows.
+    virtual jet::Result<uint64_t> countRows(const std::string& table) = 0;
+    virtual jet::Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) = 0;
+    // Stores one row (values parallel to tableDef(table).columns). Read-only databases refuse.
+    virtual jet::Status append(const std::string& table, const std::vector<jet::Value>& row) = 0;
+    // Makes every stored row durable in the file.
+    virtual jet::Status flush() = 0;
+};
+
+// Opens `path` read-only, checking `password`.
+jet::Result<std::unique_ptr<OpenDatabase>> openReadOnlyDatabase(const std::string& path,
+                                                                 const std::string& password);
+// Opens `path` for appending rows, checking `password`.
+jet::Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::string& path,
+                                                                 const std::string& password);
+
+// Hands out one shared OpenDatabase per file and mode.
+class DatabaseRegistry {
+public:
+    jet::Result<std::shared_ptr<OpenDatabase>> open(const std::string& path,
+                                                    const std::string& password, bool writable);
+    // Flushes every writable database; the first error is returned.
+    jet::Status flushAll();
+    // Forgets every database (controls may still hold theirs until they close).
+    void clear() { open_.clear(); }
+
+private:
+    // Keyed by canonical path, mode and password: a different password must be checked anew.
+    std::map<std::tuple<std::string, bool, std::string>, std::weak_ptr<OpenDatabase>> open_;
+    std::vector<std::shared_ptr<OpenDatabase>> writable_;
+};
+
+}  // namespace vkdc
