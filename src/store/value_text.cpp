@@ -191,10 +191,10 @@ jet::Result<Value> valueFromText(const jet::ColumnDef& col, const std::string& t
                 return bad(col, text, "is not a number");
             }
             if (col.type == ColumnType::kDouble) return Value(d);
-            const float f = static_cast<float>(d);
-            if (!std::isfinite(f) || static_cast<double>(f) != d) {
-                return bad(col, text, "cannot be held exactly by a Single column");
-            }
+            // The nearest Single to the decimal text, as Access reads it; a text that only
+            // names a value beyond the Single range is refused.
+            const float f = std::strtof(s.c_str(), nullptr);
+            if (!std::isfinite(f)) return bad(col, text, "is beyond the range of a Single column");
             return Value(f);
         }
         case ColumnType::kDateTime: {

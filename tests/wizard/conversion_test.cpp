@@ -1,0 +1,339 @@
+// The headless conversion: both version pairs end to end, checked by our reader and by the
+// two outside readers, and every way a conversion can fail.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "jet/database.h"
+#include "jet/writer.h"
+#include "jet/writer_support.h"
+#include "store/data_control.h"
+#include "store/templates.h"
+#include "store/value_text.h"
+#include "support/files.h"
+#include "wizard/conversion.h"
+
+namespace vkdc {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+
+struct Stamp {
+    std::string bytes;
+    struct timespec mtime;
+};
+
+Stamp stampOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return {testing_support::readFile(path).value_or(""), st.st_mtim};
+}
+
+void expectUnchanged(const Stamp& before, const std::string& path) {
+    Stamp after = stampOf(path);
+    EXPECT_TRUE(before.bytes == after.bytes) << path << " changed";
+    EXPECT_EQ(before.mtime.tv_sec, after.mtime.tv_sec);
+    EXPECT_EQ(before.mtime.tv_nsec, after.mtime.tv_nsec);
+}
+
+bool hasNonBmp(const std::u16string& s) {
+    for (char16_t c : s)
+        if (c >= 0xD800 && c <= 0xDFFF) return true;
+    return false;
+}
+
+class ConversionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        templates_ = dir_.path() + "/share";
+        fs::create_directory(templates_);
+        ASSERT_TRUE(makeTemplate("2.0", templates_ + "/VKDB12.mdb").isOk());
+        ASSERT_TRUE(makeTemplate("3.0", templates_ + "/VKDB23.mdb").isOk());
+        work_ = dir_.path() + "/work";
+        fs::create_directory(work_);
+    }
+
+    std::string sample(const std::string& version, uint32_t contacts, const std::string& name) {
+        SampleOptions o;
+        o.contacts = contacts;
+        const std::string path = dir_.path() + "/" + name;
+        EXPECT_TRUE(makeSample(version, path, o).isOk());
+        return path;
+    }
+
+    // Converts `source` with `pair` into `dest`; returns the report.
+    ConversionReport convert(const VersionPair& pair, const std::string& source,
+                             const std::string& dest) {
+        Conversion c(pair, templates_, work_);
+        EXPECT_TRUE(c.analyse(source).ok());
+        ConversionReport report;
+        Outcome o = c.convert(report);
+        EXPECT_TRUE(o.ok()) << o.detail;
+        Outcome s = c.save(dest);
+        EXPECT_TRUE(s.ok()) << s.detail;
+        return report;
+    }
+
+    // Every row of every table of `dest` must be its source row through the field pairs, as
+    // read by our reader, by mdb-export and by mdb-reader.
+    void expectCarried(const VersionPair& pair, const std::string& source, const std::string& dest) {
+        EXPECT_TRUE(verifyConversion(pair, source, dest).ok())
+            << verifyConversion(pair, source, dest).detail;
+        const bool tools = writer_test::haveMdbTools();
+        const bool reader = writer_test::haveMdbReader();
+        if (!tools || !reader) {
+            std::cerr << "note: mdbtools or mdb-reader missing; outside readers not checked\n";
+        }
+        for (const TablePair& t : pair.tables) {
+            auto src = writer_test::readAll(source, t.table, jet::fromUtf8(pair.source_password));
+            ASSERT_TRUE(src.isOk()) << src.status().toString();
+            auto src_def = [&] {
+                jet::OpenOptions o;
+                o.password = jet::fromUtf8(pair.source_password);
+                return (*jet::Database::open(source, o))->tableDef(t.table).value();
+            }();
+            // Expected cells by target column, in the destination's column order.
+            std::vector<std::vector<jet::Value>> expected(src->size());
+            std::vector<std::string> names;
+            for (const FieldPair& f : t.fields) names.push_back(f.target_column);
+            for (size_t r = 0; r < src->size(); ++r) {
+                for (const FieldPair& f : t.fields) {
+                    if (f.isBlank()) {
+                        expected[r].push_back(jet::Null{});
+                    } else {
+                        const jet::ColumnDef* c = src_def.findColumn(*f.source_column);
+                        expected[r].push_back((*src)[r][c - src_def.columns.data()]);
+                    }
+                }
+            }
+            if (tools) {
+                auto csv = writer_test::mdbExport(dest, t.table);
+                ASSERT_TRUE(csv.has_value()) << "mdb-export failed on " << t.table;
+                ASSERT_EQ(src->size() + 1, csv->size()) << t.table;
+                const auto& header = (*csv)[0];
+                for (size_t c = 0; c < names.size(); ++c) {
+                    size_t at = 0;
+                    while (at < header.size() && header[at].text != names[c]) ++at;
+                    ASSERT_LT(at, header.size()) << "mdb-export lacks " << t.table << "." << names[c];
+                    for (size_t r = 0; r < src->size(); ++r) {
+                        const jet::Value& v = expected[r][c];
+                        const std::u16string s =
+                            jet::isNull(v) ? u"" : std::get<std::u16string>(v);
+                        if (hasNonBmp(s)) continue;  // mdbtools prints those as "??"
+                        // mdb-export writes the empty text like NULL: compare the text only.
+                        EXPECT_EQ(jet::toUtf8(s), (*csv)[r + 1][at].text)
+                            << t.table << " row " << r + 1 << " column " << names[c];
+                    }
+                }
+            }
+            if (reader) {
+                auto dump = writer_test::mdbReaderDump(dest, pair.target_password, t.table);
+                ASSERT_TRUE(dump.has_value()) << "mdb-reader failed on " << t.table;
+                EXPECT_EQ(pair.target_password, (*dump)["password"].utf8());
+                const auto* table = writer_test::dumpTable(*dump, t.table);
+                ASSERT_NE(nullptr, table);
+                const auto& cols = (*table)["columns"].array;
+                const auto& rows = (*table)["rows"].array;
+                ASSERT_EQ(src->size(), rows.size()) << t.table;
+                for (size_t c = 0; c < names.size(); ++c) {
+                    size_t at = 0;
+                    while (at < cols.size() && cols[at]["name"].utf8() != names[c]) ++at;
+                    ASSERT_LT(at, cols.size());
+                    for (size_t r = 0; r < rows.size(); ++r) {
+                        const auto& cell = rows[r].array[at];
+                        const jet::Value& v = expected[r][c];
+                        if (jet::isNull(v)) {
+                            EXPECT_TRUE(cell.isNull()) << t.table << " row " << r + 1 << " " << names[c];
+                        } else {
+                            EXPECT_EQ(std::get<std::u16string>(v), cell.string)
+                                << t.table << " row " << r + 1 << " " << names[c];
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    TempDir dir_;
+    std::string templates_;
+    std::string work_;
+};
+
+TEST_F(ConversionTest, OneToTwoCarriesEveryCellAndLeavesTheNewColumnsEmpty) {
+    const std::string src = sample("1.0", 60, "old.dbb");
+    const Stamp before = stampOf(src);
+    const Stamp tpl = stampOf(templates_ + "/VKDB12.mdb");
+    const std::string dest = dir_.path() + "/new.dbb";
+    ConversionReport report = convert(versionPair(PairId::k10to20), src, dest);
+    ASSERT_EQ(4u, report.tables.size());
+    EXPECT_EQ(60u, report.tables[3].written);
+    EXPECT_EQ(0u, report.totalFailed());
+    expectCarried(versionPair(PairId::k10to20), src, dest);
+    expectUnchanged(before, src);
+    expectUnchanged(tpl, templates_ + "/VKDB12.mdb");
+    EXPECT_TRUE(fs::is_empty(work_)) << "the working copy outlived its conversion";
+}
+
+TEST_F(ConversionTest, TwoToThreeDropsTheRetiredColumnsAndBlanksTheNewOnes) {
+    const std::string src = sample("2.0", 60, "old.dbb");
+    const Stamp before = stampOf(src);
+    const std::string dest = dir_.path() + "/new.dbb";
+    ConversionReport report = convert(versionPair(PairId::k20to30), src, dest);
+    EXPECT_EQ(0u, report.totalFailed());
+    expectCarried(versionPair(PairId::k20to30), src, dest);
+    expectUnchanged(before, src);
+
+    // The three retired columns had values in the source; none reaches the new file.
+    auto site = writer_test::readAll(dest, "Table_Site", u"7#%2=91@&^408!3");
+    ASSERT_TRUE(site.isOk());
+    jet::OpenOptions o;
+    o.password = u"7#%2=91@&^408!3";
+    auto def = (*jet::Database::open(dest, o))->tableDef("Table_Site");
+    EXPECT_EQ(nullptr, def->findColumn("Yahoo"));
+    for (const auto& row : *site) {
+        for (const char* col : {"Telegram", "Instagram", "Linkedin"}) {
+            EXPECT_TRUE(jet::isNull(row[def->findColumn(col) - def->columns.data()]));
+        }
+    }
+}
+
+TEST_F(ConversionTest, TwoConversionsInARowEachHoldOnlyTheirOwnRows) {
+    const std::string a = sample("2.0", 10, "a.dbb");
+    const std::string b = sample("2.0", 25, "b.dbb");
+    convert(versionPair(PairId::k20to30), a, dir_.path() + "/a3.dbb");
+    convert(versionPair(PairId::k20to30), b, dir_.path() + "/b3.dbb");
+    auto rows = writer_test::readAll(dir_.path() + "/b3.dbb", "Table_Contact", u"7#%2=91@&^408!3");
+    ASSERT_TRUE(rows.isOk());
+    EXPECT_EQ(25u, rows->size());
+    EXPECT_TRUE(verifyConversion(versionPair(PairId::k20to30), b, dir_.path() + "/b3.dbb").ok());
+}
+
+TEST_F(ConversionTest, EmptyTablesConvertToEmptyTables) {
+    const std::string src = dir_.path() + "/empty.dbb";
+    jet::CreateOptions co;
+    co.password = u"Qe4^wT*9pLr2Zk8";
+    {
+        auto w = jet::Writer::create(src, co);
+        ASSERT_TRUE(w.isOk());
+        auto specs = schemaOf("1.0");
+        for (const auto& spec : *specs) ASSERT_TRUE((*w)->createTable(spec).isOk());
+        ASSERT_TRUE((*w)->append("Table_Category", {std::u16string(u"تنها")}).isOk());
+        ASSERT_TRUE((*w)->close().isOk());
+    }
+    ConversionReport r = convert(versionPair(PairId::k10to20), src, dir_.path() + "/out.dbb");
+    EXPECT_EQ(0u, r.tables[0].read);
+    EXPECT_EQ(1u, r.tables[2].written);
+    expectCarried(versionPair(PairId::k10to20), src, dir_.path() + "/out.dbb");
+}
+
+TEST_F(ConversionTest, ASourceThatCannotBeOpenedSaysWhyAndConvertsNothing) {
+    const VersionPair& p = versionPair(PairId::k10to20);
+    Conversion c(p, templates_, work_);
+    struct Case {
+        std::string path;
+        Problem expected;
+    };
+    const std::string junk = dir_.path() + "/junk.dbb";
+    std::ofstream(junk) << std::string(5000, 'x');
+    const std::string v2 = sample("2.0", 3, "v2.dbb");
+    const std::string folder = dir_.path() + "/folder.dbb";
+    fs::create_directory(folder);
+    for (const Case& k : {Case{"", Problem::kEmptyPath}, Case{"   ", Problem::kSourceMissing},
+                          Case{dir_.path() + "/none.dbb", Problem::kSourceMissing},
+                          Case{folder, Problem::kSourceUnreadable},
+                          Case{junk, Problem::kSourceInvalid},
+                          Case{v2, Problem::kSourceWrongVersion}}) {
+        Outcome o = c.analyse(k.path);
+        EXPECT_EQ(k.expected, o.problem) << k.path << ": " << o.detail;
+        EXPECT_FALSE(c.analysed());
+        EXPECT_EQ(nullptr, c.control("Adodc1"));
+        ConversionReport r;
+        EXPECT_EQ(Problem::kNotAnalysed, c.convert(r).problem);
+    }
+    EXPECT_TRUE(fs::is_empty(work_));
+    // After all that, a good file still converts in the same session.
+    EXPECT_TRUE(c.analyse(sample("1.0", 3, "ok.dbb")).ok());
+}
+
+TEST_F(ConversionTest, AMissingTemplateIsReportedBeforeAnythingHappens) {
+    Conversion c(versionPair(PairId::k20to30), dir_.path() + "/nowhere", work_);
+    Outcome o = c.analyse(sample("2.0", 3, "s.dbb"));
+    EXPECT_EQ(Problem::kTemplateMissing, o.problem);
+    EXPECT_NE(std::string::npos, o.detail.find("VKDB23.mdb"));
+}
+
+TEST_F(ConversionTest, ARowThatDoesNotFitIsCountedWithItsReasonAndTheRestGoOn) {
+    // A source whose Table_User.UserName is a Memo: one value is longer than the template's
+    // Text(255) column holds.
+    const std::string src = dir_.path() + "/wide.dbb";
+    jet::CreateOptions co;
+    co.password = u"7#%2=91@&^408!3";
+    {
+        auto w = jet::Writer::create(src, co);
+        ASSERT_TRUE(w.isOk());
+        auto specs = schemaOf("2.0");
+        for (auto spec : *specs) {
+            if (spec.name == "Table_User") spec.columns[0].type = jet::ColumnType::kMemo;
+            ASSERT_TRUE((*w)->createTable(spec).isOk());
+        }
+        const jet::Value n = jet::Null{};
+        ASSERT_TRUE((*w)->append("Table_User", {std::u16string(u"ok"), n, n, n}).isOk());
+        ASSERT_TRUE((*w)->append("Table_User", {std::u16string(300, u'x'), n, n, n}).isOk());
+        ASSERT_TRUE((*w)->append("Table_User", {std::u16string(u"also ok"), n, n, n}).isOk());
+        ASSERT_TRUE((*w)->close().isOk());
+    }
+    Conversion c(versionPair(PairId::k20to30), templates_, work_);
+    ASSERT_TRUE(c.analyse(src).ok());
+    ConversionReport r;
+    Outcome o = c.convert(r);
+    EXPECT_EQ(Problem::kRowsLost, o.problem);
+    EXPECT_EQ(3u, r.tables[0].read);
+    EXPECT_EQ(2u, r.tables[0].written);
+    EXPECT_EQ(1u, r.tables[0].failed);
+    ASSERT_EQ(1u, r.tables[0].reasons.size());
+    EXPECT_NE(std::string::npos, r.tables[0].reasons[0].find("row 2")) << r.tables[0].reasons[0];
+    EXPECT_NE(std::string::npos, r.tables[0].reasons[0].find("UserName"));
+    ASSERT_TRUE(c.save(dir_.path() + "/out.dbb").ok());
+    auto users = writer_test::readAll(dir_.path() + "/out.dbb", "Table_User", u"7#%2=91@&^408!3");
+    ASSERT_EQ(2u, users->size());
+    EXPECT_EQ(u"also ok", std::get<std::u16string>((*users)[1][0]));
+}
+
+TEST_F(ConversionTest, AFailedSaveKeepsTheOldFileAndTheWorkForAnotherTry) {
+    Conversion c(versionPair(PairId::k20to30), templates_, work_);
+    const std::string src = sample("2.0", 5, "s.dbb");
+    ASSERT_TRUE(c.analyse(src).ok());
+    ConversionReport r;
+    ASSERT_TRUE(c.convert(r).ok());
+
+    const std::string existing = dir_.path() + "/existing.dbb";
+    std::ofstream(existing) << "precious";
+    // A destination in a folder that does not exist, one that is a folder, and the source.
+    for (const std::string& bad :
+         {dir_.path() + "/no/such/folder/x.dbb", dir_.path() + "/share", src}) {
+        Outcome o = c.save(bad);
+        EXPECT_EQ(Problem::kSaveFailed, o.problem) << bad;
+        EXPECT_FALSE(o.detail.empty());
+    }
+    expectUnchanged(stampOf(src), src);
+    EXPECT_EQ("precious", testing_support::readFile(existing).value_or(""));
+    ASSERT_TRUE(c.save(existing).ok());  // replaces the old file
+    EXPECT_TRUE(verifyConversion(versionPair(PairId::k20to30), src, existing).ok());
+    for (const auto& e : fs::directory_iterator(dir_.path())) {
+        EXPECT_EQ(std::string::npos, e.path().filename().string().find(".tmp-"))
+            << "temporary file left behind: " << e.path();
+    }
+}
+
+TEST_F(ConversionTest, DetectsTheVersionOfASource) {
+    EXPECT_EQ("1.0", detectVersion(sample("1.0", 2, "a.dbb")).version);
+    EXPECT_EQ("2.0", detectVersion(sample("2.0", 2, "b.dbb")).version);
+    EXPECT_EQ("3.0", detectVersion(templates_ + "/VKDB23.mdb").version);
+    EXPECT_FALSE(detectVersion(dir_.path() + "/none").outcome.ok());
+}
+
+}  // namespace
+}  // namespace vkdc
