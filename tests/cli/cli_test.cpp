@@ -199,3 +199,39 @@ TEST_F(CliTest, JsonDump) {
 }
 
 }  // namespace
+
+namespace {
+
+// convert runs the same core as the windows; here only what the command line adds is checked:
+// the verbs around it, version detection, the two-step run and the exit statuses.
+TEST(CliConvert, SamplesConvertThroughEveryRouteWithTheRightStatus) {
+    TempDir tmp;
+    const std::string v1 = tmp.file("v1.dbb"), v2 = tmp.file("v2.dbb");
+    ASSERT_EQ(0, runCli({"make-sample", "1.0", v1, "--rows", "30"}).status);
+    ASSERT_EQ(0, runCli({"make-sample", "2.0", v2, "--rows", "30"}).status);
+
+    CliRun r = runCli({"convert", "--verify", v1, tmp.file("a.dbb")});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("version 1.0")) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("Table_Contact: 30 read, 30 written, 0 failed")) << r.out;
+
+    r = runCli({"convert", "--to", "3.0", "--verify", "--json", v1, tmp.file("b.dbb")});
+    EXPECT_EQ(0, r.status) << r.err;
+    auto json = testing_support::parseJson(r.out);
+    ASSERT_TRUE(json.has_value()) << r.out;
+    EXPECT_TRUE((*json)["ok"].boolean);
+    EXPECT_EQ(2u, (*json)["steps"].array.size());
+    // The result is a 3.0 file: converting it again is refused as already current.
+    EXPECT_EQ(2, runCli({"convert", tmp.file("b.dbb"), tmp.file("c.dbb")}).status);
+
+    EXPECT_EQ(4, runCli({"convert", "--pair", "2.0-3.0", v1, tmp.file("d.dbb")}).status);
+    EXPECT_EQ(3, runCli({"convert", tmp.file("missing.dbb"), tmp.file("e.dbb")}).status);
+    r = runCli({"convert", v2, tmp.file("no/such/folder/f.dbb")});
+    EXPECT_EQ(6, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("no/such/folder")) << r.err;
+    EXPECT_EQ(2, runCli({"convert", "--pair", "9.9", v2, tmp.file("g.dbb")}).status);
+    EXPECT_EQ(2, runCli({"convert", v2}).status);
+    EXPECT_EQ(2, runCli({"make-template", "1.0", tmp.file("t.mdb")}).status);
+}
+
+}  // namespace
