@@ -41,12 +41,13 @@ void expectUnchanged(const Stamp& before, const std::string& path) {
 
 bool hasNonBmp(const std::u16string& s) {
     for (char16_t c : s)
-        if (c >= 0xD800 && c <= 0xDFFF) return true;
+        if (c >= 0xD800 && c <= 0xDFFF)
+            return true;
     return false;
 }
 
 class ConversionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         templates_ = dir_.path() + "/share";
         fs::create_directory(templates_);
@@ -79,7 +80,8 @@ protected:
 
     // Every row of every table of `dest` must be its source row through the field pairs, as
     // read by our reader, by mdb-export and by mdb-reader.
-    void expectCarried(const VersionPair& pair, const std::string& source, const std::string& dest) {
+    void expectCarried(const VersionPair& pair, const std::string& source,
+                       const std::string& dest) {
         EXPECT_TRUE(verifyConversion(pair, source, dest).ok())
             << verifyConversion(pair, source, dest).detail;
         const bool tools = writer_test::haveMdbTools();
@@ -98,7 +100,8 @@ protected:
             // Expected cells by target column, in the destination's column order.
             std::vector<std::vector<jet::Value>> expected(src->size());
             std::vector<std::string> names;
-            for (const FieldPair& f : t.fields) names.push_back(f.target_column);
+            for (const FieldPair& f : t.fields)
+                names.push_back(f.target_column);
             for (size_t r = 0; r < src->size(); ++r) {
                 for (const FieldPair& f : t.fields) {
                     if (f.isBlank()) {
@@ -116,13 +119,15 @@ protected:
                 const auto& header = (*csv)[0];
                 for (size_t c = 0; c < names.size(); ++c) {
                     size_t at = 0;
-                    while (at < header.size() && header[at].text != names[c]) ++at;
-                    ASSERT_LT(at, header.size()) << "mdb-export lacks " << t.table << "." << names[c];
+                    while (at < header.size() && header[at].text != names[c])
+                        ++at;
+                    ASSERT_LT(at, header.size())
+                        << "mdb-export lacks " << t.table << "." << names[c];
                     for (size_t r = 0; r < src->size(); ++r) {
                         const jet::Value& v = expected[r][c];
-                        const std::u16string s =
-                            jet::isNull(v) ? u"" : std::get<std::u16string>(v);
-                        if (hasNonBmp(s)) continue;  // mdbtools prints those as "??"
+                        const std::u16string s = jet::isNull(v) ? u"" : std::get<std::u16string>(v);
+                        if (hasNonBmp(s))
+                            continue;  // mdbtools prints those as "??"
                         // mdb-export writes the empty text like NULL: compare the text only.
                         EXPECT_EQ(jet::toUtf8(s), (*csv)[r + 1][at].text)
                             << t.table << " row " << r + 1 << " column " << names[c];
@@ -140,13 +145,15 @@ protected:
                 ASSERT_EQ(src->size(), rows.size()) << t.table;
                 for (size_t c = 0; c < names.size(); ++c) {
                     size_t at = 0;
-                    while (at < cols.size() && cols[at]["name"].utf8() != names[c]) ++at;
+                    while (at < cols.size() && cols[at]["name"].utf8() != names[c])
+                        ++at;
                     ASSERT_LT(at, cols.size());
                     for (size_t r = 0; r < rows.size(); ++r) {
                         const auto& cell = rows[r].array[at];
                         const jet::Value& v = expected[r][c];
                         if (jet::isNull(v)) {
-                            EXPECT_TRUE(cell.isNull()) << t.table << " row " << r + 1 << " " << names[c];
+                            EXPECT_TRUE(cell.isNull())
+                                << t.table << " row " << r + 1 << " " << names[c];
                         } else {
                             EXPECT_EQ(std::get<std::u16string>(v), cell.string)
                                 << t.table << " row " << r + 1 << " " << names[c];
@@ -219,7 +226,8 @@ TEST_F(ConversionTest, EmptyTablesConvertToEmptyTables) {
         auto w = jet::Writer::create(src, co);
         ASSERT_TRUE(w.isOk());
         auto specs = schemaOf("1.0");
-        for (const auto& spec : *specs) ASSERT_TRUE((*w)->createTable(spec).isOk());
+        for (const auto& spec : *specs)
+            ASSERT_TRUE((*w)->createTable(spec).isOk());
         ASSERT_TRUE((*w)->append("Table_Category", {std::u16string(u"تنها")}).isOk());
         ASSERT_TRUE((*w)->close().isOk());
     }
@@ -241,11 +249,11 @@ TEST_F(ConversionTest, ASourceThatCannotBeOpenedSaysWhyAndConvertsNothing) {
     const std::string v2 = sample("2.0", 3, "v2.dbb");
     const std::string folder = dir_.path() + "/folder.dbb";
     fs::create_directory(folder);
-    for (const Case& k : {Case{"", Problem::kEmptyPath}, Case{"   ", Problem::kSourceMissing},
-                          Case{dir_.path() + "/none.dbb", Problem::kSourceMissing},
-                          Case{folder, Problem::kSourceUnreadable},
-                          Case{junk, Problem::kSourceInvalid},
-                          Case{v2, Problem::kSourceWrongVersion}}) {
+    for (const Case& k :
+         {Case{"", Problem::kEmptyPath}, Case{"   ", Problem::kSourceMissing},
+          Case{dir_.path() + "/none.dbb", Problem::kSourceMissing},
+          Case{folder, Problem::kSourceUnreadable}, Case{junk, Problem::kSourceInvalid},
+          Case{v2, Problem::kSourceWrongVersion}}) {
         Outcome o = c.analyse(k.path);
         EXPECT_EQ(k.expected, o.problem) << k.path << ": " << o.detail;
         EXPECT_FALSE(c.analysed());
@@ -276,7 +284,8 @@ TEST_F(ConversionTest, ARowThatDoesNotFitIsCountedWithItsReasonAndTheRestGoOn) {
         ASSERT_TRUE(w.isOk());
         auto specs = schemaOf("2.0");
         for (auto spec : *specs) {
-            if (spec.name == "Table_User") spec.columns[0].type = jet::ColumnType::kMemo;
+            if (spec.name == "Table_User")
+                spec.columns[0].type = jet::ColumnType::kMemo;
             ASSERT_TRUE((*w)->createTable(spec).isOk());
         }
         const jet::Value n = jet::Null{};

@@ -1,0 +1,61 @@
+// The launcher `Main`: two big buttons that open the converter windows, and the About
+// command of its menu bar. Closing it ends the program.
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+
+#include "store/version_pair.h"
+
+namespace vkdc {
+
+class ConverterWindow;
+class Dialogs;
+
+// The maker's details shown by About and by `Label2`.
+struct Maker {
+    static const QString kAuthor;
+    static const QString kEmail;
+    static const QString kWebHost;  // "www.velkor.example"
+    static const QString kWebUrl;   // "https://www.velkor.example"
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    // `dialogs` must outlive the window.
+    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The converter window of `pair`: nullptr until its button is first clicked, then the same
+    // object for every later click.
+    ConverterWindow* converter(PairId pair) const;
+
+    // Runs on each converter window right after it is created (tests point it at their own
+    // template folder).
+    void setConverterSetup(std::function<void(ConverterWindow&)> setup) {
+        converter_setup_ = std::move(setup);
+    }
+    // What ending the program does; by default closes every window and quits the event loop.
+    void setEndProgram(std::function<void()> end) { end_program_ = std::move(end); }
+
+    // The About message, line breaks included.
+    static QString aboutText();
+
+  public slots:
+    void openConverter12();  // Command1
+    void openConverter23();  // Command2
+    void about();            // the menu item About
+
+  private:
+    void openConverter(PairId pair);
+
+    Dialogs& dialogs_;
+    ConverterWindow* vkdc12_ = nullptr;
+    ConverterWindow* vkdc23_ = nullptr;
+    std::function<void(ConverterWindow&)> converter_setup_;
+    std::function<void()> end_program_;
+};
+
+}  // namespace vkdc

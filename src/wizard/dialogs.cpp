@@ -1,0 +1,98 @@
+#include "wizard/dialogs.h"
+
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+
+#include "wizard/ui_look.h"
+
+namespace vkdc {
+namespace {
+
+QString runFileDialog(QWidget* parent, const FileRequest& request, bool save) {
+    QFileDialog dialog(parent, request.title);
+    dialog.setObjectName(request.objectName);
+    // Qt's own dialog looks the same everywhere and can be driven by tests.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Only the description shows in the list, as the filter text names its patterns itself.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    dialog.setNameFilter(request.filterName + QStringLiteral(" (") +
+                         request.patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
+
+    const QFileInfo initial(request.initialPath);
+    QString folder = request.folder;
+    QString name = request.initialPath;
+    if (initial.isAbsolute()) {
+        folder = initial.absolutePath();
+        name = initial.fileName();
+    }
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    dialog.setDirectory(folder);
+    // Set the name field directly: selectFile() leaves it alone when it already has focus.
+    if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        edit->setText(name);
+    else
+        dialog.selectFile(name);
+
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+}  // namespace
+
+QString messageObjectName(QMessageBox::Icon icon) {
+    switch (icon) {
+        case QMessageBox::Information:
+            return QStringLiteral("msgInformation");
+        case QMessageBox::Warning:
+            return QStringLiteral("msgWarning");
+        case QMessageBox::Critical:
+            return QStringLiteral("msgCritical");
+        case QMessageBox::Question:
+            return QStringLiteral("msgQuestion");
+        case QMessageBox::NoIcon:
+            break;
+    }
+    return QStringLiteral("msgPlain");
+}
+
+QString QtDialogs::openFile(QWidget* parent, const FileRequest& request) {
+    return runFileDialog(parent, request, false);
+}
+
+QString QtDialogs::saveFile(QWidget* parent, const FileRequest& request) {
+    return runFileDialog(parent, request, true);
+}
+
+void QtDialogs::message(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, QString(), text, QMessageBox::Ok, parent);
+    box.setObjectName(messageObjectName(icon));
+    box.setFont(ui::designFont(ui::kWindowPoints));
+    // The texts are Persian: icon on the right, OK on the left, lines right-aligned.
+    if (text.isRightToLeft())
+        box.setLayoutDirection(Qt::RightToLeft);
+    // Some themes put an icon on the OK button; the design has a plain button.
+    box.setStyleSheet(
+        QStringLiteral("QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }"));
+    box.exec();
+}
+
+void QtDialogs::openUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
+
+}  // namespace vkdc

@@ -1,0 +1,73 @@
+#include "wizard/ui_look.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStringList>
+#include <QStyleFactory>
+#include <QWidget>
+
+#include <algorithm>
+
+#include "wizard/install_paths.h"
+
+namespace vkdc::ui {
+
+QFont designFont(qreal points, bool bold) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Noto Sans Arabic UI"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void centreOnScreen(QWidget* window) {
+    QScreen* screen = nullptr;
+    if (QWidget* owner = window->parentWidget())
+        screen = owner->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+void widenToText(QLabel* label, int limit) {
+    const int needed = QFontMetrics(label->font()).horizontalAdvance(label->text()) + 2;
+    if (needed <= label->width())
+        return;
+    if (limit <= 0 && label->parentWidget())
+        limit = label->parentWidget()->width();
+    int width = needed;
+    if (limit > 0)
+        width = std::min(width, limit - label->x());
+    label->resize(std::max(width, label->width()), label->height());
+}
+
+QPixmap installedPicture(const QString& file_name) {
+    return QPixmap(dataFile(file_name));
+}
+
+QIcon programIcon(const QList<int>& sizes) {
+    QIcon icon;
+    for (int size : sizes) {
+        const QPixmap picture = installedPicture(QStringLiteral("vkdc-%1.png").arg(size));
+        if (!picture.isNull())
+            icon.addPixmap(picture);
+    }
+    return icon;
+}
+
+void applyProgramLook(QApplication& app) {
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        app.setStyle(fusion);
+    app.setFont(designFont(kWindowPoints));
+    app.setLayoutDirection(Qt::LeftToRight);
+}
+
+}  // namespace vkdc::ui

@@ -1,0 +1,66 @@
+// The look shared by every window: design units, fonts, colours and installed pictures.
+//
+// The windows are laid out in twips, 15 to a pixel at 96 dpi. Qt widget geometry is in
+// device-independent pixels, so the design numbers convert once here and Qt scales them on
+// high-DPI screens together with the fonts.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QList>
+#include <QPixmap>
+#include <QRect>
+
+class QApplication;
+class QLabel;
+class QWidget;
+
+namespace vkdc::ui {
+
+// Twips to device-independent pixels, rounded to the nearest pixel.
+constexpr int px(int twips) {
+    return twips >= 0 ? (twips + 7) / 15 : -((-twips + 7) / 15);
+}
+
+inline QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// The program's typeface: Tahoma where it exists, otherwise the Noto UI face for the Persian
+// texts, with DejaVu Sans (always present on Debian) for whatever the others lack.
+QFont designFont(qreal points, bool bold = false);
+
+// Window font (8.25 pt), frame and path-box font (9 pt), launcher button font (9.75 pt).
+constexpr qreal kWindowPoints = 8.25;
+constexpr qreal kFramePoints = 9.0;
+constexpr qreal kLauncherButtonPoints = 9.75;
+
+// Colours of the design given as Windows BGR values (&H00BBGGRR&).
+inline QColor fromBgr(unsigned bgr) {
+    return QColor::fromRgb(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff);
+}
+
+// Centres a top-level window on its owner's screen (the primary screen without an owner).
+void centreOnScreen(QWidget* window);
+
+// Widens `label` to the width its text needs when our fonts (wider than Tahoma) would clip
+// it; the design position, height and any larger design width are kept. `limit` is the
+// right edge the label must not pass (its parent's width when 0).
+void widenToText(QLabel* label, int limit = 0);
+
+// A picture installed with the program; a null pixmap when it is missing.
+QPixmap installedPicture(const QString& file_name);
+
+// The program icon in the given pixel sizes, from the installed "vkdc-16.png" and the like;
+// sizes that are not found are left out.
+QIcon programIcon(const QList<int>& sizes);
+
+// The application-wide settings every window relies on: the Fusion style (the same on every
+// desktop), the program font, and left-to-right layout. The designs place their controls at
+// fixed positions laid out left to right. Persian text still reads right to left: labels take
+// each text's direction from its first letter, and the frames and the Persian message boxes
+// switch to right-to-left themselves.
+void applyProgramLook(QApplication& app);
+
+}  // namespace vkdc::ui

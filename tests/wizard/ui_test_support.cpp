@@ -1,0 +1,282 @@
+#include "wizard/ui_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "jet/writer.h"
+#include "store/version_pair.h"
+#include "wizard/ui_look.h"
+
+namespace ui_test {
+namespace {
+
+// One QApplication for the whole test program, made before the first test.
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "vkdc-ui-test";
+        static char* argv[] = {name, nullptr};
+        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty()
+                                       ? QByteArray("offscreen")
+                                       : qgetenv("QT_QPA_PLATFORM"));
+        app_ = new QApplication(argc, argv);
+        vkdc::ui::applyProgramLook(*app_);
+    }
+    void TearDown() override {
+        delete app_;
+        app_ = nullptr;
+    }
+
+  private:
+    QApplication* app_ = nullptr;
+};
+
+[[maybe_unused]] const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+// ---- ScriptedDialogs ---------------------------------------------------------------------
+
+QString ScriptedDialogs::openFile(QWidget* parent, const vkdc::FileRequest& request) {
+    calls.push_back(QStringLiteral("openFile"));
+    fileAsks.push_back({false, request, parent});
+    if (openAnswers.empty())
+        return {};
+    QString answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+}
+
+QString ScriptedDialogs::saveFile(QWidget* parent, const vkdc::FileRequest& request) {
+    calls.push_back(QStringLiteral("saveFile"));
+    fileAsks.push_back({true, request, parent});
+    if (saveAnswers.empty())
+        return {};
+    QString answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+void ScriptedDialogs::message(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    calls.push_back(QStringLiteral("message"));
+    messages.push_back({icon, text, parent});
+    if (whileMessageShown)
+        whileMessageShown(messages.back());
+}
+
+void ScriptedDialogs::openUrl(const QUrl& url) {
+    calls.push_back(QStringLiteral("openUrl"));
+    urls.push_back(url);
+}
+
+std::vector<QString> ScriptedDialogs::messageTexts() const {
+    std::vector<QString> texts;
+    for (const Message& m : messages)
+        texts.push_back(m.text);
+    return texts;
+}
+
+// ---- ModalWatcher ------------------------------------------------------------------------
+
+ModalWatcher::ModalWatcher(Handler handler, int deadline_ms)
+    : handler_(std::move(handler)), deadline_ms_(deadline_ms) {
+    timer_.setInterval(10);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+    timer_.start();
+}
+
+ModalWatcher::~ModalWatcher() {
+    timer_.stop();
+}
+
+void ModalWatcher::poll() {
+    elapsed_ms_ += timer_.interval();
+    if (done_) {
+        // The handler said it closed the window; make sure, so a window that refuses to close
+        // fails the test instead of hanging it in its event loop.
+        if (!last_ || !last_->isVisible()) {
+            timer_.stop();
+        } else if (elapsed_ms_ - done_at_ms_ >= kCloseGraceMs) {
+            forced_ = true;
+            timer_.stop();
+            last_->close();
+        }
+        return;
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != last_ && modal->isVisible()) {
+        last_ = modal;
+        ++seen_;
+        if (handler_(modal)) {
+            done_ = true;
+            done_at_ms_ = elapsed_ms_;
+            return;
+        }
+    }
+    if (elapsed_ms_ >= deadline_ms_) {
+        forced_ = true;
+        done_ = true;
+        timer_.stop();
+        if (QWidget* open = QApplication::activeModalWidget())
+            open->close();
+    }
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeout_ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeout_ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QTest::qSleep(5);
+    }
+    return true;
+}
+
+// ---- Files -------------------------------------------------------------------------------
+
+bool runCli(const QStringList& args, QString* output) {
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    cli.start(QStringLiteral(VKDC_CLI_PATH), args);
+    if (!cli.waitForFinished(120000)) {
+        if (output)
+            *output = QStringLiteral("vkdc-cli did not finish: ") + cli.errorString();
+        cli.kill();
+        return false;
+    }
+    if (output)
+        *output = QString::fromUtf8(cli.readAll());
+    return cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0;
+}
+
+QString makeTemplate(const QString& dir, const QString& file_name, const QString& version,
+                     QString* why) {
+    const QString path = QDir(dir).filePath(file_name);
+    QString output;
+    if (!runCli({QStringLiteral("make-template"), version, path}, &output) ||
+        !QFileInfo::exists(path)) {
+        if (why)
+            *why = QStringLiteral("vkdc-cli make-template %1: %2").arg(version, output);
+        return {};
+    }
+    return path;
+}
+
+QString makeSample(const QString& path, const QString& version, QString* why) {
+    QString output;
+    if (!runCli({QStringLiteral("make-sample"), version, path}, &output) ||
+        !QFileInfo::exists(path)) {
+        if (why)
+            *why = QStringLiteral("vkdc-cli make-sample %1: %2").arg(version, output);
+        return {};
+    }
+    return path;
+}
+
+bool writeDatabase(const std::string& path, const DatabaseSpec& spec, std::string* why) {
+    jet::CreateOptions options;
+    options.password = jet::fromUtf8(vkdc::passwordOfVersion(spec.version));
+    auto writer = jet::Writer::create(path, options);
+    if (!writer.isOk()) {
+        *why = writer.status().toString();
+        return false;
+    }
+    for (const std::string& table : vkdc::tableNames()) {
+        jet::TableSpec table_spec{table, {}};
+        const std::vector<std::string> columns = vkdc::columnsOf(spec.version, table);
+        for (const std::string& column : columns) {
+            const auto narrow = spec.narrow.find(table + "." + column);
+            const uint16_t length = narrow == spec.narrow.end() ? 255 : narrow->second;
+            table_spec.columns.push_back({column, jet::ColumnType::kText, length});
+        }
+        jet::Status st = (*writer)->createTable(table_spec);
+        if (!st.isOk()) {
+            *why = st.toString();
+            return false;
+        }
+        const auto rows = spec.rows.find(table);
+        if (rows == spec.rows.end())
+            continue;
+        for (const auto& row : rows->second) {
+            std::vector<jet::Value> values;
+            for (size_t i = 0; i < columns.size(); ++i) {
+                if (i < row.size() && row[i])
+                    values.emplace_back(*row[i]);
+                else
+                    values.emplace_back(jet::Null{});
+            }
+            st = (*writer)->append(table, values);
+            if (!st.isOk()) {
+                *why = st.toString();
+                return false;
+            }
+        }
+    }
+    const jet::Status st = (*writer)->close();
+    if (!st.isOk())
+        *why = st.toString();
+    return st.isOk();
+}
+
+std::vector<testing_support::CsvRow> exportTable(const QString& file, const QString& table,
+                                                 QString* why) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("mdb-export"));
+    if (tool.isEmpty()) {
+        if (why)
+            *why = QStringLiteral("mdb-export is not installed");
+        return {};
+    }
+    QProcess process;
+    process.start(tool, {file, table});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        if (why)
+            *why = QStringLiteral("mdb-export %1 %2 failed: %3")
+                       .arg(file, table, QString::fromUtf8(process.readAllStandardError()));
+        return {};
+    }
+    std::vector<testing_support::CsvRow> rows;
+    if (!testing_support::parseCsv(process.readAllStandardOutput().toStdString(), rows)) {
+        if (why)
+            *why = QStringLiteral("mdb-export output is not CSV");
+        return {};
+    }
+    return rows;
+}
+
+std::string cell(const std::vector<testing_support::CsvRow>& table, size_t row,
+                 const std::string& column) {
+    if (table.empty() || row + 1 >= table.size())
+        return "<no row>";
+    const testing_support::CsvRow& header = table.front();
+    for (size_t i = 0; i < header.size(); ++i) {
+        if (header[i].text == column) {
+            const testing_support::CsvRow& values = table[row + 1];
+            return i < values.size() ? values[i].text : std::string();
+        }
+    }
+    return "<no column " + column + ">";
+}
+
+bool fileExists(const QString& path) {
+    return QFileInfo::exists(path);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+}  // namespace ui_test

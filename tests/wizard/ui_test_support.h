@@ -1,0 +1,122 @@
+// What the window tests share: the QApplication, scripted dialogs, a watcher for modal
+// windows, and the database files the conversions run on.
+#pragma once
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/csv_lite.h"
+#include "wizard/dialogs.h"
+
+namespace ui_test {
+
+// Answers every dialog from a script and records what was asked. An empty answer, or none
+// left, is a cancel.
+class ScriptedDialogs : public vkdc::Dialogs {
+  public:
+    struct Message {
+        QMessageBox::Icon icon;
+        QString text;
+        QWidget* parent;
+    };
+    struct FileAsk {
+        bool save;
+        vkdc::FileRequest request;
+        QWidget* parent;
+    };
+
+    std::deque<QString> openAnswers;
+    std::deque<QString> saveAnswers;
+    std::vector<Message> messages;
+    std::vector<FileAsk> fileAsks;
+    std::vector<QUrl> urls;
+    std::vector<QString> calls;  // "message", "openFile", "saveFile", "openUrl" in order
+    // Runs while a message is "on screen" (the parent is still waiting for it).
+    std::function<void(const Message&)> whileMessageShown;
+
+    QString openFile(QWidget* parent, const vkdc::FileRequest& request) override;
+    QString saveFile(QWidget* parent, const vkdc::FileRequest& request) override;
+    void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) override;
+    void openUrl(const QUrl& url) override;
+
+    std::vector<QString> messageTexts() const;
+};
+
+// Hands each new modal window to `handler` while some call (a click that opens it) waits in
+// its event loop. The handler records what it needs and closes the window; it returns true
+// when the watch is over. A modal still open at the deadline, or still open a while after the
+// handler closed it, is closed and counted as forced, so a missing window or one that does not
+// close fails the test instead of hanging it.
+class ModalWatcher {
+  public:
+    using Handler = std::function<bool(QWidget* modal)>;
+    explicit ModalWatcher(Handler handler, int deadline_ms = 10000);
+    ~ModalWatcher();
+
+    bool done() const { return done_; }
+    bool forced() const { return forced_; }
+    int seen() const { return seen_; }
+
+  private:
+    void poll();
+
+    Handler handler_;
+    QTimer timer_;
+    QPointer<QWidget> last_;
+    int deadline_ms_;
+    static constexpr int kCloseGraceMs = 3000;
+    int elapsed_ms_ = 0;
+    int done_at_ms_ = 0;
+    int seen_ = 0;
+    bool done_ = false;
+    bool forced_ = false;
+};
+
+// Processes events until `condition` holds or `timeout_ms` passes; returns the condition.
+bool waitFor(const std::function<bool()>& condition, int timeout_ms = 5000);
+
+// ---- Files -----------------------------------------------------------------------------
+
+// Runs vkdc-cli with `args`; true when it exits 0. Its output goes to `output` if given.
+bool runCli(const QStringList& args, QString* output = nullptr);
+
+// A template ("2.0" or "3.0") or a sample source ("1.0" or "2.0") made by vkdc-cli, or an
+// empty string (with the reason in `why`) when the command is not available.
+QString makeTemplate(const QString& dir, const QString& file_name, const QString& version,
+                     QString* why);
+QString makeSample(const QString& path, const QString& version, QString* why);
+
+// A database of `version` (its password, the used columns of its four tables, all Text) with
+// `rows` per table, each row a value per column in columnsOf() order. `narrow` shortens the
+// named columns ("Table_User.UserName" -> 5 characters).
+struct DatabaseSpec {
+    std::string version;
+    std::map<std::string, std::vector<std::vector<std::optional<std::u16string>>>> rows;
+    std::map<std::string, uint16_t> narrow;
+};
+bool writeDatabase(const std::string& path, const DatabaseSpec& spec, std::string* why);
+
+// A table read back with mdb-export: the header row, then one row per record. Empty when
+// mdb-export is missing or fails (`why` says which).
+std::vector<testing_support::CsvRow> exportTable(const QString& file, const QString& table,
+                                                 QString* why);
+
+// The value of `column` in row `row` (0-based, header excluded) of an export.
+std::string cell(const std::vector<testing_support::CsvRow>& table, size_t row,
+                 const std::string& column);
+
+bool fileExists(const QString& path);
+QByteArray fileBytes(const QString& path);
+
+}  // namespace ui_test
