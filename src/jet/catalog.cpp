@@ -18,10 +18,12 @@ namespace jet {
 namespace {
 
 bool indexOn(const RealIndex& ri, std::initializer_list<uint16_t> columns) {
-    if (ri.columns.size() != columns.size()) return false;
+    if (ri.columns.size() != columns.size())
+        return false;
     size_t i = 0;
     for (uint16_t c : columns) {
-        if (ri.columns[i].column_number != c || !ri.columns[i].ascending) return false;
+        if (ri.columns[i].column_number != c || !ri.columns[i].ascending)
+            return false;
         ++i;
     }
     return true;
@@ -30,13 +32,16 @@ bool indexOn(const RealIndex& ri, std::initializer_list<uint16_t> columns) {
 // Reads the single leaf page that is the root of `ri`.
 Result<IndexLeaf> loadRootLeaf(Pager& pager, const RealIndex& ri, const char* table) {
     JET_ASSIGN_OR_RETURN(PageRef p, pager.read(ri.root_page));
+    if (p->data()[0] != kPageIndexLeaf && p->data()[0] != kPageIndexNode) {
+        return Status::corrupt(std::string("the root of an index of ") + table + " (page " +
+                               std::to_string(ri.root_page) + ") is not an index page");
+    }
     if (p->data()[0] != kPageIndexLeaf) {
         return Status::notSupported(std::string("an index of ") + table +
                                     " spans more than one page; adding tables to such a "
                                     "catalog is not supported");
     }
-    JET_ASSIGN_OR_RETURN(IndexLeaf leaf,
-                         parseIndexLeaf(p->data(), pager.pageSize(), ri.root_page));
+    JET_ASSIGN_OR_RETURN(IndexLeaf leaf, parseIndexLeaf(p->data(), pager.pageSize(), ri.root_page));
     if (leaf.prev != 0 || leaf.next != 0) {
         return Status::notSupported(std::string("an index of ") + table +
                                     " spans more than one page; adding tables to such a "
@@ -54,7 +59,8 @@ Status storeLeaf(Pager& pager, uint32_t page, const IndexLeaf& leaf) {
 Status checkLeafRoom(const IndexLeaf& leaf, const std::vector<std::vector<uint8_t>>& extra,
                      uint32_t page_size, uint32_t page) {
     IndexLeaf trial = leaf;
-    for (const auto& e : extra) insertIndexEntry(trial, e, false);
+    for (const auto& e : extra)
+        insertIndexEntry(trial, e, false);
     std::vector<uint8_t> scratch(page_size);
     return writeIndexLeaf(trial, scratch.data(), page_size, page);
 }
@@ -63,7 +69,8 @@ Result<std::vector<uint8_t>> packValues(const TableDef& def, const std::vector<V
     std::vector<PackedCell> cells(def.columns.size());
     for (size_t i = 0; i < def.columns.size(); ++i) {
         JET_ASSIGN_OR_RETURN(EncodedValue ev, encodeValue(def.columns[i], values[i], false));
-        if (ev.long_value) return Status::corrupt("catalog rows carry no long values here");
+        if (ev.long_value)
+            return Status::corrupt("catalog rows carry no long values here");
         cells[i] = PackedCell{ev.present, std::move(ev.bytes)};
     }
     return packJet4Row(def, cells, jet4Format().max_row_size);
@@ -81,7 +88,8 @@ std::vector<uint8_t> withRowId(std::vector<uint8_t> key, RowPointer at) {
 
 const ColumnDef* Catalog::column(const TableDef& def, const char* name) const {
     for (const auto& c : def.columns)
-        if (c.name == name) return &c;
+        if (c.name == name)
+            return &c;
     return nullptr;
 }
 
@@ -89,9 +97,10 @@ Result<std::unique_ptr<Catalog>> Catalog::load(PageAllocator& alloc, const Heade
                                                uint32_t sid_key) {
     std::unique_ptr<Catalog> cat(new Catalog(alloc, sid_key));
     Pager& pager = alloc.pager();
-    JET_ASSIGN_OR_RETURN(TableDef objs,
-                         readTableDef(pager, JetVersion::kJet4, header.code_page, kMSysObjectsPage));
-    cat->msys_objects_ = std::make_unique<TableAppender>(alloc, std::move(objs), std::vector<bool>{});
+    JET_ASSIGN_OR_RETURN(
+        TableDef objs, readTableDef(pager, JetVersion::kJet4, header.code_page, kMSysObjectsPage));
+    cat->msys_objects_ =
+        std::make_unique<TableAppender>(alloc, std::move(objs), std::vector<ColumnRules>{});
     JET_RETURN_IF_ERROR(cat->readObjects());
     return cat;
 }
@@ -105,9 +114,11 @@ Status Catalog::readObjects() {
     const ColumnDef* c_type = column(def, "Type");
     const ColumnDef* c_flags = column(def, "Flags");
     const ColumnDef* c_owner = column(def, "Owner");
+    const ColumnDef* c_props = column(def, "LvProp");
     if (!c_id || !c_parent || !c_name || !c_type || !c_flags || !c_owner) {
-        return Status::corrupt("MSysObjects lacks one of the columns Id, ParentId, Name, Type, "
-                               "Flags, Owner");
+        return Status::corrupt(
+            "MSysObjects lacks one of the columns Id, ParentId, Name, Type, "
+            "Flags, Owner");
     }
     JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages,
                          alloc_.maps().listed(def.owned_map, pager.pageCount()));
@@ -121,27 +132,34 @@ Status Catalog::readObjects() {
         o.type = f.int16(*c_type);
         o.flags = f.long32(*c_flags);
         o.owner = f.bytes(*c_owner);
+        if (c_props)
+            o.lv_prop = f.bytes(*c_props);
         objects_.push_back(std::move(o));
         return Status::ok();
     }));
 
     int32_t databases_id = 0;
     for (const auto& o : objects_) {
-        if (o.parent_id == kDatabaseParentId && o.name == u"Tables") tables_id_ = o.id;
-        if (o.parent_id == kDatabaseParentId && o.name == u"Databases") databases_id = o.id;
+        if (o.parent_id == kDatabaseParentId && o.name == u"Tables")
+            tables_id_ = o.id;
+        if (o.parent_id == kDatabaseParentId && o.name == u"Databases")
+            databases_id = o.id;
     }
-    if (tables_id_ == 0) return Status::corrupt("MSysObjects has no Tables container");
+    if (tables_id_ == 0)
+        return Status::corrupt("MSysObjects has no Tables container");
     for (const auto& o : objects_) {
         if (databases_id != 0 && o.parent_id == databases_id && o.name == u"MSysDb") {
             database_owner_ = o.owner;
         }
     }
-    if (database_owner_.empty()) database_owner_ = maskSid(sid_key_, kSidAdmin, 2);
+    if (database_owner_.empty())
+        database_owner_ = maskSid(sid_key_, kSidAdmin, 2);
 
     const CatalogObject* aces = findTable(u"MSysACEs");
-    if (!aces || aces->id <= 0) return Status::corrupt("MSysObjects does not list MSysACEs");
-    JET_ASSIGN_OR_RETURN(TableDef acl, readTableDef(pager, JetVersion::kJet4, 0,
-                                                    static_cast<uint32_t>(aces->id)));
+    if (!aces || aces->id <= 0)
+        return Status::corrupt("MSysObjects does not list MSysACEs");
+    JET_ASSIGN_OR_RETURN(
+        TableDef acl, readTableDef(pager, JetVersion::kJet4, 0, static_cast<uint32_t>(aces->id)));
     for (size_t i = 0; i < def.real_indexes.size(); ++i) {
         const RealIndex& ri = def.real_indexes[i];
         if (indexOn(ri, {c_parent->number, c_name->number})) {
@@ -163,16 +181,20 @@ Status Catalog::readObjects() {
     if (parent_name_index_ < 0 || id_index_ < 0 || ace_index_ < 0) {
         unsupported_index_ = "the catalog lacks one of its standard indexes";
     }
-    msys_aces_ = std::make_unique<TableAppender>(alloc_, std::move(acl), std::vector<bool>{});
+    msys_aces_ =
+        std::make_unique<TableAppender>(alloc_, std::move(acl), std::vector<ColumnRules>{});
     return Status::ok();
 }
 
 const CatalogObject* Catalog::findTable(const std::u16string& name) const {
     const CatalogObject* folded = nullptr;
     for (const auto& o : objects_) {
-        if (o.parent_id != tables_id_ || o.type != kObjectTypeTable) continue;
-        if (o.name == name) return &o;
-        if (!folded && sameObjectName(o.name, name)) folded = &o;
+        if (o.parent_id != tables_id_ || o.type != kObjectTypeTable)
+            continue;
+        if (o.name == name)
+            return &o;
+        if (!folded && sameObjectName(o.name, name))
+            folded = &o;
     }
     return folded;
 }
@@ -200,8 +222,9 @@ Result<std::vector<Catalog::Ace>> Catalog::inheritedAces() const {
     const ColumnDef* c_acm = column(def, "ACM");
     const ColumnDef* c_inherit = column(def, "FInheritable");
     if (!c_object || !c_sid || !c_acm || !c_inherit) {
-        return Status::corrupt("MSysACEs lacks one of the columns ObjectId, SID, ACM, "
-                               "FInheritable");
+        return Status::corrupt(
+            "MSysACEs lacks one of the columns ObjectId, SID, ACM, "
+            "FInheritable");
     }
     Pager& pager = alloc_.pager();
     const auto creator = maskSid(sid_key_, kSidCreator, 2);
@@ -209,10 +232,12 @@ Result<std::vector<Catalog::Ace>> Catalog::inheritedAces() const {
     JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages,
                          alloc_.maps().listed(def.owned_map, pager.pageCount()));
     JET_RETURN_IF_ERROR(forEachRow(pager, pages, def, [&](RowPointer, const RowFields& f) {
-        if (f.long32(*c_object) != tables_id_ || f.isNull(*c_inherit)) return Status::ok();
+        if (f.long32(*c_object) != tables_id_ || f.isNull(*c_inherit))
+            return Status::ok();
         std::vector<uint8_t> sid = f.bytes(*c_sid);
         // "Creator" stands for whoever creates the object: the database owner here.
-        if (sid == creator) sid = database_owner_;
+        if (sid == creator)
+            sid = database_owner_;
         const int32_t acm = f.long32(*c_acm);
         auto it = std::find_if(out.begin(), out.end(), [&](const Ace& a) { return a.sid == sid; });
         if (it == out.end()) {
@@ -222,13 +247,15 @@ Result<std::vector<Catalog::Ace>> Catalog::inheritedAces() const {
         }
         return Status::ok();
     }));
-    if (out.empty()) out.push_back({database_owner_, kFullAccessAcm});
+    if (out.empty())
+        out.push_back({database_owner_, kFullAccessAcm});
     return out;
 }
 
 Result<Catalog::Plan> Catalog::prepare(uint32_t tdef_page, const std::u16string& name,
                                        double date) const {
-    if (!unsupported_index_.empty()) return Status::notSupported(unsupported_index_);
+    if (!unsupported_index_.empty())
+        return Status::notSupported(unsupported_index_);
     JET_RETURN_IF_ERROR(checkNewTableName(name));
     Pager& pager = alloc_.pager();
     const TableDef& objs = msys_objects_->def();
@@ -238,7 +265,8 @@ Result<Catalog::Plan> Catalog::prepare(uint32_t tdef_page, const std::u16string&
     std::vector<Value> values(objs.columns.size(), Null{});
     auto setValue = [&](const char* col, Value v) {
         for (size_t i = 0; i < objs.columns.size(); ++i)
-            if (objs.columns[i].name == col) values[i] = std::move(v);
+            if (objs.columns[i].name == col)
+                values[i] = std::move(v);
     };
     setValue("Id", static_cast<int32_t>(tdef_page));
     setValue("ParentId", tables_id_);
@@ -248,17 +276,22 @@ Result<Catalog::Plan> Catalog::prepare(uint32_t tdef_page, const std::u16string&
     setValue("DateUpdate", DateTime{date});
     setValue("Owner", Bytes(database_owner_));
     setValue("Flags", int32_t{0});
-    JET_ASSIGN_OR_RETURN(plan.object_row, packValues(objs, values));
+    JET_RETURN_IF_ERROR(packValues(objs, values).status());
+    plan.object_values = std::move(values);
 
     JET_ASSIGN_OR_RETURN(std::vector<Ace> aces, inheritedAces());
     for (const Ace& a : aces) {
         std::vector<Value> v(acl.columns.size(), Null{});
         for (size_t i = 0; i < acl.columns.size(); ++i) {
             const std::string& n = acl.columns[i].name;
-            if (n == "ObjectId") v[i] = static_cast<int32_t>(tdef_page);
-            if (n == "SID") v[i] = Bytes(a.sid);
-            if (n == "ACM") v[i] = a.acm;
-            if (n == "FInheritable") v[i] = false;
+            if (n == "ObjectId")
+                v[i] = static_cast<int32_t>(tdef_page);
+            if (n == "SID")
+                v[i] = Bytes(a.sid);
+            if (n == "ACM")
+                v[i] = a.acm;
+            if (n == "FInheritable")
+                v[i] = false;
         }
         JET_ASSIGN_OR_RETURN(std::vector<uint8_t> row, packValues(acl, v));
         plan.ace_rows.push_back(std::move(row));
@@ -300,20 +333,29 @@ Status Catalog::checkAddTable(const std::u16string& name) const {
     return prepare(kTrialPage, name, 0).status();
 }
 
-Status Catalog::addTable(uint32_t tdef_page, const std::u16string& name, double date) {
+Status Catalog::addTable(uint32_t tdef_page, const std::u16string& name, double date,
+                         const std::vector<uint8_t>& properties) {
     JET_ASSIGN_OR_RETURN(Plan plan, prepare(tdef_page, name, date));
+    if (!properties.empty() && !column(msys_objects_->def(), "LvProp")) {
+        return Status::notSupported("MSysObjects has no LvProp column for column properties");
+    }
+    if (!properties.empty()) {
+        const auto& cols = msys_objects_->def().columns;
+        for (size_t i = 0; i < cols.size(); ++i)
+            if (cols[i].name == "LvProp")
+                plan.object_values[i] = Bytes(properties);
+    }
     Pager& pager = alloc_.pager();
     const uint32_t pn_root = msys_objects_->def().real_indexes[parent_name_index_].root_page;
     const uint32_t id_root = msys_objects_->def().real_indexes[id_index_].root_page;
     const uint32_t ace_root = msys_aces_->def().real_indexes[ace_index_].root_page;
 
     // The object row and its index entries, then the ACE rows and theirs.
-    JET_ASSIGN_OR_RETURN(RowPointer at, msys_objects_->insertRow(plan.object_row));
+    JET_ASSIGN_OR_RETURN(RowPointer at, msys_objects_->appendRow(plan.object_values));
     insertIndexEntry(plan.parent_name_leaf, withRowId(plan.parent_name_key, at), false);
     insertIndexEntry(plan.id_leaf, withRowId(plan.id_key, at), false);
     JET_RETURN_IF_ERROR(storeLeaf(pager, pn_root, plan.parent_name_leaf));
     JET_RETURN_IF_ERROR(storeLeaf(pager, id_root, plan.id_leaf));
-    JET_RETURN_IF_ERROR(msys_objects_->addRows(1));
     for (int index : {parent_name_index_, id_index_}) {
         const uint32_t count = msys_objects_->def().real_indexes[index].unique_count;
         JET_RETURN_IF_ERROR(msys_objects_->setUniqueCount(index, count + 1));
@@ -336,7 +378,23 @@ Status Catalog::addTable(uint32_t tdef_page, const std::u16string& name, double 
     o.type = kObjectTypeTable;
     o.owner = database_owner_;
     objects_.push_back(std::move(o));
+    const ColumnDef* c_props = column(msys_objects_->def(), "LvProp");
+    if (!properties.empty() && c_props) {
+        JET_ASSIGN_OR_RETURN(auto stored, readStoredRow(pager, at));
+        const TableDef& def = msys_objects_->def();
+        if (stored) {
+            JET_ASSIGN_OR_RETURN(RowFields f, RowFields::parse(def, std::move(*stored), at));
+            objects_.back().lv_prop = f.bytes(*c_props);
+        }
+    }
     return Status::ok();
+}
+
+Result<std::map<std::u16string, ColumnRules>> Catalog::columnRules(const CatalogObject& o) {
+    if (o.lv_prop.empty())
+        return std::map<std::u16string, ColumnRules>{};
+    JET_ASSIGN_OR_RETURN(std::vector<uint8_t> blob, readLongValue(alloc_.pager(), o.lv_prop));
+    return parseColumnRules(blob);
 }
 
 }  // namespace jet

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "jet/header.h"
 #include "jet/index_leaf.h"
 #include "jet/page_allocator.h"
+#include "jet/properties.h"
 #include "jet/status.h"
 #include "jet/table_appender.h"
 
@@ -24,11 +26,12 @@ struct CatalogObject {
     std::u16string name;
     int16_t type = 0;
     int32_t flags = 0;
-    std::vector<uint8_t> owner;  // stored (masked) security id
+    std::vector<uint8_t> owner;    // stored (masked) security id
+    std::vector<uint8_t> lv_prop;  // stored LvProp field (long-value header), empty if NULL
 };
 
 class Catalog {
-public:
+  public:
     // Reads MSysObjects (page 2) and MSysACEs. `sid_key` is sidMaskKey() of the header.
     static Result<std::unique_ptr<Catalog>> load(PageAllocator& alloc, const Header& header,
                                                  uint32_t sid_key);
@@ -48,19 +51,24 @@ public:
     Status checkAddTable(const std::u16string& name) const;
 
     // Records a new table whose TDEF starts at `tdef_page`: its MSysObjects row (owned by
-    // the database owner, created and updated at `date`), the entries in both MSysObjects
-    // indexes, and access-control entries inherited from the Tables container. Everything is
-    // checked before the first byte is written.
-    Status addTable(uint32_t tdef_page, const std::u16string& name, double date);
+    // the database owner, created and updated at `date`, with `properties` as its LvProp
+    // when not empty), the entries in both MSysObjects indexes, and access-control entries
+    // inherited from the Tables container. Everything is checked before the first byte is
+    // written.
+    Status addTable(uint32_t tdef_page, const std::u16string& name, double date,
+                    const std::vector<uint8_t>& properties = {});
 
-private:
+    // The column rules (Required, AllowZeroLength) stored in the object's LvProp.
+    Result<std::map<std::u16string, ColumnRules>> columnRules(const CatalogObject& o);
+
+  private:
     struct Ace {
         std::vector<uint8_t> sid;
         int32_t acm = 0;
     };
     // The rows and index pages of one new table, ready to be written.
     struct Plan {
-        std::vector<uint8_t> object_row;
+        std::vector<Value> object_values;
         std::vector<std::vector<uint8_t>> ace_rows;
         std::vector<uint8_t> parent_name_key, id_key, ace_key;
         IndexLeaf parent_name_leaf, id_leaf, ace_leaf;

@@ -26,7 +26,8 @@ constexpr uint32_t kMSysAcesDataPage = 15;
 // An inline map starting at page 0 that lists `pages`.
 std::vector<uint8_t> mapListing(std::initializer_list<uint32_t> pages) {
     std::vector<uint8_t> row(kMapRowSize, 0);
-    for (uint32_t p : pages) row[5 + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
+    for (uint32_t p : pages)
+        row[5 + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
     return row;
 }
 
@@ -80,7 +81,8 @@ Status buildEmptyCatalog(Pager& pager, double date, uint16_t sort, uint32_t sid_
         return Status::invalidArgument("the catalog goes into a file holding only its header");
     }
     const uint32_t ps = pager.pageSize();
-    for (uint32_t n = 1; n < kCatalogPages; ++n) JET_RETURN_IF_ERROR(pager.allocate().status());
+    for (uint32_t n = 1; n < kCatalogPages; ++n)
+        JET_RETURN_IF_ERROR(pager.allocate().status());
 
     // Page 1: the global map (pages 0..15 used, the rest of its window free) and the
     // all-zero map every file carries as row 1.
@@ -111,7 +113,8 @@ Status buildEmptyCatalog(Pager& pager, double date, uint16_t sort, uint32_t sid_
         rows[28] = mapListing({11});
         rows[29] = mapListing({12});
         rows[30] = mapListing({13});
-        for (const auto& r : rows) JET_RETURN_IF_ERROR(v.appendRow(r.data(), r.size()).status());
+        for (const auto& r : rows)
+            JET_RETURN_IF_ERROR(v.appendRow(r.data(), r.size()).status());
     }
 
     const auto admin = maskSid(sid_key, kSidAdmin, 2);
@@ -197,10 +200,11 @@ Status buildEmptyCatalog(Pager& pager, double date, uint16_t sort, uint32_t sid_
     objs.real_indexes[0].unique_count = objs.real_indexes[1].unique_count = objs.num_rows;
     acl.num_rows = std::size(aces);
     std::vector<int32_t> distinct;
-    for (const auto& a : aces) distinct.push_back(a.object);
+    for (const auto& a : aces)
+        distinct.push_back(a.object);
     std::sort(distinct.begin(), distinct.end());
-    acl.real_indexes[0].unique_count = static_cast<uint32_t>(
-        std::unique(distinct.begin(), distinct.end()) - distinct.begin());
+    acl.real_indexes[0].unique_count =
+        static_cast<uint32_t>(std::unique(distinct.begin(), distinct.end()) - distinct.begin());
     const TdefStyle style{true, 0};
     for (const TableDef* d : {&objs, &acl}) {
         JET_RETURN_IF_ERROR(writeTdefPages(pager, d->tdef_pages, buildJet4Tdef(*d, style)));

@@ -17,7 +17,9 @@ constexpr uint32_t kRowTableOffset = 14;
 
 }  // namespace
 
-uint16_t DataPageView::rowCount() const { return le16(page + kRowCountOffset); }
+uint16_t DataPageView::rowCount() const {
+    return le16(page + kRowCountOffset);
+}
 
 uint16_t DataPageView::rowEntry(uint32_t row) const {
     return le16(page + kRowTableOffset + 2 * row);
@@ -31,7 +33,8 @@ Result<uint32_t> DataPageView::freeSpace() const {
                                std::to_string(n) + " does not fit the page");
     }
     uint32_t lowest = page_size;
-    for (uint32_t i = 0; i < n; ++i) lowest = std::min<uint32_t>(lowest, rowEntry(i) & kRowOffsetMask);
+    for (uint32_t i = 0; i < n; ++i)
+        lowest = std::min<uint32_t>(lowest, rowEntry(i) & kRowOffsetMask);
     if (lowest < table_end) {
         return Status::corrupt("page " + std::to_string(number) +
                                ": a row starts inside the row-offset table");
@@ -40,7 +43,8 @@ Result<uint32_t> DataPageView::freeSpace() const {
 }
 
 Result<bool> DataPageView::fits(size_t len) const {
-    if (rowCount() >= kMaxRowsPerDataPage) return false;
+    if (rowCount() >= kMaxRowsPerDataPage)
+        return false;
     JET_ASSIGN_OR_RETURN(uint32_t free, freeSpace());
     return len + 2 <= free;
 }
@@ -76,7 +80,8 @@ Result<uint8_t> DataPageView::appendRow(const uint8_t* row, size_t len) {
     }
     const uint32_t n = rowCount();
     uint32_t lowest = page_size;
-    for (uint32_t i = 0; i < n; ++i) lowest = std::min<uint32_t>(lowest, rowEntry(i) & kRowOffsetMask);
+    for (uint32_t i = 0; i < n; ++i)
+        lowest = std::min<uint32_t>(lowest, rowEntry(i) & kRowOffsetMask);
     const uint32_t start = lowest - static_cast<uint32_t>(len);
     std::memcpy(page + start, row, len);
     put16(page + kRowTableOffset + 2 * n, static_cast<uint16_t>(start));
@@ -94,15 +99,16 @@ Status DataPageView::replaceRow(uint32_t row, const std::vector<uint8_t>& bytes)
         rows[i].assign(page + ext.first, page + ext.second);
         flags[i] = rowEntry(i) & ~kRowOffsetMask;
     }
-    if (row >= n) return Status::corrupt("page " + std::to_string(number) + " has no row " +
-                                         std::to_string(row));
+    if (row >= n)
+        return Status::corrupt("page " + std::to_string(number) + " has no row " +
+                               std::to_string(row));
     rows[row] = bytes;
     size_t total = kRowTableOffset + 2 * n;
-    for (const auto& r : rows) total += r.size();
+    for (const auto& r : rows)
+        total += r.size();
     if (total > page_size) {
-        return Status::notSupported("page " + std::to_string(number) +
-                                    " cannot hold a row of " + std::to_string(bytes.size()) +
-                                    " bytes");
+        return Status::notSupported("page " + std::to_string(number) + " cannot hold a row of " +
+                                    std::to_string(bytes.size()) + " bytes");
     }
     uint32_t pos = page_size;
     std::vector<uint8_t> rebuilt(page, page + page_size);
@@ -112,7 +118,8 @@ Status DataPageView::replaceRow(uint32_t row, const std::vector<uint8_t>& bytes)
         std::memcpy(rebuilt.data() + pos, rows[i].data(), rows[i].size());
         put16(rebuilt.data() + kRowTableOffset + 2 * i, static_cast<uint16_t>(pos | flags[i]));
     }
-    put16(rebuilt.data() + kFreeSpaceOffset, static_cast<uint16_t>(pos - (kRowTableOffset + 2 * n)));
+    put16(rebuilt.data() + kFreeSpaceOffset,
+          static_cast<uint16_t>(pos - (kRowTableOffset + 2 * n)));
     std::memcpy(page, rebuilt.data(), page_size);
     return Status::ok();
 }

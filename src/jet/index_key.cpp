@@ -14,6 +14,7 @@ struct TextCode {
     uint8_t second;  // 0 when the code is a single byte
 };
 
+// clang-format off
 constexpr TextCode kAsciiCodes[95] = {
     {0x07, 0}, {0x09, 0}, {0x0A, 0}, {0x0C, 0}, {0x0E, 0}, {0x10, 0}, {0x12, 0}, {0, 0},  // sp-'
     {0x14, 0}, {0x16, 0}, {0x18, 0}, {0x2C, 0}, {0x1A, 0}, {0, 0}, {0x1C, 0}, {0x1E, 0},  // (-/
@@ -29,6 +30,7 @@ constexpr TextCode kAsciiCodes[95] = {
     {0x66, 0}, {0x68, 0}, {0x69, 0}, {0x6B, 0}, {0x6D, 0}, {0x6F, 0}, {0x71, 0}, {0x73, 0},  // p-w
     {0x75, 0}, {0x76, 0}, {0x78, 0}, {0x2B, 0x09}, {0x2B, 0x0B}, {0x2B, 0x0D}, {0x2B, 0x0F},  // x-~
 };
+// clang-format on
 
 // Jet indexes at most this many characters of a text value.
 constexpr size_t kMaxIndexedChars = 255;
@@ -38,12 +40,14 @@ constexpr size_t kMaxIndexedChars = 255;
 void appendLongKey(std::vector<uint8_t>& key, int32_t value) {
     const uint32_t u = static_cast<uint32_t>(value) ^ 0x80000000u;
     key.push_back(kKeyValueFollows);
-    for (int shift = 24; shift >= 0; shift -= 8) key.push_back(static_cast<uint8_t>(u >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        key.push_back(static_cast<uint8_t>(u >> shift));
 }
 
 Status appendGeneralLegacyTextKey(std::vector<uint8_t>& key, const std::u16string& text) {
     size_t end = std::min(text.size(), kMaxIndexedChars);
-    while (end > 0 && text[end - 1] == u' ') --end;
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
     std::vector<uint8_t> out{kKeyValueFollows};
     for (size_t i = 0; i < end; ++i) {
         const char16_t c = text[i];
@@ -56,7 +60,8 @@ Status appendGeneralLegacyTextKey(std::vector<uint8_t>& key, const std::u16strin
                                         "ASCII except ' and - is supported in indexed text)");
         }
         out.push_back(code.first);
-        if (code.second) out.push_back(code.second);
+        if (code.second)
+            out.push_back(code.second);
     }
     out.push_back(0x01);  // end of the character codes
     out.push_back(0x00);  // no extra (case/accent) codes

@@ -29,31 +29,37 @@ Result<IndexLeaf> parseIndexLeaf(const uint8_t* page, uint32_t page_size, uint32
     auto corrupt = [&](const std::string& what) {
         return Status::corrupt("index page " + std::to_string(n) + ": " + what);
     };
-    if (page[0] != kPageIndexLeaf) return corrupt("not an index leaf page");
+    if (page[0] != kPageIndexLeaf)
+        return corrupt("not an index leaf page");
     IndexLeaf leaf;
     leaf.owner = le32(page + kOwnerOffset);
     leaf.prev = le32(page + kPrevOffset);
     leaf.next = le32(page + kNextOffset);
     const uint32_t prefix = le16(page + kPrefixOffset);
     const uint32_t used = page_size - le16(page + 2);
-    if (used < kFirstEntryOffset || used > page_size) return corrupt("bad free-space word");
+    if (used < kFirstEntryOffset || used > page_size)
+        return corrupt("bad free-space word");
     const uint32_t area = used - kFirstEntryOffset;
     const uint8_t* bitmap = page + kBitmapOffset;
     const uint8_t* data = page + kFirstEntryOffset;
     uint32_t prev_end = 0;
     for (uint32_t pos = 1; pos <= area; ++pos) {
-        if (!((bitmap[pos / 8] >> (pos % 8)) & 1)) continue;
+        if (!((bitmap[pos / 8] >> (pos % 8)) & 1))
+            continue;
         std::vector<uint8_t> e;
         if (!leaf.entries.empty()) {
             e.assign(leaf.entries.front().begin(), leaf.entries.front().begin() + prefix);
         }
         e.insert(e.end(), data + prev_end, data + pos);
-        if (leaf.entries.empty() && e.size() < prefix) return corrupt("prefix longer than entry");
-        if (e.size() <= kRowIdSize) return corrupt("entry shorter than a row id");
+        if (leaf.entries.empty() && e.size() < prefix)
+            return corrupt("prefix longer than entry");
+        if (e.size() <= kRowIdSize)
+            return corrupt("entry shorter than a row id");
         leaf.entries.push_back(std::move(e));
         prev_end = pos;
     }
-    if (prev_end != area) return corrupt("entry bitmap does not end at the last entry");
+    if (prev_end != area)
+        return corrupt("entry bitmap does not end at the last entry");
     return leaf;
 }
 
@@ -73,7 +79,8 @@ Status writeIndexLeaf(const IndexLeaf& leaf, uint8_t* page, uint32_t page_size, 
         prefix = first.size() - kRowIdSize;
         for (const auto& e : leaf.entries) {
             size_t k = 0;
-            while (k < prefix && k < e.size() && e[k] == first[k]) ++k;
+            while (k < prefix && k < e.size() && e[k] == first[k])
+                ++k;
             prefix = k;
         }
     }
@@ -106,8 +113,10 @@ Status writeIndexLeaf(const IndexLeaf& leaf, uint8_t* page, uint32_t page_size, 
 bool insertIndexEntry(IndexLeaf& leaf, std::vector<uint8_t> entry, bool unique) {
     auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry);
     if (unique) {
-        if (it != leaf.entries.end() && sameKey(*it, entry)) return false;
-        if (it != leaf.entries.begin() && sameKey(*(it - 1), entry)) return false;
+        if (it != leaf.entries.end() && sameKey(*it, entry))
+            return false;
+        if (it != leaf.entries.begin() && sameKey(*(it - 1), entry))
+            return false;
     }
     leaf.entries.insert(it, std::move(entry));
     return true;

@@ -11,13 +11,16 @@ bool validUtf8(const std::string& s) {
     return toUtf8(fromUtf8(s)) == s;
 }
 
-char16_t foldAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
+char16_t foldAscii(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c;
+}
 
 }  // namespace
 
 Status checkObjectName(const std::string& name, const char* what) {
     const std::string quoted = "\"" + name + "\"";
-    if (name.empty()) return Status::invalidArgument(std::string("a ") + what + " cannot be empty");
+    if (name.empty())
+        return Status::invalidArgument(std::string("a ") + what + " cannot be empty");
     if (!validUtf8(name)) {
         return Status::invalidArgument(std::string("the ") + what + " is not valid UTF-8");
     }
@@ -46,9 +49,11 @@ Status checkObjectName(const std::string& name, const char* what) {
 }
 
 bool sameObjectName(const std::u16string& a, const std::u16string& b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (foldAscii(a[i]) != foldAscii(b[i])) return false;
+        if (foldAscii(a[i]) != foldAscii(b[i]))
+            return false;
     return true;
 }
 

@@ -11,7 +11,7 @@
 namespace jet {
 
 class PageAllocator {
-public:
+  public:
     explicit PageAllocator(Pager& pager);
 
     PageAllocator(const PageAllocator&) = delete;
@@ -26,7 +26,7 @@ public:
     // The global usage map: row 0 of page 1.
     static constexpr RowPointer kGlobalMap{1, 0};
 
-private:
+  private:
     Pager& pager_;
     UsageMapEditor maps_;
 };

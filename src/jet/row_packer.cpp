@@ -21,10 +21,9 @@ uint32_t jet4FixedAreaSize(const TableDef& def) {
 Result<std::vector<uint8_t>> packJet4Row(const TableDef& def, const std::vector<PackedCell>& cells,
                                          uint32_t max_row_size) {
     if (cells.size() != def.columns.size()) {
-        return Status::invalidArgument("a row of table definition " +
-                                       std::to_string(def.tdef_page) + " needs " +
-                                       std::to_string(def.columns.size()) + " values, got " +
-                                       std::to_string(cells.size()));
+        return Status::invalidArgument(
+            "a row of table definition " + std::to_string(def.tdef_page) + " needs " +
+            std::to_string(def.columns.size()) + " values, got " + std::to_string(cells.size()));
     }
     const uint32_t n = def.max_cols;
     const uint32_t v = def.num_var_cols;
@@ -41,21 +40,26 @@ Result<std::vector<uint8_t>> packJet4Row(const TableDef& def, const std::vector<
     for (size_t i = 0; i < cells.size(); ++i) {
         const ColumnDef& col = def.columns[i];
         const PackedCell& cell = cells[i];
-        if (col.number >= n) return corrupt(col, "has a number beyond the column count");
+        if (col.number >= n)
+            return corrupt(col, "has a number beyond the column count");
         if (col.type == ColumnType::kBoolean) {
-            if (cell.present) mask[col.number / 8] |= static_cast<uint8_t>(1u << (col.number % 8));
+            if (cell.present)
+                mask[col.number / 8] |= static_cast<uint8_t>(1u << (col.number % 8));
             continue;
         }
         if (col.isFixed()) {
-            if (!cell.present) continue;
+            if (!cell.present)
+                continue;
             if (cell.bytes.size() != col.length) {
                 return Status::invalidArgument("column \"" + col.name + "\" needs " +
                                                std::to_string(col.length) + " bytes");
             }
             std::memcpy(row.data() + 2 + col.fixed_offset, cell.bytes.data(), col.length);
         } else {
-            if (col.var_index >= v) return corrupt(col, "has a variable slot beyond the count");
-            if (!cell.present) continue;
+            if (col.var_index >= v)
+                return corrupt(col, "has a variable slot beyond the count");
+            if (!cell.present)
+                continue;
             by_var[col.var_index] = &cell.bytes;
         }
         mask[col.number / 8] |= static_cast<uint8_t>(1u << (col.number % 8));
@@ -65,8 +69,10 @@ Result<std::vector<uint8_t>> packJet4Row(const TableDef& def, const std::vector<
         std::vector<uint16_t> offsets(v);
         for (uint32_t k = 0; k < v; ++k) {
             offsets[k] = static_cast<uint16_t>(std::min<size_t>(row.size(), 0xFFFF));
-            if (by_var[k]) row.insert(row.end(), by_var[k]->begin(), by_var[k]->end());
-            if (row.size() > max_row_size) break;
+            if (by_var[k])
+                row.insert(row.end(), by_var[k]->begin(), by_var[k]->end());
+            if (row.size() > max_row_size)
+                break;
         }
         const size_t total = row.size() + 2 + 2 * v + 2 + mask.size();
         if (total > max_row_size) {

@@ -18,12 +18,15 @@ namespace jet {
 // Returns std::nullopt for a deleted slot.
 Result<std::optional<std::vector<uint8_t>>> readStoredRow(Pager& pager, RowPointer where);
 
+// The whole value of a MEMO/OLE field given its stored bytes (the 12-byte header, plus the
+// data when inline), following LVAL rows and chains. kCorrupt names what is wrong.
+Result<std::vector<uint8_t>> readLongValue(Pager& pager, const std::vector<uint8_t>& field);
+
 // Fields of one Jet 4 row of `def`.
 class RowFields {
-public:
+  public:
     // kCorrupt when the row's structure does not fit its length.
-    static Result<RowFields> parse(const TableDef& def, std::vector<uint8_t> row,
-                                   RowPointer where);
+    static Result<RowFields> parse(const TableDef& def, std::vector<uint8_t> row, RowPointer where);
 
     bool isNull(const ColumnDef& col) const;
     // The value bytes: `length` bytes for fixed columns, the stored bytes for variable ones;
@@ -32,7 +35,7 @@ public:
     int32_t long32(const ColumnDef& col) const;  // 0 when NULL
     int16_t int16(const ColumnDef& col) const;   // 0 when NULL
 
-private:
+  private:
     std::vector<uint8_t> row_;
     uint32_t num_cols_ = 0;
     uint32_t mask_start_ = 0;

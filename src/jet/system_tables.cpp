@@ -12,12 +12,18 @@ constexpr uint8_t kSysSid = 0x32;  // the Owner and SID binary columns
 
 uint16_t lengthOf(ColumnType t) {
     switch (t) {
-        case ColumnType::kBoolean: return 1;
-        case ColumnType::kByte: return 1;
-        case ColumnType::kInt: return 2;
-        case ColumnType::kLong: return 4;
-        case ColumnType::kDateTime: return 8;
-        default: return 0;
+        case ColumnType::kBoolean:
+            return 1;
+        case ColumnType::kByte:
+            return 1;
+        case ColumnType::kInt:
+            return 2;
+        case ColumnType::kLong:
+            return 4;
+        case ColumnType::kDateTime:
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -35,8 +41,8 @@ ColumnDef fixedCol(uint16_t number, const char* name, ColumnType t, uint16_t off
     return c;
 }
 
-ColumnDef varCol(uint16_t number, const char* name, ColumnType t, uint16_t var_index,
-                 uint16_t sort, uint8_t flags = kSysVariable) {
+ColumnDef varCol(uint16_t number, const char* name, ColumnType t, uint16_t var_index, uint16_t sort,
+                 uint8_t flags = kSysVariable) {
     ColumnDef c;
     c.name = name;
     c.type = t;
@@ -49,11 +55,14 @@ ColumnDef varCol(uint16_t number, const char* name, ColumnType t, uint16_t var_i
     return c;
 }
 
-RowPointer mapRow(uint8_t row) { return RowPointer{kSystemMapsPage, row}; }
+RowPointer mapRow(uint8_t row) {
+    return RowPointer{kSystemMapsPage, row};
+}
 
 RealIndex realIndex(std::vector<uint16_t> columns, uint8_t map_row, uint32_t root, uint8_t flags) {
     RealIndex ri;
-    for (uint16_t c : columns) ri.columns.push_back({c, true});
+    for (uint16_t c : columns)
+        ri.columns.push_back({c, true});
     ri.owned_map = mapRow(map_row);
     ri.root_page = root;
     ri.flags = flags;
@@ -135,14 +144,10 @@ TableDef msysQueriesDef(uint16_t s) {
     TableDef d = systemTable(kMSysQueriesPage, 8, 4, 21);
     using T = ColumnType;
     d.columns = {
-        fixedCol(0, "ObjectId", T::kLong, 0, s),
-        fixedCol(1, "Attribute", T::kByte, 4, s),
-        varCol(2, "Order", T::kBinary, 0, s),
-        varCol(3, "Name1", T::kText, 1, s),
-        varCol(4, "Name2", T::kText, 2, s),
-        varCol(5, "Expression", T::kMemo, 3, s),
-        fixedCol(6, "Flag", T::kInt, 5, s),
-        fixedCol(7, "LvExtra", T::kLong, 7, s),
+        fixedCol(0, "ObjectId", T::kLong, 0, s), fixedCol(1, "Attribute", T::kByte, 4, s),
+        varCol(2, "Order", T::kBinary, 0, s),    varCol(3, "Name1", T::kText, 1, s),
+        varCol(4, "Name2", T::kText, 2, s),      varCol(5, "Expression", T::kMemo, 3, s),
+        fixedCol(6, "Flag", T::kInt, 5, s),      fixedCol(7, "LvExtra", T::kLong, 7, s),
     };
     d.real_indexes = {realIndex({0, 1, 2}, 25, 10, 0x81)};
     d.indexes = {logicalIndex("ObjectIdAttribute", 0, 0, 1)};

@@ -16,7 +16,8 @@ namespace {
 constexpr uint32_t kInlineFlag = 0x80000000u;
 constexpr uint32_t kSingleRowFlag = 0x40000000u;
 constexpr size_t kLongValueHeader = 12;
-// Jackcess's limit, which Access accepts: longer values go to LVAL pages.
+// Values up to this size stay inside the row, as other Jet writers do and Access accepts;
+// longer ones go to LVAL pages.
 constexpr size_t kMaxInlineLongValue = 64;
 constexpr size_t kChainPointer = 4;
 // An LVAL page with less room than this takes no more values.
@@ -31,9 +32,9 @@ std::vector<uint8_t> longValueHeader(uint32_t length_and_kind, RowPointer first)
 
 }  // namespace
 
-TableAppender::TableAppender(PageAllocator& alloc, TableDef def, std::vector<bool> required)
-    : alloc_(alloc), pager_(alloc.pager()), def_(std::move(def)), required_(std::move(required)) {
-    required_.resize(def_.columns.size(), false);
+TableAppender::TableAppender(PageAllocator& alloc, TableDef def, std::vector<ColumnRules> rules)
+    : alloc_(alloc), pager_(alloc.pager()), def_(std::move(def)), rules_(std::move(rules)) {
+    rules_.resize(def_.columns.size());
     const uint32_t v = def_.num_var_cols;
     rows_.owned = def_.owned_map;
     rows_.free = def_.free_map;
@@ -49,13 +50,12 @@ TableAppender::TableAppender(PageAllocator& alloc, TableDef def, std::vector<boo
     }
 }
 
-Status TableAppender::append(const std::vector<Value>& values) {
+Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values) {
     const auto& cols = def_.columns;
     if (values.size() != cols.size()) {
-        return Status::invalidArgument("table definition at page " +
-                                       std::to_string(def_.tdef_page) + " has " +
-                                       std::to_string(cols.size()) + " columns, got " +
-                                       std::to_string(values.size()) + " values");
+        return Status::invalidArgument("the table has " + std::to_string(cols.size()) +
+                                       " columns, got " + std::to_string(values.size()) +
+                                       " values");
     }
     const uint32_t max_row = jet4Format().max_row_size;
 
@@ -77,7 +77,13 @@ Status TableAppender::append(const std::vector<Value>& values) {
                 autonumber = static_cast<uint32_t>(given);
             }
         }
-        JET_ASSIGN_OR_RETURN(enc[i], encodeValue(col, v, required_[i]));
+        JET_ASSIGN_OR_RETURN(enc[i], encodeValue(col, v, rules_[i].required));
+        const auto* text = std::get_if<std::u16string>(&v);
+        if (text && text->empty() && !rules_[i].allow_zero_length) {
+            return Status::invalidArgument("column \"" + col.name +
+                                           "\": an empty text is not allowed (the column's "
+                                           "AllowZeroLength property is off)");
+        }
     }
 
     // 2. Decide which long values stay inside the row: small ones, as long as the row fits.
@@ -105,7 +111,8 @@ Status TableAppender::append(const std::vector<Value>& values) {
     JET_RETURN_IF_ERROR(packJet4Row(def_, cells, max_row).status());
     while (true) {
         Status st = packWithInline().status();
-        if (st.isOk()) break;
+        if (st.isOk())
+            break;
         size_t largest = cols.size();
         for (size_t i = 0; i < cols.size(); ++i) {
             if (inline_lv[i] &&
@@ -113,7 +120,8 @@ Status TableAppender::append(const std::vector<Value>& values) {
                 largest = i;
             }
         }
-        if (largest == cols.size()) return st;
+        if (largest == cols.size())
+            return st;
         inline_lv[largest] = false;
     }
     for (size_t i = 0; i < cols.size(); ++i) {
@@ -126,7 +134,8 @@ Status TableAppender::append(const std::vector<Value>& values) {
 
     // 3. Store long values, then the row, then the counters.
     for (size_t i = 0; i < cols.size(); ++i) {
-        if (!enc[i].long_value || !enc[i].present) continue;
+        if (!enc[i].long_value || !enc[i].present)
+            continue;
         const uint32_t len = static_cast<uint32_t>(enc[i].bytes.size());
         if (inline_lv[i]) {
             cells[i].bytes = longValueHeader(len | kInlineFlag, RowPointer{});
@@ -136,14 +145,14 @@ Status TableAppender::append(const std::vector<Value>& values) {
         }
     }
     JET_ASSIGN_OR_RETURN(std::vector<uint8_t> row, packJet4Row(def_, cells, max_row));
-    JET_RETURN_IF_ERROR(insertRow(row).status());
+    JET_ASSIGN_OR_RETURN(RowPointer at, insertRow(row));
     JET_RETURN_IF_ERROR(addRows(1));
     if (autonumber != def_.autonumber) {
         JET_RETURN_IF_ERROR(
             patchTdef32(pager_, def_.tdef_pages, kTdefAutonumberOffset, autonumber));
         def_.autonumber = autonumber;
     }
-    return Status::ok();
+    return at;
 }
 
 Result<std::vector<uint8_t>> TableAppender::storeLongValue(const ColumnDef& col,
@@ -172,7 +181,8 @@ Result<std::vector<uint8_t>> TableAppender::storeLongValue(const ColumnDef& col,
 }
 
 Status TableAppender::locate(PageChain& chain) {
-    if (chain.located) return Status::ok();
+    if (chain.located)
+        return Status::ok();
     JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages,
                          alloc_.maps().listed(chain.owned, pager_.pageCount()));
     for (auto it = pages.rbegin(); it != pages.rend(); ++it) {
@@ -208,8 +218,10 @@ Result<RowPointer> TableAppender::insertInto(PageChain& chain, const std::vector
                     now_full = true;
                 }
             }
-            if (now_full) JET_RETURN_IF_ERROR(alloc_.maps().set(chain.free, n, false));
-            if (stored) return RowPointer{n, slot};
+            if (now_full)
+                JET_RETURN_IF_ERROR(alloc_.maps().set(chain.free, n, false));
+            if (stored)
+                return RowPointer{n, slot};
         }
         JET_ASSIGN_OR_RETURN(uint32_t fresh, alloc_.allocate());
         {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "jet/page_allocator.h"
+#include "jet/properties.h"
 #include "jet/status.h"
 #include "jet/tdef.h"
 #include "jet/value.h"
@@ -15,16 +16,18 @@
 namespace jet {
 
 class TableAppender {
-public:
-    // `required` is parallel to def.columns (true: NULL is refused).
-    TableAppender(PageAllocator& alloc, TableDef def, std::vector<bool> required);
+  public:
+    // `rules` is parallel to def.columns (missing entries: NULL and "" allowed).
+    TableAppender(PageAllocator& alloc, TableDef def, std::vector<ColumnRules> rules);
 
     const TableDef& def() const { return def_; }
 
     // Adds one row; `values` is parallel to def().columns. An AutoNumber column given NULL
     // gets the next number. A row that is refused (wrong count, type, range, length, NULL in
     // a required column, too long) writes nothing; the error names the column.
-    Status append(const std::vector<Value>& values);
+    Status append(const std::vector<Value>& values) { return appendRow(values).status(); }
+    // The same, returning where the row went.
+    Result<RowPointer> appendRow(const std::vector<Value>& values);
 
     // Stores an already packed row on the table's data pages and returns where it went.
     // Counters are not touched (see addRows). Used for catalog rows.
@@ -34,7 +37,7 @@ public:
     // Sets the unique-entry count of real index `i` in the TDEF.
     Status setUniqueCount(uint32_t i, uint32_t count);
 
-private:
+  private:
     struct PageChain {
         RowPointer owned;
         RowPointer free;
@@ -52,7 +55,7 @@ private:
     PageAllocator& alloc_;
     Pager& pager_;
     TableDef def_;
-    std::vector<bool> required_;
+    std::vector<ColumnRules> rules_;
     PageChain rows_;
     std::map<uint16_t, PageChain> long_values_;  // by column number
 };

@@ -11,7 +11,7 @@
 namespace jet {
 namespace {
 
-constexpr uint32_t kTdefMagic = 1625;        // table header word and column/logical index word
+constexpr uint32_t kTdefMagic = 1625;  // table header word and column/logical index word
 constexpr uint32_t kRealIndexMagic = 1923;
 constexpr uint32_t kTdefPageHeader = 8;
 constexpr size_t kIndexColumnSlots = 10;
@@ -21,12 +21,14 @@ void push16(std::vector<uint8_t>& b, uint16_t v) {
     b.push_back(static_cast<uint8_t>(v >> 8));
 }
 void push32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 void pushName(std::vector<uint8_t>& b, const std::string& utf8) {
     const std::u16string u = fromUtf8(utf8);
     push16(b, static_cast<uint16_t>(u.size() * 2));
-    for (char16_t c : u) push16(b, c);
+    for (char16_t c : u)
+        push16(b, c);
 }
 
 }  // namespace
@@ -60,7 +62,8 @@ std::vector<uint8_t> buildJet4Tdef(const TableDef& def, const TdefStyle& style) 
     }
 
     std::vector<const ColumnDef*> order;
-    for (const auto& c : def.columns) order.push_back(&c);
+    for (const auto& c : def.columns)
+        order.push_back(&c);
     if (style.system_table) {
         std::sort(order.begin(), order.end(), [](const ColumnDef* a, const ColumnDef* c) {
             return fromUtf8(a->name) < fromUtf8(c->name);
@@ -90,7 +93,8 @@ std::vector<uint8_t> buildJet4Tdef(const TableDef& def, const TdefStyle& style) 
         push16(b, c->isFixed() ? c->fixed_offset : 0);
         push16(b, c->length);
     }
-    for (const ColumnDef* c : order) pushName(b, c->name);
+    for (const ColumnDef* c : order)
+        pushName(b, c->name);
 
     for (const auto& ri : def.real_indexes) {
         push32(b, kRealIndexMagic);
@@ -121,13 +125,15 @@ std::vector<uint8_t> buildJet4Tdef(const TableDef& def, const TdefStyle& style) 
         b.push_back(li.type);
         push32(b, 0);
     }
-    for (const auto& li : def.indexes) pushName(b, li.name);
+    for (const auto& li : def.indexes)
+        pushName(b, li.name);
 
     // Long-value maps follow the descriptor order.
     std::vector<LongValueMaps> lv;
     for (const ColumnDef* c : order) {
         for (const auto& m : def.long_value_maps)
-            if (m.column_number == c->number) lv.push_back(m);
+            if (m.column_number == c->number)
+                lv.push_back(m);
     }
     for (const auto& m : lv) {
         push16(b, m.column_number);
@@ -141,23 +147,27 @@ std::vector<uint8_t> buildJet4Tdef(const TableDef& def, const TdefStyle& style) 
 
 void assignVarSlotsOfFixedColumns(TableDef& def) {
     for (auto& c : def.columns) {
-        if (!c.isFixed()) continue;
+        if (!c.isFixed())
+            continue;
         uint16_t before = 0;
         for (const auto& o : def.columns)
-            if (!o.isFixed() && o.number < c.number) ++before;
+            if (!o.isFixed() && o.number < c.number)
+                ++before;
         c.var_index = before;
     }
 }
 
 TdefPlacement placeTdefOffset(uint32_t off, uint32_t page_size) {
-    if (off < page_size) return {0, off};
+    if (off < page_size)
+        return {0, off};
     const uint32_t rest = off - page_size;
     const uint32_t per = page_size - kTdefPageHeader;
     return {1 + rest / per, kTdefPageHeader + rest % per};
 }
 
 uint32_t tdefPageCount(size_t len, uint32_t page_size) {
-    if (len <= page_size) return 1;
+    if (len <= page_size)
+        return 1;
     const size_t per = page_size - kTdefPageHeader;
     return static_cast<uint32_t>(1 + (len - page_size + per - 1) / per);
 }
@@ -167,8 +177,7 @@ Status writeTdefPages(Pager& pager, const std::vector<uint32_t>& pages,
     const uint32_t ps = pager.pageSize();
     if (pages.size() != tdefPageCount(buffer.size(), ps)) {
         return Status::invalidArgument("table definition needs " +
-                                       std::to_string(tdefPageCount(buffer.size(), ps)) +
-                                       " pages");
+                                       std::to_string(tdefPageCount(buffer.size(), ps)) + " pages");
     }
     size_t pos = 0;
     for (size_t i = 0; i < pages.size(); ++i) {
@@ -209,8 +218,7 @@ Status patchTdef(Pager& pager, const std::vector<uint32_t>& pages, uint32_t off,
     return Status::ok();
 }
 
-Status patchTdef32(Pager& pager, const std::vector<uint32_t>& pages, uint32_t off,
-                   uint32_t value) {
+Status patchTdef32(Pager& pager, const std::vector<uint32_t>& pages, uint32_t off, uint32_t value) {
     uint8_t b[4];
     put32(b, value);
     return patchTdef(pager, pages, off, b, 4);

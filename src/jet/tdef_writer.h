@@ -34,7 +34,9 @@ void assignVarSlotsOfFixedColumns(TableDef& def);
 constexpr uint32_t kTdefNumRowsOffset = 16;
 constexpr uint32_t kTdefAutonumberOffset = 20;
 // Offset of the unique-entry count of real index `i`.
-inline uint32_t tdefUniqueCountOffset(uint32_t i) { return 63 + 12 * i + 4; }
+inline uint32_t tdefUniqueCountOffset(uint32_t i) {
+    return 63 + 12 * i + 4;
+}
 
 // Where the bytes of a TDEF buffer go: the first `pages` entry gets bytes [0, page_size),
 // each continuation page 8 header bytes and then the next page_size - 8 bytes.

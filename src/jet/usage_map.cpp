@@ -21,7 +21,9 @@ std::string mapName(RowPointer map) {
     return "usage map at page " + std::to_string(map.page) + " row " + std::to_string(map.row);
 }
 
-bool getBit(const uint8_t* bits, uint32_t i) { return (bits[i / 8] >> (i % 8)) & 1; }
+bool getBit(const uint8_t* bits, uint32_t i) {
+    return (bits[i / 8] >> (i % 8)) & 1;
+}
 void putBit(uint8_t* bits, uint32_t i, bool v) {
     if (v)
         bits[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
@@ -31,7 +33,9 @@ void putBit(uint8_t* bits, uint32_t i, bool v) {
 
 }  // namespace
 
-std::vector<uint8_t> emptyInlineMap(size_t len) { return std::vector<uint8_t>(len, 0); }
+std::vector<uint8_t> emptyInlineMap(size_t len) {
+    return std::vector<uint8_t>(len, 0);
+}
 
 Result<UsageMapEditor::Row> UsageMapEditor::load(RowPointer map, bool for_write) {
     Row row;
@@ -52,7 +56,8 @@ Result<UsageMapEditor::Row> UsageMapEditor::load(RowPointer map, bool for_write)
     }
     row.start = ext.first;
     row.len = ext.second - ext.first;
-    if (row.len < 1) return Status::corrupt(mapName(map) + ": the row is empty");
+    if (row.len < 1)
+        return Status::corrupt(mapName(map) + ": the row is empty");
     const uint8_t type = row.bytes()[0];
     if (type == kInlineMap && row.len < kInlineHeader) {
         return Status::corrupt(mapName(map) + ": inline map row is too short");
@@ -69,14 +74,17 @@ Result<bool> UsageMapEditor::test(RowPointer map, uint32_t page, bool outside) {
     if (b[0] == kInlineMap) {
         const uint32_t start = le32(b + 1);
         const uint32_t nbits = (row.len - kInlineHeader) * 8;
-        if (page < start || page - start >= nbits) return outside;
+        if (page < start || page - start >= nbits)
+            return outside;
         return getBit(b + kInlineHeader, page - start);
     }
     const uint32_t per = pagesPerBitmapPage(pager_.pageSize());
     const uint32_t slot = page / per;
-    if (slot >= (row.len - 1) / 4) return outside;
+    if (slot >= (row.len - 1) / 4)
+        return outside;
     const uint32_t bp = le32(b + 1 + 4 * slot);
-    if (bp == 0) return outside;
+    if (bp == 0)
+        return outside;
     JET_ASSIGN_OR_RETURN(PageRef bitmap, pager_.read(bp));
     if (bitmap->data()[0] != kPageUsageBitmap) {
         return Status::corrupt(mapName(map) + ": page " + std::to_string(bp) +
@@ -94,10 +102,12 @@ Result<std::vector<uint32_t>> UsageMapEditor::listed(RowPointer map, uint32_t li
         const uint32_t nbytes = row.len - kInlineHeader;
         for (uint32_t i = 0; i < nbytes; ++i) {
             const uint8_t byte = b[kInlineHeader + i];
-            if (!byte) continue;
+            if (!byte)
+                continue;
             for (uint32_t k = 0; k < 8; ++k) {
                 const uint64_t p = uint64_t{start} + i * 8 + k;
-                if (((byte >> k) & 1) && p < limit) out.push_back(static_cast<uint32_t>(p));
+                if (((byte >> k) & 1) && p < limit)
+                    out.push_back(static_cast<uint32_t>(p));
             }
         }
         return out;
@@ -105,10 +115,12 @@ Result<std::vector<uint32_t>> UsageMapEditor::listed(RowPointer map, uint32_t li
     const uint32_t per = pagesPerBitmapPage(pager_.pageSize());
     const uint32_t slots = (row.len - 1) / 4;
     std::vector<uint32_t> bitmap_pages(slots);
-    for (uint32_t s = 0; s < slots; ++s) bitmap_pages[s] = le32(b + 1 + 4 * s);
+    for (uint32_t s = 0; s < slots; ++s)
+        bitmap_pages[s] = le32(b + 1 + 4 * s);
     for (uint32_t s = 0; s < slots; ++s) {
         const uint32_t bp = bitmap_pages[s];
-        if (bp == 0) continue;
+        if (bp == 0)
+            continue;
         JET_ASSIGN_OR_RETURN(PageRef bitmap, pager_.read(bp));
         if (bitmap->data()[0] != kPageUsageBitmap) {
             return Status::corrupt(mapName(map) + ": page " + std::to_string(bp) +
@@ -116,10 +128,12 @@ Result<std::vector<uint32_t>> UsageMapEditor::listed(RowPointer map, uint32_t li
         }
         const uint8_t* bits = bitmap->data() + kBitmapPageHeader;
         for (uint32_t i = 0; i < per / 8; ++i) {
-            if (!bits[i]) continue;
+            if (!bits[i])
+                continue;
             for (uint32_t k = 0; k < 8; ++k) {
                 const uint64_t p = uint64_t{s} * per + i * 8 + k;
-                if (((bits[i] >> k) & 1) && p < limit) out.push_back(static_cast<uint32_t>(p));
+                if (((bits[i] >> k) & 1) && p < limit)
+                    out.push_back(static_cast<uint32_t>(p));
             }
         }
     }
@@ -128,7 +142,8 @@ Result<std::vector<uint32_t>> UsageMapEditor::listed(RowPointer map, uint32_t li
 
 Status UsageMapEditor::set(RowPointer map, uint32_t page, bool value, bool outside) {
     JET_ASSIGN_OR_RETURN(Row row, load(map, true));
-    if (row.bytes()[0] == kInlineMap) return setInline(map, row, page, value, outside);
+    if (row.bytes()[0] == kInlineMap)
+        return setInline(map, row, page, value, outside);
     return setReference(map, row, page, value, outside);
 }
 
@@ -141,20 +156,24 @@ Status UsageMapEditor::setInline(RowPointer map, Row& row, uint32_t page, bool v
         putBit(b + kInlineHeader, page - start, value);
         return Status::ok();
     }
-    if (value == outside) return Status::ok();
-    if (outside) return growInline(map, row, page);
+    if (value == outside)
+        return Status::ok();
+    if (outside)
+        return growInline(map, row, page);
 
     // A table map: move the window if every listed page and the new one fit in it.
     std::vector<uint32_t> pages;
     for (uint32_t i = 0; i < nbits; ++i)
-        if (getBit(b + kInlineHeader, i)) pages.push_back(start + i);
+        if (getBit(b + kInlineHeader, i))
+            pages.push_back(start + i);
     pages.push_back(page);
     const auto [lo, hi] = std::minmax_element(pages.begin(), pages.end());
     const uint32_t new_start = *lo & ~7u;
     if (*hi - new_start < nbits) {
         std::memset(b + kInlineHeader, 0, row.len - kInlineHeader);
         put32(b + 1, new_start);
-        for (uint32_t p : pages) putBit(b + kInlineHeader, p - new_start, true);
+        for (uint32_t p : pages)
+            putBit(b + kInlineHeader, p - new_start, true);
         return Status::ok();
     }
     JET_RETURN_IF_ERROR(promoteToReference(map, row));
@@ -189,11 +208,13 @@ Status UsageMapEditor::promoteToReference(RowPointer map, Row& row) {
     const uint32_t nbits = (row.len - kInlineHeader) * 8;
     std::vector<uint32_t> pages;
     for (uint32_t i = 0; i < nbits; ++i)
-        if (getBit(b + kInlineHeader, i)) pages.push_back(start + i);
+        if (getBit(b + kInlineHeader, i))
+            pages.push_back(start + i);
     std::memset(b, 0, row.len);
     b[0] = kReferenceMap;
     // `row` may go stale once pages are allocated below; set() reloads it every time.
-    for (uint32_t p : pages) JET_RETURN_IF_ERROR(set(map, p, true, false));
+    for (uint32_t p : pages)
+        JET_RETURN_IF_ERROR(set(map, p, true, false));
     return Status::ok();
 }
 
@@ -203,13 +224,15 @@ Status UsageMapEditor::setReference(RowPointer map, Row& row, uint32_t page, boo
     const uint32_t slot = page / per;
     const uint32_t slots = (row.len - 1) / 4;
     if (slot >= slots) {
-        if (value == outside) return Status::ok();
+        if (value == outside)
+            return Status::ok();
         return Status::notSupported("page " + std::to_string(page) +
                                     " is beyond the reach of its usage map");
     }
     uint32_t bp = le32(row.bytes() + 1 + 4 * slot);
     if (bp == 0) {
-        if (value == outside) return Status::ok();
+        if (value == outside)
+            return Status::ok();
         const uint32_t map_start = row.start;
         row.page.reset();
         uint32_t fresh = 0;

@@ -18,7 +18,7 @@
 namespace jet {
 
 class UsageMapEditor {
-public:
+  public:
     // Allocates one page at the end of the file, marks it used in the global map, and
     // returns its number; used when a reference map needs another bitmap page.
     using PageAllocator = std::function<Result<uint32_t>()>;
@@ -38,7 +38,7 @@ public:
     // Every page whose bit is set, ascending, up to (not including) `limit`.
     Result<std::vector<uint32_t>> listed(RowPointer map, uint32_t limit);
 
-private:
+  private:
     struct Row {
         MutablePageRef page;
         uint32_t start = 0;  // offset of the row within the page
@@ -60,6 +60,8 @@ private:
 std::vector<uint8_t> emptyInlineMap(size_t len = 69);
 
 // The bit capacity of one reference-map bitmap page.
-inline uint32_t pagesPerBitmapPage(uint32_t page_size) { return (page_size - 4) * 8; }
+inline uint32_t pagesPerBitmapPage(uint32_t page_size) {
+    return (page_size - 4) * 8;
+}
 
 }  // namespace jet

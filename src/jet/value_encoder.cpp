@@ -17,13 +17,14 @@ Status refuse(const ColumnDef& col, const std::string& why) {
 }
 
 Status wrongType(const ColumnDef& col, const Value& v) {
-    return refuse(col, "a " + typeName(col.type) + " column cannot take a " + valueTypeName(v) +
-                           " value");
+    return refuse(
+        col, "a " + typeName(col.type) + " column cannot take a " + valueTypeName(v) + " value");
 }
 
 std::vector<uint8_t> le(uint64_t v, size_t n) {
     std::vector<uint8_t> b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (size_t i = 0; i < n; ++i)
+        b[i] = static_cast<uint8_t>(v >> (8 * i));
     return b;
 }
 
@@ -40,7 +41,8 @@ void powerOfTen(int p, uint64_t& hi, uint64_t& lo) {
 
 Result<EncodedValue> encodeNumeric(const ColumnDef& col, const Value& value) {
     const auto* d = std::get_if<Decimal>(&value);
-    if (!d) return wrongType(col, value);
+    if (!d)
+        return wrongType(col, value);
     if (d->scale != col.scale) {
         return refuse(col, "the value has " + std::to_string(d->scale) +
                                " decimals but the column stores " + std::to_string(col.scale));
@@ -50,8 +52,7 @@ Result<EncodedValue> encodeNumeric(const ColumnDef& col, const Value& value) {
     uint64_t lim_hi, lim_lo;
     powerOfTen(std::min<int>(col.precision, 38), lim_hi, lim_lo);
     if (hi > lim_hi || (hi == lim_hi && lo >= lim_lo)) {
-        return refuse(col, "the value has more than " + std::to_string(col.precision) +
-                               " digits");
+        return refuse(col, "the value has more than " + std::to_string(col.precision) + " digits");
     }
     EncodedValue out{true, false, {}};
     out.bytes.push_back(d->negative ? 0x80 : 0x00);
@@ -68,14 +69,16 @@ Result<EncodedValue> encodeNumeric(const ColumnDef& col, const Value& value) {
 std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool compression_allowed) {
     bool compress = compression_allowed && text.size() > 2 && text.size() <= kMaxCompressedChars;
     for (size_t i = 0; compress && i < text.size(); ++i) {
-        if (text[i] == 0 || text[i] > 0xFF) compress = false;
+        if (text[i] == 0 || text[i] > 0xFF)
+            compress = false;
     }
     std::vector<uint8_t> out;
     if (compress) {
         out.reserve(text.size() + 2);
         out.push_back(0xFF);
         out.push_back(0xFE);
-        for (char16_t c : text) out.push_back(static_cast<uint8_t>(c));
+        for (char16_t c : text)
+            out.push_back(static_cast<uint8_t>(c));
         return out;
     }
     out.reserve(text.size() * 2);
@@ -100,20 +103,23 @@ bool integerOf(const Value& value, int64_t& out) {
 }
 
 std::string valueTypeName(const Value& value) {
-    static const char* const kNames[] = {"Null",     "Boolean",  "Byte",     "Integer", "Long",
-                                         "Currency", "Single",   "Double",   "Date/Time",
-                                         "GUID",     "Decimal",  "Text",     "binary"};
+    static const char* const kNames[] = {"Null",     "Boolean", "Byte",   "Integer",   "Long",
+                                         "Currency", "Single",  "Double", "Date/Time", "GUID",
+                                         "Decimal",  "Text",    "binary"};
     return kNames[value.index()];
 }
 
 Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool required) {
     if (col.type == ColumnType::kBoolean) {
-        if (isNull(value)) return EncodedValue{false, false, {}};
-        if (auto* b = std::get_if<bool>(&value)) return EncodedValue{*b, false, {}};
+        if (isNull(value))
+            return EncodedValue{false, false, {}};
+        if (auto* b = std::get_if<bool>(&value))
+            return EncodedValue{*b, false, {}};
         return wrongType(col, value);
     }
     if (isNull(value)) {
-        if (required) return refuse(col, "a value is required (the column does not allow NULL)");
+        if (required)
+            return refuse(col, "a value is required (the column does not allow NULL)");
         return EncodedValue{};
     }
     int64_t i = 0;
@@ -128,15 +134,18 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
     };
     switch (col.type) {
         case ColumnType::kByte:
-            if (!is_int) return wrongType(col, value);
+            if (!is_int)
+                return wrongType(col, value);
             JET_RETURN_IF_ERROR(range(0, 255));
             return EncodedValue{true, false, le(static_cast<uint64_t>(i), 1)};
         case ColumnType::kInt:
-            if (!is_int) return wrongType(col, value);
+            if (!is_int)
+                return wrongType(col, value);
             JET_RETURN_IF_ERROR(range(-32768, 32767));
             return EncodedValue{true, false, le(static_cast<uint64_t>(i), 2)};
         case ColumnType::kLong:
-            if (!is_int) return wrongType(col, value);
+            if (!is_int)
+                return wrongType(col, value);
             return EncodedValue{true, false, le(static_cast<uint64_t>(i), 4)};
         case ColumnType::kMoney: {
             int64_t scaled;
@@ -187,21 +196,25 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
         }
         case ColumnType::kDateTime: {
             auto* dt = std::get_if<DateTime>(&value);
-            if (!dt) return wrongType(col, value);
+            if (!dt)
+                return wrongType(col, value);
             std::vector<uint8_t> b(8);
             putDouble(b.data(), dt->ole);
             return EncodedValue{true, false, std::move(b)};
         }
         case ColumnType::kGuid: {
             auto* g = std::get_if<Guid>(&value);
-            if (!g) return wrongType(col, value);
-            return EncodedValue{true, false, std::vector<uint8_t>(g->bytes.begin(), g->bytes.end())};
+            if (!g)
+                return wrongType(col, value);
+            return EncodedValue{true, false,
+                                std::vector<uint8_t>(g->bytes.begin(), g->bytes.end())};
         }
         case ColumnType::kNumeric:
             return encodeNumeric(col, value);
         case ColumnType::kText: {
             auto* s = std::get_if<std::u16string>(&value);
-            if (!s) return wrongType(col, value);
+            if (!s)
+                return wrongType(col, value);
             if (col.isFixed()) {
                 return Status::notSupported("column \"" + col.name +
                                             "\" is a fixed-length Text column, which this "
@@ -218,21 +231,26 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
         }
         case ColumnType::kMemo: {
             auto* s = std::get_if<std::u16string>(&value);
-            if (!s) return wrongType(col, value);
+            if (!s)
+                return wrongType(col, value);
             EncodedValue out{true, true,
                              encodeJet4Text(*s, col.ext_flags & ColumnDef::kExtCompressedUnicode)};
-            if (out.bytes.size() > kMaxLongValueBytes) return refuse(col, "the text is too long");
+            if (out.bytes.size() > kMaxLongValueBytes)
+                return refuse(col, "the text is too long");
             return out;
         }
         case ColumnType::kOle: {
             auto* b = std::get_if<Bytes>(&value);
-            if (!b) return wrongType(col, value);
-            if (b->size() > kMaxLongValueBytes) return refuse(col, "the value is too long");
+            if (!b)
+                return wrongType(col, value);
+            if (b->size() > kMaxLongValueBytes)
+                return refuse(col, "the value is too long");
             return EncodedValue{true, true, *b};
         }
         case ColumnType::kBinary: {
             auto* b = std::get_if<Bytes>(&value);
-            if (!b) return wrongType(col, value);
+            if (!b)
+                return wrongType(col, value);
             if (col.isFixed()) {
                 return Status::notSupported("column \"" + col.name +
                                             "\" is a fixed-length Binary column, which this "

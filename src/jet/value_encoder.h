@@ -19,7 +19,7 @@ namespace jet {
 std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool compression_allowed);
 
 struct EncodedValue {
-    bool present = false;  // false: NULL (for BOOLEAN: the value false)
+    bool present = false;     // false: NULL (for BOOLEAN: the value false)
     bool long_value = false;  // MEMO/OLE: `bytes` is the whole value, still to be stored
     std::vector<uint8_t> bytes;
 };

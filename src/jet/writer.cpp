@@ -8,6 +8,7 @@
 #include "jet/catalog_builder.h"
 #include "jet/data_page.h"
 #include "jet/names.h"
+#include "jet/properties.h"
 #include "jet/system_tables.h"
 #include "jet/tdef_writer.h"
 #include "jet/usage_map.h"
@@ -34,23 +35,38 @@ struct TypeInfo {
 
 TypeInfo typeInfo(ColumnType t) {
     switch (t) {
-        case ColumnType::kBoolean: return {true, true, 1};
-        case ColumnType::kByte: return {true, true, 1};
-        case ColumnType::kInt: return {true, true, 2};
-        case ColumnType::kLong: return {true, true, 4};
-        case ColumnType::kMoney: return {true, true, 8};
-        case ColumnType::kFloat: return {true, true, 4};
-        case ColumnType::kDouble: return {true, true, 8};
-        case ColumnType::kDateTime: return {true, true, 8};
-        case ColumnType::kGuid: return {true, true, 16};
-        case ColumnType::kText: return {true, false, 0};
-        case ColumnType::kMemo: return {true, false, 0};
-        case ColumnType::kOle: return {true, false, 0};
-        default: return {false, false, 0};
+        case ColumnType::kBoolean:
+            return {true, true, 1};
+        case ColumnType::kByte:
+            return {true, true, 1};
+        case ColumnType::kInt:
+            return {true, true, 2};
+        case ColumnType::kLong:
+            return {true, true, 4};
+        case ColumnType::kMoney:
+            return {true, true, 8};
+        case ColumnType::kFloat:
+            return {true, true, 4};
+        case ColumnType::kDouble:
+            return {true, true, 8};
+        case ColumnType::kDateTime:
+            return {true, true, 8};
+        case ColumnType::kGuid:
+            return {true, true, 16};
+        case ColumnType::kText:
+            return {true, false, 0};
+        case ColumnType::kMemo:
+            return {true, false, 0};
+        case ColumnType::kOle:
+            return {true, false, 0};
+        default:
+            return {false, false, 0};
     }
 }
 
-bool isLongValue(ColumnType t) { return t == ColumnType::kMemo || t == ColumnType::kOle; }
+bool isLongValue(ColumnType t) {
+    return t == ColumnType::kMemo || t == ColumnType::kOle;
+}
 
 }  // namespace
 
@@ -72,7 +88,8 @@ Writer::Writer(Header header, std::unique_ptr<Pager> pager, uint32_t sid_key)
 }
 
 Writer::~Writer() {
-    if (!closed_ && failure_.isOk()) (void)pager_->flush();
+    if (!closed_ && failure_.isOk())
+        (void)pager_->flush();
 }
 
 Result<std::unique_ptr<Writer>> Writer::create(const std::string& path,
@@ -88,11 +105,12 @@ Result<std::unique_ptr<Writer>> Writer::create(std::unique_ptr<File> file,
                                        std::to_string(options.sort_order));
     }
     JET_ASSIGN_OR_RETURN(uint64_t size, file->size());
-    if (size != 0) return Status::invalidArgument(file->name() + ": the file is not empty");
+    if (size != 0)
+        return Status::invalidArgument(file->name() + ": the file is not empty");
     const double date = options.creation_date ? *options.creation_date : oleNow();
-    JET_ASSIGN_OR_RETURN(std::vector<uint8_t> page0,
-                         buildJet4Header(options.code_page, options.sort_order, date,
-                                         options.password));
+    JET_ASSIGN_OR_RETURN(
+        std::vector<uint8_t> page0,
+        buildJet4Header(options.code_page, options.sort_order, date, options.password));
     JET_ASSIGN_OR_RETURN(Header header, parseHeader(page0.data(), page0.size()));
     std::vector<uint8_t> plain = page0;
     toggleHeaderMask(JetVersion::kJet4, plain.data());
@@ -123,12 +141,13 @@ Result<std::unique_ptr<Writer>> Writer::open(std::unique_ptr<File> file,
         return Status::notSupported(file->name() +
                                     ": Jet 3 (Access 97) databases can be read but not written");
     }
-    if (page0.size() < kJet4PageSize) return Status::corrupt(file->name() + ": header is truncated");
+    if (page0.size() < kJet4PageSize)
+        return Status::corrupt(file->name() + ": header is truncated");
     if (!header.passwordMatches(options.password)) {
         return Status::wrongPassword(file->name() + ": the database password does not match");
     }
-    auto pager = std::make_unique<Pager>(std::move(file), kJet4PageSize, header.db_key,
-                                         options.cache_pages);
+    auto pager =
+        std::make_unique<Pager>(std::move(file), kJet4PageSize, header.db_key, options.cache_pages);
     return finishOpen(header, std::move(pager));
 }
 
@@ -145,8 +164,10 @@ Result<std::unique_ptr<Writer>> Writer::finishOpen(Header header, std::unique_pt
 }
 
 Status Writer::usable() const {
-    if (closed_) return Status::invalidArgument("the database has been closed");
-    if (!failure_.isOk()) return failure_.withContext("an earlier write failed");
+    if (closed_)
+        return Status::invalidArgument("the database has been closed");
+    if (!failure_.isOk())
+        return failure_.withContext("an earlier write failed");
     return Status::ok();
 }
 
@@ -158,36 +179,36 @@ Status Writer::track(Status st) {
     return st;
 }
 
-Status Writer::createTable(const TableSpec& spec) {
+Status Writer::createTable(const TableSpec& request) {
     JET_RETURN_IF_ERROR(usable());
-    return track(doCreateTable(spec).withContext("table \"" + spec.name + "\""));
+    return track(doCreateTable(request).withContext("table \"" + request.name + "\""));
 }
 
-Status Writer::doCreateTable(const TableSpec& spec) {
-    JET_RETURN_IF_ERROR(checkObjectName(spec.name, "table name"));
+Status Writer::doCreateTable(const TableSpec& request) {
+    JET_RETURN_IF_ERROR(checkObjectName(request.name, "table name"));
     if (header_.sort_order != kGeneralSortOrder || header_.sort_version != 0) {
-        return Status::notSupported("the database's sort order (" +
-                                    std::to_string(header_.sort_order) + ", version " +
-                                    std::to_string(header_.sort_version) +
-                                    ") has no catalog index codes here");
+        return Status::notSupported(
+            "the database's sort order (" + std::to_string(header_.sort_order) + ", version " +
+            std::to_string(header_.sort_version) + ") has no catalog index codes here");
     }
-    if (spec.columns.empty() || spec.columns.size() > kMaxColumns) {
+    if (request.columns.empty() || request.columns.size() > kMaxColumns) {
         return Status::invalidArgument("a table has 1 to 255 columns, not " +
-                                       std::to_string(spec.columns.size()));
+                                       std::to_string(request.columns.size()));
     }
-    const std::u16string name = fromUtf8(spec.name);
+    const std::u16string name = fromUtf8(request.name);
     JET_RETURN_IF_ERROR(catalog_->checkAddTable(name));
 
     // Column layout as Access makes it: numbers in order, fixed columns packed in order,
     // variable columns (MEMO/OLE included) in order.
     TableDef def;
     def.table_type = 'N';
-    std::vector<bool> required;
+    std::vector<ColumnRules> rules;
+    std::vector<std::u16string> required;
     std::vector<std::u16string> seen;
     uint16_t fixed_offset = 0;
     uint16_t var_index = 0;
-    for (size_t i = 0; i < spec.columns.size(); ++i) {
-        const ColumnSpec& cs = spec.columns[i];
+    for (size_t i = 0; i < request.columns.size(); ++i) {
+        const ColumnSpec& cs = request.columns[i];
         JET_RETURN_IF_ERROR(checkObjectName(cs.name, "column name"));
         const std::u16string cname = fromUtf8(cs.name);
         for (const auto& s : seen) {
@@ -198,8 +219,8 @@ Status Writer::doCreateTable(const TableSpec& spec) {
         seen.push_back(cname);
         const TypeInfo info = typeInfo(cs.type);
         if (!info.allowed) {
-            return Status::invalidArgument("column \"" + cs.name + "\": type " +
-                                           typeName(cs.type) + " cannot be created here");
+            return Status::invalidArgument("column \"" + cs.name + "\": type " + typeName(cs.type) +
+                                           " cannot be created here");
         }
         if (cs.autonumber && cs.type != ColumnType::kLong) {
             return Status::invalidArgument("column \"" + cs.name +
@@ -234,16 +255,22 @@ Status Writer::doCreateTable(const TableSpec& spec) {
             }
         }
         def.columns.push_back(c);
-        required.push_back(!cs.nullable && !cs.autonumber);
+        ColumnRules r;
+        r.required = !cs.nullable && !cs.autonumber && cs.type != ColumnType::kBoolean;
+        if (r.required)
+            required.push_back(cname);
+        rules.push_back(r);
     }
     for (auto& c : def.columns)
-        if (!c.isFixed()) c.var_index = var_index++;
+        if (!c.isFixed())
+            c.var_index = var_index++;
     assignVarSlotsOfFixedColumns(def);
     def.max_cols = static_cast<uint16_t>(def.columns.size());
     def.num_var_cols = var_index;
 
     size_t long_columns = 0;
-    for (const auto& c : def.columns) long_columns += isLongValue(c.type) ? 1 : 0;
+    for (const auto& c : def.columns)
+        long_columns += isLongValue(c.type) ? 1 : 0;
     const size_t map_rows = 2 + 2 * long_columns;
     const size_t rows_per_page =
         (kJet4PageSize - 14) / (kMapRowSize + 2);  // usage-map rows per data page
@@ -277,20 +304,23 @@ Status Writer::doCreateTable(const TableSpec& spec) {
     size_t next_map = 2;
     def.long_value_maps.clear();
     for (const auto& c : def.columns) {
-        if (!isLongValue(c.type)) continue;
+        if (!isLongValue(c.type))
+            continue;
         def.long_value_maps.push_back({c.number, maps[next_map], maps[next_map + 1]});
         next_map += 2;
     }
     JET_RETURN_IF_ERROR(writeTdefPages(*pager_, def.tdef_pages, buildJet4Tdef(def, TdefStyle{})));
-    JET_RETURN_IF_ERROR(catalog_->addTable(def.tdef_page, name, oleNow()));
+    JET_RETURN_IF_ERROR(
+        catalog_->addTable(def.tdef_page, name, oleNow(), buildRequiredProperties(required)));
     const uint32_t page = def.tdef_page;
-    tables_[page] = std::make_unique<TableAppender>(*alloc_, std::move(def), std::move(required));
+    tables_[page] = std::make_unique<TableAppender>(*alloc_, std::move(def), std::move(rules));
     return Status::ok();
 }
 
 Result<TableAppender*> Writer::appenderFor(const std::string& table) {
     const CatalogObject* o = catalog_->findTable(fromUtf8(table));
-    if (!o) return Status::notFound("there is no table named \"" + table + "\"");
+    if (!o)
+        return Status::notFound("there is no table named \"" + table + "\"");
     if (o->flags & (kSystemObjectFlag | kAltSystemObjectFlag)) {
         return Status::invalidArgument("\"" + table + "\" is a system table");
     }
@@ -300,16 +330,23 @@ Result<TableAppender*> Writer::appenderFor(const std::string& table) {
     }
     const uint32_t page = static_cast<uint32_t>(o->id);
     auto it = tables_.find(page);
-    if (it != tables_.end()) return it->second.get();
+    if (it != tables_.end())
+        return it->second.get();
     JET_ASSIGN_OR_RETURN(TableDef def,
                          readTableDef(*pager_, JetVersion::kJet4, header_.code_page, page));
     if (!def.indexes.empty() || !def.real_indexes.empty()) {
         const std::string index = def.indexes.empty() ? "(unnamed)" : def.indexes.front().name;
-        refusals_[page] = "table \"" + table + "\" has the index \"" + index +
-                          "\"; appending to tables with indexes is not supported";
+        refusals_[page] =
+            "it has the index \"" + index + "\"; appending to tables with indexes is not supported";
     }
-    auto appender =
-        std::make_unique<TableAppender>(*alloc_, std::move(def), std::vector<bool>{});
+    // Required / AllowZeroLength live in the table's property blob.
+    JET_ASSIGN_OR_RETURN(auto by_name, catalog_->columnRules(*o));
+    std::vector<ColumnRules> rules;
+    for (const auto& c : def.columns) {
+        auto it = by_name.find(fromUtf8(c.name));
+        rules.push_back(it == by_name.end() ? ColumnRules{} : it->second);
+    }
+    auto appender = std::make_unique<TableAppender>(*alloc_, std::move(def), std::move(rules));
     TableAppender* raw = appender.get();
     tables_[page] = std::move(appender);
     return raw;
@@ -318,7 +355,8 @@ Result<TableAppender*> Writer::appenderFor(const std::string& table) {
 Result<TableDef> Writer::tableDef(const std::string& table) {
     JET_RETURN_IF_ERROR(usable());
     auto a = appenderFor(table);
-    if (!a.isOk()) return track(a.status());
+    if (!a.isOk())
+        return track(a.status());
     return (*a)->def();
 }
 
@@ -330,7 +368,8 @@ Status Writer::append(const std::string& table, const std::vector<Value>& values
 Status Writer::doAppend(const std::string& table, const std::vector<Value>& values) {
     JET_ASSIGN_OR_RETURN(TableAppender * a, appenderFor(table));
     auto refused = refusals_.find(a->def().tdef_page);
-    if (refused != refusals_.end()) return Status::notSupported(refused->second);
+    if (refused != refusals_.end())
+        return Status::notSupported(refused->second);
     return a->append(values);
 }
 

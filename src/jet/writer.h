@@ -40,35 +40,38 @@ struct CreateOptions {
     // Collation LCID; only 1033 ("General", legacy version) has index codes here.
     uint16_t sort_order = 1033;
     // OLE date of creation (also the creation time of the catalog rows); now when unset.
-    std::optional<double> creation_date;
+    std::optional<double> creation_date{};
     // At most 20 UTF-16 code units (kInvalidArgument otherwise); empty for none.
-    std::u16string password;
+    std::u16string password{};
     size_t cache_pages = 256;
 };
 
 struct WriterOpenOptions {
     // Checked exactly like the reader does: case-sensitive, no trimming.
-    std::u16string password;
+    std::u16string password{};
     size_t cache_pages = 256;
 };
 
 struct ColumnSpec {
-    std::string name;  // UTF-8
+    std::string name{};  // UTF-8
     ColumnType type = ColumnType::kText;
     // kText: the size in characters, 1..255. Ignored for other types.
     uint16_t length = 0;
+    // False makes the column Required, stored as the engine's "Required" column property
+    // (as Access does): NULL is then refused, now and after reopening. An empty text is a
+    // value, not a NULL. Booleans never hold NULL (a NULL is stored as No).
     bool nullable = true;
     // Only for kLong: an AutoNumber column (NULL in append() means "the next number").
     bool autonumber = false;
 };
 
 struct TableSpec {
-    std::string name;  // UTF-8
-    std::vector<ColumnSpec> columns;
+    std::string name{};  // UTF-8
+    std::vector<ColumnSpec> columns{};
 };
 
 class Writer {
-public:
+  public:
     // Writes a new, empty database to `path` (created or truncated). Errors: kInvalidArgument
     // (password longer than 20 characters, sort order), kIoError.
     static Result<std::unique_ptr<Writer>> create(const std::string& path,
@@ -95,15 +98,16 @@ public:
     // Creates a table without indexes. Names follow Access's rules (kInvalidArgument with the
     // reason); a name that exists already, ignoring case, is kInvalidArgument; a table name
     // with characters that have no catalog sort code here is kNotSupported.
-    Status createTable(const TableSpec& spec);
+    Status createTable(const TableSpec& request);
 
     // The definition of a local table, columns ordered by column number: the order append()
     // expects its values in.
     Result<TableDef> tableDef(const std::string& table);
 
     // Appends one row to `table`; `values` holds one value per column, in tableDef() order.
-    // Refusals (kInvalidArgument, naming the column and the reason) write nothing. A table
-    // with indexes is refused with kNotSupported naming the index.
+    // Refusals (kInvalidArgument, naming the column and the reason: wrong type, out of range,
+    // too long, NULL in a Required column, "" where AllowZeroLength is off) write nothing.
+    // A table with indexes is refused with kNotSupported naming the index.
     Status append(const std::string& table, const std::vector<Value>& values);
 
     // Writes every changed page and fsyncs. Reports the first error.
@@ -114,13 +118,13 @@ public:
     // The pager (tests inspect page counts through it).
     Pager& pager() { return *pager_; }
 
-private:
+  private:
     Writer(Header header, std::unique_ptr<Pager> pager, uint32_t sid_key);
     static Result<std::unique_ptr<Writer>> finishOpen(Header header, std::unique_ptr<Pager> pager);
     Status usable() const;
     Status track(Status st);
     Result<TableAppender*> appenderFor(const std::string& table);
-    Status doCreateTable(const TableSpec& spec);
+    Status doCreateTable(const TableSpec& request);
     Status doAppend(const std::string& table, const std::vector<Value>& values);
 
     Header header_;

@@ -22,7 +22,7 @@ struct MemFileState {
 };
 
 class MemFile final : public jet::File {
-public:
+  public:
     explicit MemFile(std::shared_ptr<MemFileState> state, std::string name = "mem.mdb")
         : state_(std::move(state)), name_(std::move(name)) {}
 
@@ -51,7 +51,7 @@ public:
     }
     const std::string& name() const override { return name_; }
 
-private:
+  private:
     std::shared_ptr<MemFileState> state_;
     std::string name_;
 };

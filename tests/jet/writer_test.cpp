@@ -53,21 +53,25 @@ std::vector<std::string> catalogRows(const std::string& path, uint32_t tdef_page
     auto def = jet::readTableDef(*pager, jet::JetVersion::kJet4, 1252, tdef_page);
     EXPECT_TRUE(def.isOk());
     std::vector<uint32_t> pages;
-    for (uint32_t p = 1; p < pager->pageCount(); ++p) pages.push_back(p);
+    for (uint32_t p = 1; p < pager->pageCount(); ++p)
+        pages.push_back(p);
     std::vector<std::string> out;
     EXPECT_TRUE(jet::forEachRow(*pager, pages, *def, [&](jet::RowPointer, const jet::RowFields& f) {
-        std::string line;
-        for (const auto& c : def->columns) {
-            if (c.type == ColumnType::kDateTime) continue;
-            std::vector<uint8_t> b = f.bytes(c);
-            if (c.name == "Owner" || c.name == "SID") jet::rc4Apply(key, b.data(), b.size());
-            line += c.name + "=" + (f.isNull(c) ? std::string("NULL") : "");
-            for (uint8_t x : b) line += std::to_string(x) + ".";
-            line += " ";
-        }
-        out.push_back(line);
-        return Status::ok();
-    }).isOk());
+                    std::string line;
+                    for (const auto& c : def->columns) {
+                        if (c.type == ColumnType::kDateTime)
+                            continue;
+                        std::vector<uint8_t> b = f.bytes(c);
+                        if (c.name == "Owner" || c.name == "SID")
+                            jet::rc4Apply(key, b.data(), b.size());
+                        line += c.name + "=" + (f.isNull(c) ? std::string("NULL") : "");
+                        for (uint8_t x : b)
+                            line += std::to_string(x) + ".";
+                        line += " ";
+                    }
+                    out.push_back(line);
+                    return Status::ok();
+                }).isOk());
     return out;
 }
 
@@ -89,7 +93,9 @@ void expectSameDefinition(const jet::TableDef& a, const jet::TableDef& b) {
         EXPECT_EQ(x.type_code, y.type_code) << x.name;
         EXPECT_EQ(x.number, y.number) << x.name;
         EXPECT_EQ(x.var_index, y.var_index) << x.name;
-        if (x.isFixed()) EXPECT_EQ(x.fixed_offset, y.fixed_offset) << x.name;
+        if (x.isFixed()) {
+            EXPECT_EQ(x.fixed_offset, y.fixed_offset) << x.name;
+        }
         EXPECT_EQ(x.length, y.length) << x.name;
         EXPECT_EQ(x.flags, y.flags) << x.name;
         EXPECT_EQ(x.ext_flags, y.ext_flags) << x.name;
@@ -127,7 +133,8 @@ void expectSameDefinition(const jet::TableDef& a, const jet::TableDef& b) {
 // Jet engine made through ADOX.
 TEST(WriterCreate, ReproducesTheEngineMadeCatalog) {
     const std::string dir = testing_support::testdataDir();
-    if (dir.empty()) GTEST_SKIP() << "VKDC_TESTDATA_DIR is not set; the Jet corpus is needed";
+    if (dir.empty())
+        GTEST_SKIP() << "VKDC_TESTDATA_DIR is not set; the Jet corpus is needed";
     const std::string engine = dir + "/files/jackcess-adox_jet4.mdb";
     TempDir tmp;
     const std::string ours = tmp.file("new.mdb");
@@ -141,7 +148,9 @@ TEST(WriterCreate, ReproducesTheEngineMadeCatalog) {
     // Page 0 differs only in the unknown word at 0x6A; the global map, the map rows and the
     // seven index pages are identical.
     for (size_t i = 0; i < 4096; ++i) {
-        if (i != 0x6A && i != 0x6B) EXPECT_EQ((*a)[i], (*b)[i]) << "page 0 byte " << i;
+        if (i != 0x6A && i != 0x6B) {
+            EXPECT_EQ((*a)[i], (*b)[i]) << "page 0 byte " << i;
+        }
     }
     for (uint32_t page : {1u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u}) {
         EXPECT_EQ(a->compare(page * 4096, 4096, *b, page * 4096, 4096), 0) << "page " << page;
@@ -162,6 +171,7 @@ TEST(WriterCreate, ReproducesTheEngineMadeCatalog) {
     EXPECT_EQ(catalogRows(ours, 3), catalogRows(engine, 3));
     EXPECT_EQ(catalogRows(ours, 2).size(), 8u);
     EXPECT_EQ(catalogRows(ours, 3).size(), 16u);
+    EXPECT_EQ(catalogProblems(ours), "");
 }
 
 TEST(WriterCreate, EmptyDatabaseOpensEverywhere) {
@@ -181,8 +191,6 @@ TEST(WriterCreate, EmptyDatabaseOpensEverywhere) {
         EXPECT_EQ(run("mdb-tables -S -1 " + shellQuote(path)).out,
                   "MSysObjects\nMSysACEs\nMSysQueries\nMSysRelationships\n");
         EXPECT_TRUE(mdbSchema(path).has_value());
-    } else {
-        std::printf("note: mdbtools not installed; skipped its checks\n");
     }
     if (haveMdbReader()) {
         auto dump = mdbReaderDump(path);
@@ -190,8 +198,6 @@ TEST(WriterCreate, EmptyDatabaseOpensEverywhere) {
         EXPECT_TRUE((*dump)["tables"].array.empty());
         EXPECT_EQ((*dump)["systemTables"].array.size(), 4u);
         EXPECT_TRUE((*dump)["password"].isNull());
-    } else {
-        std::printf("note: mdb-reader not installed (npm ci --prefix tests); skipped its checks\n");
     }
 }
 
@@ -221,11 +227,6 @@ TEST(WriterCreate, PasswordsRoundTripAndOwnersFollowTheFinalHeader) {
         EXPECT_TRUE(jet::Writer::open(path, {pw}).isOk());
 
         // Under the key of this header, the owners are the plain engine and Admin ids.
-        for (const std::string& row : catalogRows(path, 2)) {
-            const bool admin_owned = row.find("Name=84.0.") == 0 ||  // "T"
-                                     row.find("MSysDb") != std::string::npos;
-            (void)admin_owned;
-        }
         const auto rows = catalogRows(path, 2);
         ASSERT_EQ(rows.size(), 9u);
         for (const auto& row : rows) {
@@ -266,7 +267,8 @@ jet::TableSpec everyType() {
 
 jet::Guid sampleGuid() {
     jet::Guid g;
-    for (int i = 0; i < 16; ++i) g.bytes[i] = static_cast<uint8_t>(0x10 + i);
+    for (int i = 0; i < 16; ++i)
+        g.bytes[i] = static_cast<uint8_t>(0x10 + i);
     return g;
 }
 
@@ -374,7 +376,7 @@ TEST(WriterTable, EveryTypeRoundTripsThroughThreeReaders) {
 TEST(WriterTable, TextEdgesSurviveExactly) {
     const std::vector<std::u16string> texts = {
         u"\u0645\u06cc\u200c\u062e\u0648\u0627\u0647\u0645",  // Persian with a ZWNJ
-        u"smile \U0001F600 \U0001F44D\U0001F3FD",              // outside the BMP
+        u"smile \U0001F600 \U0001F44D\U0001F3FD",             // outside the BMP
         u"  padded  ",                                        // blanks kept on both sides
         u"",                                                  // empty, not NULL
         u"ab",                                                // too short to compress
@@ -385,11 +387,11 @@ TEST(WriterTable, TextEdgesSurviveExactly) {
     TempDir tmp;
     const std::string path = tmp.file("text.mdb");
     auto w = createOrDie(path);
-    ASSERT_TRUE(w->createTable({"Texts",
-                                {{"N", ColumnType::kLong},
-                                 {"T", ColumnType::kText, 255},
-                                 {"M", ColumnType::kMemo}}})
-                    .isOk());
+    ASSERT_TRUE(
+        w->createTable(
+             {"Texts",
+              {{"N", ColumnType::kLong}, {"T", ColumnType::kText, 255}, {"M", ColumnType::kMemo}}})
+            .isOk());
     for (size_t i = 0; i < texts.size(); ++i) {
         ASSERT_TRUE(w->append("Texts", {int32_t(i), texts[i], texts[i]}).isOk()) << i;
     }
@@ -421,7 +423,10 @@ TEST(WriterTable, TextEdgesSurviveExactly) {
         auto csv = mdbExport(path, "Texts");
         ASSERT_TRUE(csv);
         for (size_t i = 0; i < texts.size(); ++i) {
-            if (texts[i].empty()) continue;  // mdb-export prints "" and NULL alike
+            // mdb-export prints "" and NULL alike, and turns characters outside the BMP
+            // into question marks.
+            if (texts[i].empty() || texts[i].find(u"\U0001F600") != std::u16string::npos)
+                continue;
             EXPECT_EQ((*csv)[i + 1][1].text, jet::toUtf8(texts[i])) << i;
             EXPECT_EQ((*csv)[i + 1][2].text, jet::toUtf8(texts[i])) << i;
         }
@@ -437,11 +442,12 @@ std::vector<uint8_t> longValueKinds(const std::string& path, const std::string& 
     const jet::ColumnDef* col = def->findColumn(column);
     std::vector<uint8_t> kinds;
     auto pages = (*db)->usageMapPages(def->owned_map);
-    EXPECT_TRUE(jet::forEachRow(*pager, *pages, *def, [&](jet::RowPointer, const jet::RowFields& f) {
-        const auto b = f.bytes(*col);
-        kinds.push_back(b.size() >= 12 ? (b[3] & 0xC0) : 0xFF);
-        return Status::ok();
-    }).isOk());
+    EXPECT_TRUE(
+        jet::forEachRow(*pager, *pages, *def, [&](jet::RowPointer, const jet::RowFields& f) {
+            const auto b = f.bytes(*col);
+            kinds.push_back(b.size() >= 12 ? (b[3] & 0xC0) : 0xFF);
+            return Status::ok();
+        }).isOk());
     return kinds;
 }
 
@@ -449,13 +455,15 @@ TEST(WriterTable, LongValuesInAllThreeForms) {
     // Persian text: two bytes per character, never compressed.
     auto persian = [](size_t n) {
         std::u16string s;
-        for (size_t i = 0; i < n; ++i) s.push_back(static_cast<char16_t>(0x0627 + i % 30));
+        for (size_t i = 0; i < n; ++i)
+            s.push_back(static_cast<char16_t>(0x0627 + i % 30));
         return s;
     };
     // ASCII: compressed to one byte per character up to 1024 characters.
     auto ascii = [](size_t n) {
         std::u16string s;
-        for (size_t i = 0; i < n; ++i) s.push_back(static_cast<char16_t>('a' + i % 26));
+        for (size_t i = 0; i < n; ++i)
+            s.push_back(static_cast<char16_t>('a' + i % 26));
         return s;
     };
     std::vector<std::u16string> memos;
@@ -466,16 +474,17 @@ TEST(WriterTable, LongValuesInAllThreeForms) {
     std::vector<jet::Bytes> blobs;
     for (size_t n : {0, 64, 65, 4076, 4077, 8144, 8145, 300000}) {
         jet::Bytes b(n);
-        for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * 7 + n);
+        for (size_t i = 0; i < n; ++i)
+            b[i] = static_cast<uint8_t>(i * 7 + n);
         blobs.push_back(b);
     }
     TempDir tmp;
     const std::string path = tmp.file("memo.mdb");
     auto w = createOrDie(path);
-    ASSERT_TRUE(w->createTable({"Memos", {{"N", ColumnType::kLong}, {"M", ColumnType::kMemo}}})
-                    .isOk());
-    ASSERT_TRUE(w->createTable({"Blobs", {{"N", ColumnType::kLong}, {"B", ColumnType::kOle}}})
-                    .isOk());
+    ASSERT_TRUE(
+        w->createTable({"Memos", {{"N", ColumnType::kLong}, {"M", ColumnType::kMemo}}}).isOk());
+    ASSERT_TRUE(
+        w->createTable({"Blobs", {{"N", ColumnType::kLong}, {"B", ColumnType::kOle}}}).isOk());
     for (size_t i = 0; i < memos.size(); ++i)
         ASSERT_TRUE(w->append("Memos", {int32_t(i), memos[i]}).isOk()) << i;
     for (size_t i = 0; i < blobs.size(); ++i)
@@ -493,10 +502,12 @@ TEST(WriterTable, LongValuesInAllThreeForms) {
     auto rows = readAll(path, "Memos");
     ASSERT_TRUE(rows.isOk()) << rows.status().toString();
     ASSERT_EQ(rows->size(), memos.size());
-    for (size_t i = 0; i < memos.size(); ++i) EXPECT_EQ((*rows)[i][1], Value(memos[i])) << i;
+    for (size_t i = 0; i < memos.size(); ++i)
+        EXPECT_TRUE((*rows)[i][1] == Value(memos[i])) << "memo " << i;
     auto brows = readAll(path, "Blobs");
     ASSERT_TRUE(brows.isOk()) << brows.status().toString();
-    for (size_t i = 0; i < blobs.size(); ++i) EXPECT_EQ((*brows)[i][1], Value(blobs[i])) << i;
+    for (size_t i = 0; i < blobs.size(); ++i)
+        EXPECT_TRUE((*brows)[i][1] == Value(blobs[i])) << "blob " << i;
 
     if (haveMdbReader()) {
         auto dump = mdbReaderDump(path);
@@ -504,7 +515,7 @@ TEST(WriterTable, LongValuesInAllThreeForms) {
         const Json* m = dumpTable(*dump, "Memos");
         ASSERT_TRUE(m);
         for (size_t i = 0; i < memos.size(); ++i)
-            EXPECT_EQ((*m)["rows"].array[i].array[1].string, memos[i]) << i;
+            EXPECT_TRUE((*m)["rows"].array[i].array[1].string == memos[i]) << "memo " << i;
         const Json* b = dumpTable(*dump, "Blobs");
         ASSERT_TRUE(b);
         for (size_t i = 0; i < blobs.size(); ++i) {
@@ -514,15 +525,20 @@ TEST(WriterTable, LongValuesInAllThreeForms) {
                 std::snprintf(buf, sizeof buf, "%02x", x);
                 hex += buf;
             }
-            EXPECT_EQ((*b)["rows"].array[i].array[1]["hex"].utf8(), hex) << i;
+            EXPECT_TRUE((*b)["rows"].array[i].array[1]["hex"].utf8() == hex) << "blob " << i;
         }
     }
     if (haveMdbTools()) {
         auto csv = mdbExport(path, "Memos");
         ASSERT_TRUE(csv);
         ASSERT_EQ(csv->size(), memos.size() + 1);
-        for (size_t i = 2; i < memos.size(); ++i)  // mdb-export prints the empty memo as NULL
-            EXPECT_EQ((*csv)[i + 1][1].text, jet::toUtf8(memos[i])) << i;
+        // mdb-export prints the empty memo as NULL and cuts values at 200,000 bytes.
+        for (size_t i = 2; i < memos.size(); ++i) {
+            const std::string want = jet::toUtf8(memos[i]);
+            if (want.size() >= 200000)
+                continue;
+            EXPECT_TRUE((*csv)[i + 1][1].text == want) << "memo " << i;
+        }
     }
 }
 
@@ -537,8 +553,8 @@ TEST(WriterTable, HundredThousandRowsSpanManyPagesAndMaps) {
                     .isOk());
     constexpr int kRows = 100000;
     for (int i = 0; i < kRows; ++i) {
-        Status st = w->append("Big", {jet::Null{}, u"row " + jet::fromUtf8(std::to_string(i)),
-                                      i * 0.5});
+        Status st =
+            w->append("Big", {jet::Null{}, u"row " + jet::fromUtf8(std::to_string(i)), i * 0.5});
         ASSERT_TRUE(st.isOk()) << i << ": " << st.toString();
     }
     ASSERT_TRUE(w->close().isOk());
@@ -561,12 +577,13 @@ TEST(WriterTable, HundredThousandRowsSpanManyPagesAndMaps) {
         ++n;
     }
     EXPECT_EQ(n, kRows);
-    // Every data page is full up to the row limits, except the last one.
+    // Every data page but the last is filled until the next row (at most 32 bytes here)
+    // no longer fits.
     auto pager = pagerFor(path);
     for (size_t i = 0; i + 1 < pages->size(); ++i) {
         auto p = pager->read((*pages)[i]);
         jet::DataPageView v{const_cast<uint8_t*>((*p)->data()), 4096, (*pages)[i]};
-        EXPECT_FALSE(*v.fits(25)) << "page " << (*pages)[i] << " was left half empty";
+        EXPECT_FALSE(*v.fits(32)) << "page " << (*pages)[i] << " was left half empty";
     }
 
     if (haveMdbTools()) {
@@ -611,8 +628,8 @@ TEST(WriterTable, RefusedRowsNameTheColumnAndWriteNothing) {
         {13, std::u16string(11, u'y'), "at most 10"},
         {10, 45000.0, "cannot take a Double value"},
     };
-    const char* names[] = {"ID",    "Name",  "Notes", "Age",   "Count", "Big",  "Active",
-                           "Ratio", "Score", "Price", "Born",  "Photo", "Key",  "Code"};
+    const char* names[] = {"ID",    "Name",  "Notes", "Age",  "Count", "Big", "Active",
+                           "Ratio", "Score", "Price", "Born", "Photo", "Key", "Code"};
     for (const Case& c : cases) {
         std::vector<Value> row = good;
         row[c.column] = c.value;
@@ -620,8 +637,7 @@ TEST(WriterTable, RefusedRowsNameTheColumnAndWriteNothing) {
         row[2] = std::u16string(10000, u'\u0645');
         Status st = w->append("Table_Contact", row);
         EXPECT_EQ(st.code(), Status::Code::kInvalidArgument) << st.toString();
-        EXPECT_NE(st.message().find(std::string("\"") + names[c.column] + "\""),
-                  std::string::npos)
+        EXPECT_NE(st.message().find(std::string("\"") + names[c.column] + "\""), std::string::npos)
             << st.message();
         EXPECT_NE(st.message().find(c.says), std::string::npos) << st.message();
     }
@@ -642,33 +658,38 @@ TEST(WriterTable, BadTableDefinitionsAreRefusedWithAReason) {
     auto w = createOrDie(tmp.file("names.mdb"));
     ASSERT_TRUE(w->createTable({"Table_User", {{"UserName", ColumnType::kText, 50}}}).isOk());
     struct Case {
-        jet::TableSpec spec;
+        jet::TableSpec table;
         Status::Code code;
         const char* says;
     };
     const Case cases[] = {
-        {{"TABLE_USER", {{"A", ColumnType::kLong}}}, Status::Code::kInvalidArgument,
+        {{"TABLE_USER", {{"A", ColumnType::kLong}}},
+         Status::Code::kInvalidArgument,
          "already exists"},
         {{"", {{"A", ColumnType::kLong}}}, Status::Code::kInvalidArgument, "empty"},
         {{" Lead", {{"A", ColumnType::kLong}}}, Status::Code::kInvalidArgument, "space"},
         {{"a.b", {{"A", ColumnType::kLong}}}, Status::Code::kInvalidArgument, "'.'"},
-        {{std::string(65, 't'), {{"A", ColumnType::kLong}}}, Status::Code::kInvalidArgument,
+        {{std::string(65, 't'), {{"A", ColumnType::kLong}}},
+         Status::Code::kInvalidArgument,
          "65 characters"},
         {{"T", {{"A[1]", ColumnType::kLong}}}, Status::Code::kInvalidArgument, "column name"},
         {{"T", {{"A", ColumnType::kLong}, {"a", ColumnType::kText, 5}}},
-         Status::Code::kInvalidArgument, "two columns"},
+         Status::Code::kInvalidArgument,
+         "two columns"},
         {{"T", {{"A", ColumnType::kText, 0}}}, Status::Code::kInvalidArgument, "1 to 255"},
         {{"T", {{"A", ColumnType::kText, 256}}}, Status::Code::kInvalidArgument, "1 to 255"},
-        {{"T", {{"A", ColumnType::kText, 5, true, true}}}, Status::Code::kInvalidArgument,
+        {{"T", {{"A", ColumnType::kText, 5, true, true}}},
+         Status::Code::kInvalidArgument,
          "AutoNumber"},
         {{"T", {{"A", ColumnType::kNumeric}}}, Status::Code::kInvalidArgument, "cannot be created"},
         {{"T", {}}, Status::Code::kInvalidArgument, "1 to 255 columns"},
         {{"\u0645\u0634\u062a\u0631\u06cc", {{"A", ColumnType::kLong}}},
-         Status::Code::kNotSupported, "cannot be indexed"},
+         Status::Code::kNotSupported,
+         "cannot be indexed"},
     };
     for (const Case& c : cases) {
-        Status st = w->createTable(c.spec);
-        EXPECT_EQ(st.code(), c.code) << c.spec.name << ": " << st.toString();
+        Status st = w->createTable(c.table);
+        EXPECT_EQ(st.code(), c.code) << c.table.name << ": " << st.toString();
         EXPECT_NE(st.message().find(c.says), std::string::npos) << st.message();
     }
     ASSERT_TRUE(w->close().isOk());
@@ -688,21 +709,23 @@ TEST(WriterTable, ReopenedFilesTakeMoreTablesAndRows) {
                                          {"Body", ColumnType::kMemo}}})
                             .isOk());
         }
-        ASSERT_TRUE(w->append("Table_Site", {jet::Null{}, std::u16string(u"one"),
-                                             std::u16string(5000, u'z')})
+        ASSERT_TRUE(w->append("Table_Site",
+                              {jet::Null{}, std::u16string(u"one"), std::u16string(5000, u'z')})
                         .isOk());
         ASSERT_TRUE(w->close().isOk());
     }
     {
         auto w = jet::Writer::open(path, {opts.password});
         ASSERT_TRUE(w.isOk()) << w.status().toString();
-        ASSERT_TRUE((*w)->createTable({"Table_Contact", {{"Name", ColumnType::kText, 100}}}).isOk());
+        ASSERT_TRUE(
+            (*w)->createTable({"Table_Contact", {{"Name", ColumnType::kText, 100}}}).isOk());
         ASSERT_TRUE((*w)->append("Table_Site", {jet::Null{}, std::u16string(u"two"),
                                                 std::u16string(9000, u'\u0634')})
                         .isOk());
         ASSERT_TRUE((*w)->append("Table_Contact", {std::u16string(u"c")}).isOk());
         ASSERT_TRUE((*w)->close().isOk());
     }
+    EXPECT_EQ(catalogProblems(path), "");
     auto rows = readAll(path, "Table_Site", opts.password);
     ASSERT_TRUE(rows.isOk()) << rows.status().toString();
     ASSERT_EQ(rows->size(), 2u);
@@ -721,6 +744,118 @@ TEST(WriterTable, ReopenedFilesTakeMoreTablesAndRows) {
         EXPECT_EQ((*dump)["tables"].array.size(), 4u);
         EXPECT_EQ((*dumpTable(*dump, "Table_Site"))["rows"].array[1].array[2].string,
                   std::u16string(9000, u'\u0634'));
+    }
+}
+
+// The catalog index is one page; once it is full, new tables are refused and nothing of
+// them reaches the file.
+TEST(WriterTable, AFullCatalogIndexRefusesNewTablesCleanly) {
+    TempDir tmp;
+    const std::string path = tmp.file("many.mdb");
+    auto w = createOrDie(path);
+    int created = 0;
+    Status st;
+    for (; created < 200; ++created) {
+        std::string name = "Table " + std::to_string(created) + " ";
+        name.resize(64, 'q');
+        const uint32_t pages = w->pager().pageCount();
+        st = w->createTable({name, {{"A", ColumnType::kLong}}});
+        if (!st.isOk()) {
+            EXPECT_EQ(w->pager().pageCount(), pages);
+            break;
+        }
+    }
+    EXPECT_EQ(st.code(), Status::Code::kNotSupported) << st.toString();
+    EXPECT_NE(st.message().find("full"), std::string::npos) << st.message();
+    EXPECT_GT(created, 40);
+    ASSERT_TRUE(w->close().isOk());
+    EXPECT_EQ(catalogProblems(path), "");
+    auto db = jet::Database::open(path);
+    ASSERT_TRUE(db.isOk());
+    EXPECT_EQ((*db)->tables().size(), static_cast<size_t>(created));
+}
+
+// 255 columns with 64-character names need a table definition of about ten pages.
+TEST(WriterTable, WideTableDefinitionSpansSeveralPages) {
+    TempDir tmp;
+    const std::string path = tmp.file("wide.mdb");
+    auto w = createOrDie(path);
+    jet::TableSpec wide{"Wide", {}};
+    for (int i = 0; i < 255; ++i) {
+        std::string name = "column_" + std::to_string(i) + "_";
+        name.resize(64, 'x');
+        wide.columns.push_back({name, i % 3 == 0 ? ColumnType::kLong : ColumnType::kText, 20});
+    }
+    ASSERT_TRUE(w->createTable(wide).isOk());
+    std::vector<Value> row;
+    for (int i = 0; i < 255; ++i) {
+        row.push_back(i % 3 == 0 ? Value(int32_t{i}) : Value(jet::fromUtf8(std::to_string(i))));
+    }
+    ASSERT_TRUE(w->append("Wide", row).isOk());
+    ASSERT_TRUE(w->close().isOk());
+
+    auto db = jet::Database::open(path);
+    ASSERT_TRUE(db.isOk());
+    auto def = (*db)->tableDef("Wide");
+    ASSERT_TRUE(def.isOk()) << def.status().toString();
+    EXPECT_GE(def->tdef_pages.size(), 9u);
+    EXPECT_EQ(def->columns.size(), 255u);
+    EXPECT_EQ(def->columns[254].name, wide.columns[254].name);
+    auto rows = readAll(path, "Wide");
+    ASSERT_TRUE(rows.isOk()) << rows.status().toString();
+    ASSERT_EQ(rows->size(), 1u);
+    EXPECT_EQ((*rows)[0], row);
+    if (haveMdbTools()) {
+        auto csv = mdbExport(path, "Wide");
+        ASSERT_TRUE(csv);
+        ASSERT_EQ(csv->size(), 2u);
+        EXPECT_EQ((*csv)[1][254].text, "254");
+    }
+    if (haveMdbReader()) {
+        auto dump = mdbReaderDump(path);
+        ASSERT_TRUE(dump);
+        EXPECT_EQ((*dumpTable(*dump, "Wide"))["rows"].array[0].array[254].utf8(), "254");
+    }
+}
+
+TEST(WriterTable, RequiredColumnsAreStoredAndEnforcedAfterReopening) {
+    TempDir tmp;
+    const std::string path = tmp.file("required.mdb");
+    {
+        auto w = createOrDie(path);
+        ASSERT_TRUE(w->createTable({"Table_User",
+                                    {{"ID", ColumnType::kLong, 0, false, true},
+                                     {"UserName", ColumnType::kText, 50, false},
+                                     {"Password", ColumnType::kText, 50, true},
+                                     {"Notes", ColumnType::kMemo, 0, false}}})
+                        .isOk());
+        ASSERT_TRUE(w->close().isOk());
+    }
+    auto w = jet::Writer::open(path);
+    ASSERT_TRUE(w.isOk()) << w.status().toString();
+    Status st =
+        (*w)->append("Table_User", {jet::Null{}, jet::Null{}, jet::Null{}, std::u16string(u"n")});
+    EXPECT_EQ(st.code(), Status::Code::kInvalidArgument);
+    EXPECT_NE(st.message().find("\"UserName\""), std::string::npos) << st.message();
+    EXPECT_EQ(
+        (*w)->append("Table_User", {jet::Null{}, std::u16string(u"u"), jet::Null{}, jet::Null{}})
+            .code(),
+        Status::Code::kInvalidArgument);
+    // The AutoNumber is filled in; an empty text is a value, not a NULL.
+    EXPECT_TRUE((*w)->append("Table_User",
+                             {jet::Null{}, std::u16string(), jet::Null{}, std::u16string(u"n")})
+                    .isOk());
+    ASSERT_TRUE((*w)->close().isOk());
+    EXPECT_EQ(readAll(path, "Table_User")->size(), 1u);
+    if (haveMdbTools()) {
+        auto schema = mdbSchema(path);
+        ASSERT_TRUE(schema);
+        EXPECT_NE(schema->find("[UserName]\t\t\tText (50) NOT NULL"), std::string::npos) << *schema;
+        EXPECT_NE(schema->find("[Password]\t\t\tText (50),"), std::string::npos) << *schema;
+        EXPECT_NE(schema->find("[Notes]\t\t\tMemo/Hyperlink (255) NOT NULL"), std::string::npos);
+    }
+    if (haveMdbReader()) {
+        EXPECT_TRUE(mdbReaderDump(path).has_value());
     }
 }
 

@@ -6,11 +6,13 @@
 #include <cstring>
 
 #include "jet/bytes.h"
+#include "jet/catalog.h"
 #include "jet/data_page.h"
 #include "jet/index_key.h"
 #include "jet/index_leaf.h"
 #include "jet/names.h"
 #include "jet/page_allocator.h"
+#include "jet/properties.h"
 #include "jet/row_packer.h"
 #include "jet/system_tables.h"
 #include "jet/value_encoder.h"
@@ -172,7 +174,8 @@ TEST(IndexLeaf, InsertKeepsOrderRefusesDuplicatesAndReportsAFullPage) {
 // A pager over memory holding page 0, page 1 (global map covering 512 pages, pages 0-2 used)
 // and page 2 (two empty 69-byte table maps).
 struct MapFixture {
-    std::shared_ptr<writer_test::MemFileState> state = std::make_shared<writer_test::MemFileState>();
+    std::shared_ptr<writer_test::MemFileState> state =
+        std::make_shared<writer_test::MemFileState>();
     std::unique_ptr<Pager> pager;
     std::unique_ptr<PageAllocator> alloc;
 
@@ -200,7 +203,9 @@ struct MapFixture {
         }
         alloc = std::make_unique<PageAllocator>(*pager);
     }
-    bool isFree(uint32_t page) { return *alloc->maps().test(PageAllocator::kGlobalMap, page, true); }
+    bool isFree(uint32_t page) {
+        return *alloc->maps().test(PageAllocator::kGlobalMap, page, true);
+    }
     Bytes8 row(uint32_t page, uint8_t r) {
         auto p = pager->read(page);
         DataPageView v{const_cast<uint8_t*>((*p)->data()), 4096, page};
@@ -375,7 +380,8 @@ TEST(ValueEncoder, AcceptsExactConversionsOnly) {
 }
 
 TEST(ValueEncoder, TextLengthNullsAndBooleans) {
-    const ColumnDef text = column(ColumnType::kText, 10, ColumnDef::kExtCompressedUnicode);  // 5 chars
+    const ColumnDef text =
+        column(ColumnType::kText, 10, ColumnDef::kExtCompressedUnicode);  // 5 chars
     EXPECT_TRUE(encodeValue(text, std::u16string(u"12345"), false).isOk());
     Status st = encodeValue(text, std::u16string(u"123456"), false).status();
     EXPECT_EQ(st.code(), Status::Code::kInvalidArgument);
@@ -410,6 +416,46 @@ TEST(Names, FollowAccessRules) {
     }
     EXPECT_TRUE(sameObjectName(u"Table_User", u"TABLE_USER"));
     EXPECT_FALSE(sameObjectName(u"Table_User", u"Table_Users"));
+}
+
+TEST(Properties, RequiredRoundTripsAndAccessBlobsParse) {
+    const auto blob = buildRequiredProperties({u"UserName", u"\u0646\u0627\u0645"});
+    auto rules = parseColumnRules(blob);
+    ASSERT_TRUE(rules.isOk()) << rules.status().toString();
+    EXPECT_EQ(rules->size(), 2u);
+    EXPECT_TRUE((*rules)[u"UserName"].required);
+    EXPECT_TRUE((*rules)[u"\u0646\u0627\u0645"].allow_zero_length);
+    EXPECT_TRUE(buildRequiredProperties({}).empty());
+    // Damaged blobs are errors, not crashes.
+    for (size_t cut = 1; cut < blob.size(); cut += 3) {
+        Bytes8 broken(blob.begin(), blob.begin() + cut);
+        broken.push_back(0xFF);
+        auto r = parseColumnRules(broken);
+        if (!r.isOk()) {
+            EXPECT_EQ(r.status().code(), Status::Code::kCorrupt);
+        }
+    }
+
+    // Access's own blob: every column of "users" in fixedTextTestV2000.mdb is Required.
+    const std::string dir = testing_support::testdataDir();
+    if (dir.empty())
+        GTEST_SKIP() << "VKDC_TESTDATA_DIR is not set; the Jet corpus is needed";
+    auto file = openFileReadOnly(dir + "/files/jackcess-V2000-fixedTextTestV2000.mdb");
+    ASSERT_TRUE(file.isOk());
+    Pager pager(std::move(file).value(), 4096, 0);
+    std::vector<uint8_t> p0 = (*pager.read(0))->bytes;
+    auto header = parseHeader(p0.data(), p0.size());
+    toggleHeaderMask(JetVersion::kJet4, p0.data());
+    PageAllocator alloc(pager);
+    auto catalog = Catalog::load(alloc, *header, sidMaskKey(p0.data()));
+    ASSERT_TRUE(catalog.isOk()) << catalog.status().toString();
+    const CatalogObject* users = (*catalog)->findTable(u"users");
+    ASSERT_TRUE(users);
+    auto access_rules = (*catalog)->columnRules(*users);
+    ASSERT_TRUE(access_rules.isOk()) << access_rules.status().toString();
+    EXPECT_EQ(access_rules->size(), 10u);
+    for (const auto& [name, r] : *access_rules)
+        EXPECT_TRUE(r.required) << toUtf8(name);
 }
 
 TEST(DataPage, StopsAt255RowsAndAtTheLastFreeByte) {
