@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/json_writer.h"
 #include "cli/options.h"
 #include "store/data_folder.h"
 #include "store/file_ops.h"
@@ -32,20 +33,9 @@ int exitFor(vkdc::Problem p) {
 }
 
 std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
+    std::string out;
+    appendJsonString(out, std::string_view(s));
+    return out;
 }
 
 struct Step {

@@ -1,24 +1,13 @@
 #include "wizard/install_paths.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
+
+#include "store/data_folder.h"
 
 namespace vkdc {
 
-QStringList dataFolders() {
-    const QDir exe(QCoreApplication::applicationDirPath());
-    return {exe.absolutePath(),
-            QDir::cleanPath(exe.absoluteFilePath(QStringLiteral("../share/vkdc")))};
-}
-
 QString dataFolderOf(const QString& file_name) {
-    const QStringList folders = dataFolders();
-    for (const QString& folder : folders) {
-        if (QFileInfo::exists(QDir(folder).filePath(file_name)))
-            return folder;
-    }
-    return folders.first();
+    return QString::fromStdString(dataFolderOf(file_name.toStdString()));
 }
 
 QString dataFile(const QString& file_name) {

@@ -1,17 +1,13 @@
-// Where the program finds the files installed with it (templates and pictures).
+// Where the windows find the files installed with the program (templates and pictures): Qt
+// spellings of store/data_folder.h, which holds the search order.
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 namespace vkdc {
 
-// The folders searched, in order: the folder of the executable (a build tree, or a copy that
-// keeps everything side by side), then ../share/vkdc beside it (an installed tree).
-QStringList dataFolders();
-
-// The first folder of dataFolders() that holds `file_name`; the executable's folder when
-// none does, so that a missing file is reported under the first place looked.
+// The first data folder that holds `file_name`; the executable's folder when none does, so
+// that a missing file is reported under the first place looked.
 QString dataFolderOf(const QString& file_name);
 
 // Full path of `file_name` in dataFolderOf(file_name).
