@@ -24,12 +24,22 @@ if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]]; then
     have_display=1
 fi
 
+cmake --build "$build" --target vkdc-cli vkdc_templates -j "$jobs"
+
+# Two sample sources, one of each old version, so there is something real to convert.
+samples="$build/samples"
+mkdir -p "$samples"
+for v in 1.0 2.0; do
+    f="$samples/velkor-$v-sample.dbb"
+    [[ -f "$f" ]] || "$build/bin/vkdc-cli" make-sample "$v" "$f" --rows 200 >/dev/null
+done
+echo "build-and-run: sample sources to convert are in $samples" >&2
+
 if (($# == 0 && have_windows && have_display)); then
     cmake --build "$build" --target vkdc -j "$jobs"
     exec "$build/bin/vkdc"
 fi
 
-cmake --build "$build" --target vkdc-cli -j "$jobs"
 if (($# == 0)); then
     ((have_windows)) && echo "build-and-run: no display; showing the command-line tool instead" >&2
     exec "$build/bin/vkdc-cli" --help
