@@ -13,7 +13,9 @@ jobs=${VKDC_JOBS:-$(nproc)}
 
 "$repo/tools/setup-deps.sh"
 
-cmake -S "$repo" -B "$build" -G Ninja ${VKDC_CMAKE_ARGS:-}
+# Extra configure options, split on spaces.
+read -r -a cmake_args <<<"${VKDC_CMAKE_ARGS:-}"
+cmake -S "$repo" -B "$build" -G Ninja "${cmake_args[@]}"
 
 have_windows=0
 if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^vkdc: '; then

@@ -20,7 +20,9 @@ else
     echo "build-and-test: no tests/package-lock.json; tests that need mdb-reader will skip"
 fi
 
-cmake -S "$repo" -B "$build" -G Ninja ${VKDC_CMAKE_ARGS:-}
+# Extra configure options, split on spaces.
+read -r -a cmake_args <<<"${VKDC_CMAKE_ARGS:-}"
+cmake -S "$repo" -B "$build" -G Ninja "${cmake_args[@]}"
 cmake --build "$build" -j "$jobs"
 cd "$build"
 ctest -j "$jobs" --output-on-failure --timeout 300
