@@ -29,12 +29,12 @@ int main(int argc, char** argv) {
                                               ("vkdc-bench-write-" + std::to_string(::getpid()) + ".mdb"))
                                                  .string()
                                           : keep;
-    jet::TableSpec spec{"Table_Contact", {}};
+    jet::TableSpec layout{"Table_Contact", {}};
     for (const char* c : {"Name", "Group", "Mobile", "Home", "Office", "Email", "Site", "Job",
                           "City", "Image"}) {
-        spec.columns.push_back({c, jet::ColumnType::kText, 255, true, false});
+        layout.columns.push_back({c, jet::ColumnType::kText, 255, true, false});
     }
-    spec.columns.push_back({"Address", jet::ColumnType::kMemo, 0, true, false});
+    layout.columns.push_back({"Address", jet::ColumnType::kMemo, 0, true, false});
 
     const auto start = bench::Clock::now();
     auto w = jet::Writer::create(path, {.password = u"7#%2=91@&^408!3"});
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vkdc-bench-write: %s\n", w.status().toString().c_str());
         return 1;
     }
-    if (jet::Status st = (*w)->createTable(spec); !st.isOk()) {
+    if (jet::Status st = (*w)->createTable(layout); !st.isOk()) {
         std::fprintf(stderr, "vkdc-bench-write: %s\n", st.toString().c_str());
         return 1;
     }

@@ -42,7 +42,7 @@ Status writeAtomically(const std::string& path, const std::string& version,
 
 Status createTables(jet::Writer& w, const std::string& version) {
     JET_ASSIGN_OR_RETURN(std::vector<jet::TableSpec> specs, schemaOf(version));
-    for (const auto& spec : specs) JET_RETURN_IF_ERROR(w.createTable(spec));
+    for (const auto& layout : specs) JET_RETURN_IF_ERROR(w.createTable(layout));
     return Status::ok();
 }
 
@@ -157,16 +157,16 @@ jet::Result<std::vector<jet::TableSpec>> schemaOf(const std::string& version) {
     }
     std::vector<jet::TableSpec> specs;
     for (const std::string& table : tableNames()) {
-        jet::TableSpec spec{table, {}};
+        jet::TableSpec layout{table, {}};
         for (const std::string& col : columnsOf(version, table)) {
             jet::ColumnSpec c;
             c.name = col;
             c.type = isMemo(table, col) ? jet::ColumnType::kMemo : jet::ColumnType::kText;
             c.length = isMemo(table, col) ? 0 : 255;
             c.nullable = true;
-            spec.columns.push_back(c);
+            layout.columns.push_back(c);
         }
-        specs.push_back(std::move(spec));
+        specs.push_back(std::move(layout));
     }
     return specs;
 }

@@ -226,8 +226,8 @@ TEST_F(ConversionTest, EmptyTablesConvertToEmptyTables) {
         auto w = jet::Writer::create(src, co);
         ASSERT_TRUE(w.isOk());
         auto specs = schemaOf("1.0");
-        for (const auto& spec : *specs)
-            ASSERT_TRUE((*w)->createTable(spec).isOk());
+        for (const auto& layout : *specs)
+            ASSERT_TRUE((*w)->createTable(layout).isOk());
         ASSERT_TRUE((*w)->append("Table_Category", {std::u16string(u"تنها")}).isOk());
         ASSERT_TRUE((*w)->close().isOk());
     }
@@ -283,10 +283,10 @@ TEST_F(ConversionTest, ARowThatDoesNotFitIsCountedWithItsReasonAndTheRestGoOn) {
         auto w = jet::Writer::create(src, co);
         ASSERT_TRUE(w.isOk());
         auto specs = schemaOf("2.0");
-        for (auto spec : *specs) {
-            if (spec.name == "Table_User")
-                spec.columns[0].type = jet::ColumnType::kMemo;
-            ASSERT_TRUE((*w)->createTable(spec).isOk());
+        for (auto layout : *specs) {
+            if (layout.name == "Table_User")
+                layout.columns[0].type = jet::ColumnType::kMemo;
+            ASSERT_TRUE((*w)->createTable(layout).isOk());
         }
         const jet::Value n = jet::Null{};
         ASSERT_TRUE((*w)->append("Table_User", {std::u16string(u"ok"), n, n, n}).isOk());

@@ -184,9 +184,9 @@ QString makeSample(const QString& path, const QString& version, QString* why) {
     return path;
 }
 
-bool writeDatabase(const std::string& path, const DatabaseSpec& spec, std::string* why) {
+bool writeDatabase(const std::string& path, const DatabaseSpec& layout, std::string* why) {
     jet::CreateOptions options;
-    options.password = jet::fromUtf8(vkdc::passwordOfVersion(spec.version));
+    options.password = jet::fromUtf8(vkdc::passwordOfVersion(layout.version));
     auto writer = jet::Writer::create(path, options);
     if (!writer.isOk()) {
         *why = writer.status().toString();
@@ -194,10 +194,10 @@ bool writeDatabase(const std::string& path, const DatabaseSpec& spec, std::strin
     }
     for (const std::string& table : vkdc::tableNames()) {
         jet::TableSpec table_spec{table, {}};
-        const std::vector<std::string> columns = vkdc::columnsOf(spec.version, table);
+        const std::vector<std::string> columns = vkdc::columnsOf(layout.version, table);
         for (const std::string& column : columns) {
-            const auto narrow = spec.narrow.find(table + "." + column);
-            const uint16_t length = narrow == spec.narrow.end() ? 255 : narrow->second;
+            const auto narrow = layout.narrow.find(table + "." + column);
+            const uint16_t length = narrow == layout.narrow.end() ? 255 : narrow->second;
             table_spec.columns.push_back({column, jet::ColumnType::kText, length});
         }
         jet::Status st = (*writer)->createTable(table_spec);
@@ -205,8 +205,8 @@ bool writeDatabase(const std::string& path, const DatabaseSpec& spec, std::strin
             *why = st.toString();
             return false;
         }
-        const auto rows = spec.rows.find(table);
-        if (rows == spec.rows.end())
+        const auto rows = layout.rows.find(table);
+        if (rows == layout.rows.end())
             continue;
         for (const auto& row : rows->second) {
             std::vector<jet::Value> values;

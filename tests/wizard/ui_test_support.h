@@ -105,7 +105,7 @@ struct DatabaseSpec {
     std::map<std::string, std::vector<std::vector<std::optional<std::u16string>>>> rows;
     std::map<std::string, uint16_t> narrow;
 };
-bool writeDatabase(const std::string& path, const DatabaseSpec& spec, std::string* why);
+bool writeDatabase(const std::string& path, const DatabaseSpec& layout, std::string* why);
 
 // A table read back with mdb-export: the header row, then one row per record. Empty when
 // mdb-export is missing or fails (`why` says which).

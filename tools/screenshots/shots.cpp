@@ -148,12 +148,12 @@ bool writeNarrowTemplate(const QString& path, const std::string& version) {
     if (!writer.isOk())
         return false;
     for (const std::string& table : vkdc::tableNames()) {
-        jet::TableSpec spec{table, {}};
+        jet::TableSpec layout{table, {}};
         for (const std::string& column : vkdc::columnsOf(version, table)) {
             const bool narrow = table == "Table_User" && column == "UserName";
-            spec.columns.push_back({column, jet::ColumnType::kText, uint16_t(narrow ? 1 : 255)});
+            layout.columns.push_back({column, jet::ColumnType::kText, uint16_t(narrow ? 1 : 255)});
         }
-        if (!(*writer)->createTable(spec).isOk())
+        if (!(*writer)->createTable(layout).isOk())
             return false;
     }
     return (*writer)->close().isOk();
