@@ -172,9 +172,18 @@ Outcome Conversion::connect(const std::string& source_path) {
         DataControl* new_c = controls_.back().get();
         for (const FieldPair& f : t.fields) {
             fields_.push_back(std::make_unique<BoundField>(f.new_box, *new_c, f.target_column));
+            // A column missing on either side would fail every row; say so now instead.
+            if (auto type = fields_.back()->type(); !type) {
+                return fail(Problem::kTemplateInvalid, installed + ": " + type.status().message());
+            }
             if (!f.isBlank()) {
                 fields_.push_back(
                     std::make_unique<BoundField>(*f.old_box, *old_c, *f.source_column));
+                if (auto type = fields_.back()->type(); !type) {
+                    return fail(Problem::kSourceInvalid,
+                                source_path + ": " + type.status().message() + "; it is not a " +
+                                    pair_.source_version + " database");
+                }
             }
         }
     }

@@ -266,6 +266,28 @@ TEST_F(ConversionTest, ASourceThatCannotBeOpenedSaysWhyAndConvertsNothing) {
     EXPECT_TRUE(c.analyse(sample("1.0", 3, "ok.dbb")).ok());
 }
 
+TEST_F(ConversionTest, ASourceWithoutAMappedColumnIsRefusedBeforeAnyRowIsLost) {
+    // A 2.0 file whose Table_Site lacks Rss: every row would fail, so the analysis says why.
+    const std::string src = dir_.path() + "/narrow.dbb";
+    jet::CreateOptions co;
+    co.password = u"7#%2=91@&^408!3";
+    {
+        auto w = jet::Writer::create(src, co);
+        ASSERT_TRUE(w.isOk());
+        auto layouts = schemaOf("2.0");
+        for (auto layout : *layouts) {
+            if (layout.name == "Table_Site") layout.columns.pop_back();  // Rss
+            ASSERT_TRUE((*w)->createTable(layout).isOk());
+        }
+        ASSERT_TRUE((*w)->close().isOk());
+    }
+    Conversion c(versionPair(PairId::k20to30), templates_, work_);
+    Outcome o = c.analyse(src);
+    EXPECT_EQ(Problem::kSourceInvalid, o.problem);
+    EXPECT_NE(std::string::npos, o.detail.find("Rss")) << o.detail;
+    EXPECT_FALSE(c.analysed());
+}
+
 TEST_F(ConversionTest, AMissingTemplateIsReportedBeforeAnythingHappens) {
     Conversion c(versionPair(PairId::k20to30), dir_.path() + "/nowhere", work_);
     Outcome o = c.analyse(sample("2.0", 3, "s.dbb"));
