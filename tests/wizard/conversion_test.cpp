@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "jet/database.h"
 #include "jet/writer.h"
@@ -62,6 +63,25 @@ class ConversionTest : public ::testing::Test {
         o.contacts = contacts;
         const std::string path = dir_.path() + "/" + name;
         EXPECT_TRUE(makeSample(version, path, o).isOk());
+        return path;
+    }
+
+    // A source of `version` with the tables reshaped by `reshape` and rows added by `fill`.
+    std::string customSource(const std::string& version, const std::string& name,
+                             const std::function<void(jet::TableSpec&)>& reshape,
+                             const std::function<void(jet::Writer&)>& fill) {
+        const std::string path = dir_.path() + "/" + name;
+        jet::CreateOptions co;
+        co.password = jet::fromUtf8(passwordOfVersion(version));
+        auto w = jet::Writer::create(path, co);
+        EXPECT_TRUE(w.isOk());
+        auto layouts = schemaOf(version);
+        for (auto layout : *layouts) {
+            reshape(layout);
+            EXPECT_TRUE((*w)->createTable(layout).isOk());
+        }
+        fill(**w);
+        EXPECT_TRUE((*w)->close().isOk());
         return path;
     }
 
@@ -219,18 +239,12 @@ TEST_F(ConversionTest, TwoConversionsInARowEachHoldOnlyTheirOwnRows) {
 }
 
 TEST_F(ConversionTest, EmptyTablesConvertToEmptyTables) {
-    const std::string src = dir_.path() + "/empty.dbb";
-    jet::CreateOptions co;
-    co.password = u"Qe4^wT*9pLr2Zk8";
-    {
-        auto w = jet::Writer::create(src, co);
-        ASSERT_TRUE(w.isOk());
-        auto specs = schemaOf("1.0");
-        for (const auto& layout : *specs)
-            ASSERT_TRUE((*w)->createTable(layout).isOk());
-        ASSERT_TRUE((*w)->append("Table_Category", {std::u16string(u"تنها")}).isOk());
-        ASSERT_TRUE((*w)->close().isOk());
-    }
+    const std::string src = customSource("1.0", "empty.dbb", [](jet::TableSpec&) {},
+                                         [](jet::Writer& w) {
+                                             ASSERT_TRUE(w.append("Table_Category",
+                                                                  {std::u16string(u"تنها")})
+                                                             .isOk());
+                                         });
     ConversionReport r = convert(versionPair(PairId::k10to20), src, dir_.path() + "/out.dbb");
     EXPECT_EQ(0u, r.tables[0].read);
     EXPECT_EQ(1u, r.tables[2].written);
@@ -268,19 +282,13 @@ TEST_F(ConversionTest, ASourceThatCannotBeOpenedSaysWhyAndConvertsNothing) {
 
 TEST_F(ConversionTest, ASourceWithoutAMappedColumnIsRefusedBeforeAnyRowIsLost) {
     // A 2.0 file whose Table_Site lacks Rss: every row would fail, so the analysis says why.
-    const std::string src = dir_.path() + "/narrow.dbb";
-    jet::CreateOptions co;
-    co.password = u"7#%2=91@&^408!3";
-    {
-        auto w = jet::Writer::create(src, co);
-        ASSERT_TRUE(w.isOk());
-        auto layouts = schemaOf("2.0");
-        for (auto layout : *layouts) {
-            if (layout.name == "Table_Site") layout.columns.pop_back();  // Rss
-            ASSERT_TRUE((*w)->createTable(layout).isOk());
-        }
-        ASSERT_TRUE((*w)->close().isOk());
-    }
+    const std::string src = customSource(
+        "2.0", "narrow.dbb",
+        [](jet::TableSpec& t) {
+            if (t.name == "Table_Site")
+                t.columns.pop_back();  // Rss
+        },
+        [](jet::Writer&) {});
     Conversion c(versionPair(PairId::k20to30), templates_, work_);
     Outcome o = c.analyse(src);
     EXPECT_EQ(Problem::kSourceInvalid, o.problem);
@@ -298,24 +306,18 @@ TEST_F(ConversionTest, AMissingTemplateIsReportedBeforeAnythingHappens) {
 TEST_F(ConversionTest, ARowThatDoesNotFitIsCountedWithItsReasonAndTheRestGoOn) {
     // A source whose Table_User.UserName is a Memo: one value is longer than the template's
     // Text(255) column holds.
-    const std::string src = dir_.path() + "/wide.dbb";
-    jet::CreateOptions co;
-    co.password = u"7#%2=91@&^408!3";
-    {
-        auto w = jet::Writer::create(src, co);
-        ASSERT_TRUE(w.isOk());
-        auto specs = schemaOf("2.0");
-        for (auto layout : *specs) {
-            if (layout.name == "Table_User")
-                layout.columns[0].type = jet::ColumnType::kMemo;
-            ASSERT_TRUE((*w)->createTable(layout).isOk());
-        }
-        const jet::Value n = jet::Null{};
-        ASSERT_TRUE((*w)->append("Table_User", {std::u16string(u"ok"), n, n, n}).isOk());
-        ASSERT_TRUE((*w)->append("Table_User", {std::u16string(300, u'x'), n, n, n}).isOk());
-        ASSERT_TRUE((*w)->append("Table_User", {std::u16string(u"also ok"), n, n, n}).isOk());
-        ASSERT_TRUE((*w)->close().isOk());
-    }
+    const std::string src = customSource(
+        "2.0", "wide.dbb",
+        [](jet::TableSpec& t) {
+            if (t.name == "Table_User")
+                t.columns[0].type = jet::ColumnType::kMemo;
+        },
+        [](jet::Writer& w) {
+            const jet::Value n = jet::Null{};
+            ASSERT_TRUE(w.append("Table_User", {std::u16string(u"ok"), n, n, n}).isOk());
+            ASSERT_TRUE(w.append("Table_User", {std::u16string(300, u'x'), n, n, n}).isOk());
+            ASSERT_TRUE(w.append("Table_User", {std::u16string(u"also ok"), n, n, n}).isOk());
+        });
     Conversion c(versionPair(PairId::k20to30), templates_, work_);
     ASSERT_TRUE(c.analyse(src).ok());
     ConversionReport r;
