@@ -75,40 +75,23 @@ int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
 
     const auto& columns = (*cursor)->def().columns;
-    std::vector<jet::Value> row;
     jet::Status failure;
     if (opts.format == "json") {
         JsonTableWriter writer(out);
         writer.begin(table, columns, (*db)->header().version);
-        while (true) {
-            auto more = (*cursor)->next(row);
-            if (!more) {
-                failure = more.status();
-                break;
-            }
-            if (!*more)
-                break;
-            writer.row(row);
-        }
+        failure = (*cursor)->forEach([&](const std::vector<jet::Value>& row) { writer.row(row); });
         if (failure.isOk())
             writer.end();
     } else {
         std::string buf;
         appendCsvHeader(buf, columns);
-        while (true) {
-            auto more = (*cursor)->next(row);
-            if (!more) {
-                failure = more.status();
-                break;
-            }
-            if (!*more)
-                break;
+        failure = (*cursor)->forEach([&](const std::vector<jet::Value>& row) {
             appendCsvRow(buf, row);
             if (buf.size() >= kFlushBytes) {
                 out << buf;
                 buf.clear();
             }
-        }
+        });
         out << buf;
     }
     out.flush();

@@ -547,4 +547,13 @@ Result<bool> RowCursor::next(std::vector<Value>& row) {
     return false;
 }
 
+Status RowCursor::forEach(const std::function<void(const std::vector<Value>&)>& fn) {
+    std::vector<Value> row;
+    while (true) {
+        JET_ASSIGN_OR_RETURN(bool more, next(row));
+        if (!more) return Status::ok();
+        fn(row);
+    }
+}
+
 }  // namespace jet

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,8 @@ public:
     // Fills `row` (one Value per column of def().columns, in that order) and returns true, or
     // returns false at the end. Errors are kCorrupt with the page and row named.
     Result<bool> next(std::vector<Value>& row);
+    // Calls `fn` with every remaining row, in order; stops at the first read error.
+    Status forEach(const std::function<void(const std::vector<Value>&)>& fn);
     const TableDef& def() const { return def_; }
 
 private:

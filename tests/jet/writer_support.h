@@ -154,13 +154,7 @@ inline jet::Result<std::vector<std::vector<jet::Value>>> readAll(const std::stri
     JET_ASSIGN_OR_RETURN(auto db, jet::Database::open(file, opts));
     JET_ASSIGN_OR_RETURN(auto cursor, db->openTable(table));
     std::vector<std::vector<jet::Value>> rows;
-    std::vector<jet::Value> row;
-    while (true) {
-        JET_ASSIGN_OR_RETURN(bool more, cursor->next(row));
-        if (!more)
-            break;
-        rows.push_back(row);
-    }
+    JET_RETURN_IF_ERROR(cursor->forEach([&](const std::vector<jet::Value>& row) { rows.push_back(row); }));
     return rows;
 }
 
