@@ -13,7 +13,7 @@
 #include "bench_util.h"
 #include "store/templates.h"
 #include "store/file_ops.h"
-#include "wizard/conversion.h"
+#include "convert/conversion.h"
 
 int main(int argc, char** argv) {
     vkdc::SampleOptions o;

@@ -13,7 +13,7 @@
 #include "cli/options.h"
 #include "store/data_folder.h"
 #include "store/file_ops.h"
-#include "wizard/conversion.h"
+#include "convert/conversion.h"
 
 namespace cli {
 namespace {

@@ -17,7 +17,7 @@
 #include <memory>
 
 #include "store/version_pair.h"
-#include "wizard/conversion.h"
+#include "convert/conversion.h"
 
 class QLabel;
 class QLineEdit;

@@ -3,7 +3,7 @@
 
 #include "jet/database.h"
 #include "store/value_text.h"
-#include "wizard/conversion.h"
+#include "convert/conversion.h"
 
 namespace vkdc {
 namespace {

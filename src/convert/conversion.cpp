@@ -1,4 +1,4 @@
-#include "wizard/conversion.h"
+#include "convert/conversion.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -14,7 +14,7 @@
 #include "store/templates.h"
 #include "store/value_text.h"
 #include "support/files.h"
-#include "wizard/conversion.h"
+#include "convert/conversion.h"
 
 namespace vkdc {
 namespace {
