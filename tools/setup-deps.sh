@@ -8,6 +8,7 @@ packages=(
     libgtest-dev googletest         # GoogleTest and its CMake config
     mdbtools                        # second reader used as a test oracle
     qt6-base-dev fonts-noto-ui-core # the windows
+    libxcb1-dev                     # X11 window properties (an empty title bar)
 )
 # nodejs/npm run mdb-reader, the other test oracle. A node from another source (NodeSource
 # ships npm inside its nodejs package) is fine; only ask Debian for what is absent.

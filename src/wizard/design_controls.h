@@ -6,7 +6,11 @@
 
 namespace vkdc::ui {
 
-// A frame (group box) whose caption is drawn in the system Highlight colour.
+// A frame (group box) drawn the classic way: an etched border around the whole frame, with
+// the caption on the top line, in the system Highlight colour, near the leading edge (the
+// right one in a right-to-left frame). The blanks at the ends of a caption keep the line
+// clear of its letters. Fusion instead draws the caption above a border that starts below
+// it, which makes a frame look a caption's height shorter than designed.
 class FrameBox : public QGroupBox {
     Q_OBJECT
   public:
@@ -14,6 +18,10 @@ class FrameBox : public QGroupBox {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+
+  private:
+    // Height of the top border line, from the frame's top edge: the middle of the caption.
+    int borderTop() const;
 };
 
 // A label whose text is laid out as a left-to-right paragraph whatever script it starts with.

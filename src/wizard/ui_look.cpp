@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QScreen>
 #include <QStringList>
-#include <QStyleFactory>
 #include <QWidget>
 
 #include <algorithm>
 
+#include "wizard/click_guard.h"
+#include "wizard/enter_key.h"
 #include "wizard/install_paths.h"
+#include "wizard/program_style.h"
 
 namespace vkdc::ui {
 
@@ -64,10 +66,11 @@ QIcon programIcon(const QList<int>& sizes) {
 }
 
 void applyProgramLook(QApplication& app) {
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        app.setStyle(fusion);
+    app.setStyle(new ProgramStyle);
     app.setFont(designFont(kWindowPoints));
     app.setLayoutDirection(Qt::LeftToRight);
+    app.installEventFilter(new ClickGuard(&app));
+    app.installEventFilter(new EnterKey(&app));
 }
 
 }  // namespace vkdc::ui

@@ -56,11 +56,12 @@ QPixmap installedPicture(const QString& file_name);
 // sizes that are not found are left out.
 QIcon programIcon(const QList<int>& sizes);
 
-// The application-wide settings every window relies on: the Fusion style (the same on every
-// desktop), the program font, and left-to-right layout. The designs place their controls at
-// fixed positions laid out left to right. Persian text still reads right to left: labels take
-// each text's direction from its first letter, and the frames and the Persian message boxes
-// switch to right-to-left themselves.
+// The application-wide settings every window relies on: the program's style (Fusion, the same
+// on every desktop, see ProgramStyle), the program font, left-to-right layout, and the input
+// rules of ClickGuard and EnterKey. The designs place their controls at fixed positions laid
+// out left to right. Persian text still reads right to left: labels take each text's direction
+// from its first letter, and the frames and the Persian message boxes switch to right-to-left
+// themselves. Call it once, before the first window is made.
 void applyProgramLook(QApplication& app);
 
 }  // namespace vkdc::ui
