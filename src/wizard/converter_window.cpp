@@ -289,8 +289,8 @@ void ConverterWindow::done(int result) {
     QDialog::done(result);
 }
 
-void ConverterWindow::message(int icon, const QString& text) {
-    dialogs_.message(this, static_cast<QMessageBox::Icon>(icon), text);
+void ConverterWindow::message(int icon, const QString& text, const QString& detail) {
+    dialogs_.message(this, static_cast<QMessageBox::Icon>(icon), text, detail);
 }
 
 void ConverterWindow::browseOpen() {
@@ -325,7 +325,7 @@ void ConverterWindow::analyse() {
     const Outcome outcome = conversion_->analyse(toPath(text1_->text()));
     if (!outcome.ok()) {
         // Step 1 stays open, so another source can be chosen.
-        message(QMessageBox::Warning, sourceProblemText(outcome));
+        message(QMessageBox::Warning, sourceProblemText(outcome), fromStd(outcome.detail));
         text1_->setFocus();
         return;
     }
@@ -360,7 +360,7 @@ void ConverterWindow::convertDatabase() {
 
     message(QMessageBox::Information, texts::kConverted);
     if (!outcome.ok() || report_.totalFailed() > 0)
-        message(QMessageBox::Warning, rowsLostText(outcome));
+        message(QMessageBox::Warning, texts::kRowsLost, rowsLostDetail(outcome));
     convert_db_->setEnabled(false);
     text2_->setEnabled(true);
     browse_save_->setEnabled(true);
@@ -419,10 +419,7 @@ void ConverterWindow::saveDatabase() {
     }
     if (!outcome.ok()) {
         // Nothing was replaced; the window stays so that another path can be tried.
-        QString text = texts::kSaveFailed;
-        if (!outcome.detail.empty())
-            text += QLatin1Char('\n') + fromStd(outcome.detail);
-        message(QMessageBox::Warning, text);
+        message(QMessageBox::Warning, texts::kSaveFailed, fromStd(outcome.detail));
         return;
     }
     label1_->setText(texts::kSaved);
@@ -455,15 +452,18 @@ QString ConverterWindow::sourceProblemText(const Outcome& outcome) const {
         default:
             break;
     }
-    return texts::kSourceInvalid + QLatin1Char('\n') + fromStd(outcome.detail);
+    return texts::kSourceInvalid;
 }
 
-// The warning after the completion message: its first line, then one line per table with
-// the number of rows that did not reach the new database.
-QString ConverterWindow::rowsLostText(const Outcome& outcome) const {
-    QStringList lines{texts::kRowsLost};
-    for (const TableReport& table : report_.tables)
+// The details of the lost-rows warning: one line per table with the number of rows that did
+// not reach the new database, each followed by the first reasons.
+QString ConverterWindow::rowsLostDetail(const Outcome& outcome) const {
+    QStringList lines;
+    for (const TableReport& table : report_.tables) {
         lines << QStringLiteral("%1: %2").arg(fromStd(table.table)).arg(table.failed);
+        for (const std::string& reason : table.reasons)
+            lines << QStringLiteral("  ") + fromStd(reason);
+    }
     if (outcome.problem != Problem::kNone && outcome.problem != Problem::kRowsLost &&
         !outcome.detail.empty())
         lines << fromStd(outcome.detail);

@@ -96,9 +96,9 @@ class ConverterWindow : public QDialog {
     void buildTableFrames();
     void load();
     void onProgress(uint64_t done, uint64_t total);
-    void message(int icon, const QString& text);
+    void message(int icon, const QString& text, const QString& detail = {});
     QString sourceProblemText(const Outcome& outcome) const;
-    QString rowsLostText(const Outcome& outcome) const;
+    QString rowsLostDetail(const Outcome& outcome) const;
 
     const VersionPair& pair_;
     const ConverterTexts& texts_;

@@ -1,13 +1,14 @@
 #include "wizard/dialogs.h"
 
 #include <QDesktopServices>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QTextEdit>
 
 #include "wizard/ui_look.h"
+#include "wizard/x11_title.h"
 
 namespace vkdc {
 namespace {
@@ -52,6 +53,19 @@ QString runFileDialog(QWidget* parent, const FileRequest& request, bool save) {
     return files.isEmpty() ? QString() : files.first();
 }
 
+// The program's message box: its empty title stays empty on X11 too.
+class MessageBox : public QMessageBox {
+  public:
+    MessageBox(Icon icon, const QString& text, QWidget* parent)
+        : QMessageBox(icon, QString(), text, QMessageBox::Ok, parent) {}
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        ui::keepTitleEmptyOnX11(this);
+    }
+};
+
 }  // namespace
 
 QString messageObjectName(QMessageBox::Icon icon) {
@@ -78,16 +92,21 @@ QString QtDialogs::saveFile(QWidget* parent, const FileRequest& request) {
     return runFileDialog(parent, request, true);
 }
 
-void QtDialogs::message(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
-    QMessageBox box(icon, QString(), text, QMessageBox::Ok, parent);
+void QtDialogs::message(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                        const QString& detail) {
+    MessageBox box(icon, text, parent);
     box.setObjectName(messageObjectName(icon));
     box.setFont(ui::designFont(ui::kWindowPoints));
     // The texts are Persian: icon on the right, OK on the left, lines right-aligned.
     if (text.isRightToLeft())
         box.setLayoutDirection(Qt::RightToLeft);
-    // Some themes put an icon on the OK button; the design has a plain button.
-    box.setStyleSheet(
-        QStringLiteral("QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }"));
+    if (!detail.isEmpty()) {
+        box.setDetailedText(detail);
+        // The details read in their own direction, whatever the box's is.
+        if (auto* area = box.findChild<QTextEdit*>()) {
+            area->setLayoutDirection(detail.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+        }
+    }
     box.exec();
 }
 

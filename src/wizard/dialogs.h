@@ -29,7 +29,13 @@ class Dialogs {
     // As openFile, for a destination; an existing file is taken without a question.
     virtual QString saveFile(QWidget* parent, const FileRequest& request) = 0;
     // A modal box with `text`, `icon`, one OK button and an empty title; returns when closed.
-    virtual void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) = 0;
+    // A non-empty `detail` (technical lines: a path, the system's reason, counts) goes to the
+    // box's details area, which the user opens on demand, so `text` stays alone in the box.
+    virtual void message(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                         const QString& detail) = 0;
+    void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+        message(parent, icon, text, QString());
+    }
     // Opens `url` in the desktop's browser; does not wait for it.
     virtual void openUrl(const QUrl& url) = 0;
 };
@@ -39,7 +45,9 @@ class QtDialogs : public Dialogs {
   public:
     QString openFile(QWidget* parent, const FileRequest& request) override;
     QString saveFile(QWidget* parent, const FileRequest& request) override;
-    void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) override;
+    using Dialogs::message;
+    void message(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                 const QString& detail) override;
     void openUrl(const QUrl& url) override;
 };
 

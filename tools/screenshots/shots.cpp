@@ -90,7 +90,9 @@ class PicturingDialogs : public vkdc::QtDialogs {
         answerFileDialog();
         return QtDialogs::saveFile(parent, request);
     }
-    void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) override {
+    using QtDialogs::message;
+    void message(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                 const QString& detail) override {
         const QString name = take();
         onNextModal([name](QWidget* modal) {
             if (!name.isEmpty())
@@ -98,7 +100,7 @@ class PicturingDialogs : public vkdc::QtDialogs {
             if (auto* box = qobject_cast<QMessageBox*>(modal))
                 box->button(QMessageBox::Ok)->click();
         });
-        QtDialogs::message(parent, icon, text);
+        QtDialogs::message(parent, icon, text, detail);
     }
     void openUrl(const QUrl& url) override {
         std::printf("(would open %s in the browser)\n", qPrintable(url.toString()));
