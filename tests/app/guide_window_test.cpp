@@ -97,8 +97,7 @@ TEST(GuideWindowTest, F1InAConverterWindowShowsTheGuideOverIt) {
     for (vkdc::PairId id : {vkdc::PairId::k10to20, vkdc::PairId::k20to30}) {
         vkdc::ConverterWindow converter(id, dialogs);
         converter.setGuideOpener(&vkdc::showGuide);
-        converter.show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&converter));
+        ASSERT_TRUE(ui_test::showActive(&converter));
         QWidget* firstGuide = nullptr;
         for (int showing = 0; showing < 2; ++showing) {
             QWidget* parent = nullptr;

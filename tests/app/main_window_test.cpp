@@ -6,11 +6,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include "app/main_window.h"
 #include "support/files.h"
+#include "wizard/converter_texts.h"
 #include "wizard/converter_window.h"
 #include "wizard/line_widget.h"
 #include "wizard/ui_test_support.h"
@@ -28,8 +32,7 @@ class MainWindowTest : public ::testing::Test {
     void SetUp() override {
         window_ = std::make_unique<MainWindow>(dialogs_);
         window_->setEndProgram([this] { ++ended_; });
-        window_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        ASSERT_TRUE(ui_test::showActive(window_.get()));
     }
 
     QPushButton* button(const char* name) {
@@ -145,6 +148,128 @@ TEST_F(MainWindowTest, EachButtonOpensItsConverterModallyOverTheLauncher) {
     EXPECT_EQ(ended_, 0);
 }
 
+// Enter on a focused button works as Space does, through the X server on X11.
+TEST_F(MainWindowTest, EnterOnAFocusedButtonOpensItsConverter) {
+    if (ui_test::onX11() && !ui_test::haveXdotool())
+        GTEST_SKIP() << "xdotool is not installed";
+    struct Case {
+        const char* button;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString name;
+    };
+    const Case cases[] = {{"Command1", Qt::Key_Return, Qt::NoModifier, "VKDC12"},
+                          {"Command2", Qt::Key_Enter, Qt::KeypadModifier, "VKDC23"}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(ui_test::showActive(window_.get()));
+        button(c.button)->setFocus();
+        QString seen;
+        ModalWatcher watcher([&](QWidget* modal) {
+            seen = closeConverterWithEscape(modal).name;
+            return true;
+        });
+        ui_test::typeKey(button(c.button), c.key, c.modifiers);
+        EXPECT_TRUE(ui_test::waitFor([&] { return watcher.done(); })) << c.button;
+        EXPECT_FALSE(watcher.forced()) << c.button;
+        EXPECT_EQ(seen, c.name);
+    }
+    EXPECT_FALSE(button("Command1")->isDefault());
+    EXPECT_FALSE(button("Command2")->isDefault());
+}
+
+// Sends a press and release at `global` stamped `at` ms as the platform does: to the window
+// on top there (a modal window over the launcher), whatever was clicked before.
+void platformClick(QPoint global, int at) {
+    QWidget* modal = QApplication::activeModalWidget();
+    QWindow* window = modal && modal->frameGeometry().contains(global)
+                          ? modal->windowHandle()
+                          : QGuiApplication::topLevelAt(global);
+    ASSERT_NE(window, nullptr);
+    const QPointF local = window->mapFromGlobal(QPointF(global));
+    qt_handleMouseEvent(window, local, QPointF(global), Qt::LeftButton, Qt::LeftButton,
+                        QEvent::MouseButtonPress, Qt::NoModifier, at);
+    qt_handleMouseEvent(window, local, QPointF(global), Qt::NoButton, Qt::LeftButton,
+                        QEvent::MouseButtonRelease, Qt::NoModifier, at + 1);
+}
+
+// Counts the clicks that reach the widgets of one window before any filter of the program
+// can drop them. (Qt hands a widget the second press of a double click as a double click.)
+class ClickCounter : public QObject {
+  public:
+    QPointer<QWidget> window;
+    int clicks = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool press = event->type() == QEvent::MouseButtonPress ||
+                           event->type() == QEvent::MouseButtonDblClick;
+        if (press && watched->isWidgetType() && window &&
+            static_cast<QWidget*>(watched)->window() == window)
+            ++clicks;
+        return false;
+    }
+};
+
+// The converter comes up centred, where its ConvertDB lies under the pointer. The second
+// click of a double click on the launcher's button must not convert there (which warns about
+// the empty path); a click of its own, later, does.
+TEST_F(MainWindowTest, ADoubleClickOnAButtonLeavesNoMessageBox) {
+    const bool x11 = ui_test::onX11();
+    if (x11 && !ui_test::haveXdotool())
+        GTEST_SKIP() << "xdotool is not installed";
+    QPushButton* command1 = button("Command1");
+    const QPoint at = command1->mapToGlobal(command1->rect().center());
+    ClickCounter counter;
+    qApp->installEventFilter(&counter);
+    QString under;
+    std::vector<QString> messages_after_double_click;
+    std::unique_ptr<QProcess> xdotool;
+    const int start = QTest::lastMouseTimestamp + 10000;
+    ModalWatcher watcher([&](QWidget* modal) {
+        auto* converter = qobject_cast<ConverterWindow*>(modal);
+        if (!converter)
+            return false;
+        counter.window = converter;
+        if (QWidget* hit = converter->childAt(converter->mapFromGlobal(at)))
+            under = hit->objectName();
+        if (x11) {
+            // xdotool goes on clicking by itself: wait for its double click to end.
+            ui_test::waitFor([&] { return counter.clicks >= 1; }, 2000);
+            QTest::qWait(100);
+            messages_after_double_click = dialogs_.messageTexts();
+            ui_test::waitFor([&] { return xdotool->state() == QProcess::NotRunning; }, 10000);
+            QTest::qWait(100);
+        } else {
+            platformClick(at, start + 150);
+            messages_after_double_click = dialogs_.messageTexts();
+            platformClick(at, start + 1500);
+        }
+        converter->reject();
+        return true;
+    });
+    if (x11) {
+        // A double click, then a click of its own a second later.
+        xdotool = ui_test::startXdotool({"mousemove", QString::number(at.x()),
+                                         QString::number(at.y()), "click", "--repeat", "2",
+                                         "--delay", "200", "1", "sleep", "1", "click", "1"});
+        EXPECT_TRUE(ui_test::waitFor([&] { return watcher.done(); }, 15000));
+    } else {
+        platformClick(at, start);
+    }
+    qApp->removeEventFilter(&counter);
+    QTest::lastMouseTimestamp = start + 10000;
+    EXPECT_FALSE(watcher.forced());
+    ASSERT_EQ(under, QStringLiteral("ConvertDB")) << "the converter's button under the pointer";
+    if (x11 && counter.clicks < 2) {
+        GTEST_SKIP() << "the converter was not up 200 ms after the first click, so the double "
+                        "click was not tried";
+    }
+    EXPECT_EQ(counter.clicks, 2) << "the double click's second click, and the later one";
+    EXPECT_TRUE(messages_after_double_click.empty()) << "nothing clicked in the new window";
+    EXPECT_EQ(dialogs_.messageTexts(), std::vector<QString>{vkdc::texts::kNoSourcePath})
+        << "the later click is taken";
+}
+
 TEST_F(MainWindowTest, ASecondShowingStartsAgainFromTheDesignState) {
     testing_support::TempDir dir;
     const QString source = QString::fromStdString(dir.file("missing.dbb"));
@@ -210,8 +335,7 @@ class BrowserRecordingDialogs : public vkdc::QtDialogs {
 TEST(MainWindowRealDialogsTest, AboutBoxClosedWithEscapeStillOpensTheSite) {
     BrowserRecordingDialogs dialogs;
     MainWindow window(dialogs);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(ui_test::showActive(&window));
     QString title = QStringLiteral("<unseen>");
     QString text;
     ModalWatcher watcher([&](QWidget* modal) {

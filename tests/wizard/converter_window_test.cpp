@@ -94,10 +94,7 @@ class ConverterWindowTest : public ::testing::TestWithParam<PairId> {
         return focus ? focus->objectName() : QStringLiteral("<none>");
     }
 
-    void showWindow() {
-        window_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-    }
+    void showWindow() { ASSERT_TRUE(ui_test::showActive(window_.get())); }
 
     // An empty template of the pair's new version in the install folder; `narrow` shortens
     // some of its columns.
@@ -295,11 +292,95 @@ TEST_P(ConverterWindowTest, EscapeClosesTheWindowFromAnyControl) {
         QTest::keyClick(focus, Qt::Key_Escape);
         EXPECT_FALSE(window_->isVisible()) << start;
     }
-    // Other keys go to the control: Enter does nothing window-wide.
+}
+
+// Enter presses the focused button as Space does (through the X server on X11). From the path
+// box it reaches no button: none is a default button.
+TEST_P(ConverterWindowTest, EnterPressesTheFocusedButtonOnly) {
+    if (ui_test::onX11() && !ui_test::haveXdotool())
+        GTEST_SKIP() << "xdotool is not installed";
     showWindow();
-    QTest::keyClick(text1(), Qt::Key_Return);
+    text1()->setFocus();
+    ui_test::typeKey(text1(), Qt::Key_Return);
     EXPECT_TRUE(window_->isVisible());
-    EXPECT_TRUE(dialogs_.calls.empty());
+    EXPECT_TRUE(dialogs_.calls.empty()) << "Enter in the path box";
+
+    button("BrowseOpen")->setFocus();
+    ui_test::typeKey(button("BrowseOpen"), Qt::Key_Return);
+    EXPECT_EQ(dialogs_.calls, std::vector<QString>{"openFile"});
+    button("ConvertDB")->setFocus();
+    ui_test::typeKey(button("ConvertDB"), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(dialogs_.messageTexts(), std::vector<QString>{texts::kNoSourcePath});
+    for (QPushButton* b : window_->findChildren<QPushButton*>())
+        EXPECT_FALSE(b->isDefault()) << b->objectName().toStdString();
+}
+
+// Pixels of a grabbed control.
+bool differs(QColor a, QColor b, int by = 40) {
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+               std::abs(a.blue() - b.blue()) >
+           by;
+}
+bool highlightLike(QColor pixel, QColor highlight) {
+    return pixel.hslSaturation() > 60 && std::abs(pixel.hslHue() - highlight.hslHue()) < 20;
+}
+
+// The frames are drawn the classic way: the border runs round the whole designed height, and
+// its top line passes through the caption, which is in the Highlight colour; the browse button
+// sits well below that line.
+TEST_P(ConverterWindowTest, FramesCarryTheirCaptionOnTheBorderLine) {
+    showWindow();
+    for (const char* name : {"Vel_Frame1", "Vel_Frame3"}) {
+        auto* frame = child<QGroupBox>(name);
+        const QImage image = frame->grab().toImage();
+        const QColor background = frame->palette().color(QPalette::Window);
+        const QColor highlight = frame->palette().color(QPalette::Highlight);
+        int line = -1;  // the top border, found left of the caption
+        for (int y = 0; y < image.height() && line < 0; ++y) {
+            if (differs(image.pixelColor(4, y), background))
+                line = y;
+        }
+        int caption_top = image.height();
+        int caption_bottom = -1;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = image.width() / 2; x < image.width(); ++x) {
+                if (highlightLike(image.pixelColor(x, y), highlight)) {
+                    caption_top = std::min(caption_top, y);
+                    caption_bottom = std::max(caption_bottom, y);
+                }
+            }
+        }
+        EXPECT_LT(caption_top, line) << name;
+        EXPECT_GT(caption_bottom, line) << name;
+        const int browse_top = frame->findChildren<QPushButton*>().first()->y();
+        EXPECT_GE(browse_top - line, 12) << name << ": room between the line and the buttons";
+        EXPECT_TRUE(differs(image.pixelColor(0, line + 4), background)) << name;
+        EXPECT_TRUE(differs(image.pixelColor(0, image.height() - 3), background)) << name;
+        EXPECT_TRUE(differs(image.pixelColor(image.width() / 2, image.height() - 2), background))
+            << name << ": the bottom line at the designed height";
+    }
+}
+
+// The bar fills from the right in its right-to-left frame; its percentage stands out from the
+// bar behind it at every value, over the empty part as over the filled part.
+TEST_P(ConverterWindowTest, ProgressTextIsReadableAtEveryValue) {
+    showWindow();
+    auto* bar = child<QProgressBar>("Progress");
+    bar->show();
+    bar->setRange(0, 100);
+    for (int value : {0, 10, 30, 49, 51, 70, 90, 100}) {
+        bar->setValue(value);
+        const QImage image = bar->grab().toImage();
+        int text_pixels = 0;
+        const int middle = image.height() / 2;
+        for (int x = image.width() / 2 - 25; x < image.width() / 2 + 25; ++x) {
+            const QColor behind = image.pixelColor(x, 3);
+            for (int y = middle - 7; y <= middle + 7; ++y)
+                text_pixels += differs(image.pixelColor(x, y), behind, 240) ? 1 : 0;
+        }
+        EXPECT_GT(text_pixels, 15) << value << "%";
+    }
+    bar->hide();
 }
 
 TEST_P(ConverterWindowTest, EachShowingStartsFromTheDesignState) {
@@ -620,11 +701,18 @@ TEST_P(ConverterWindowTest, LostRowsAreListedAfterTheCompletionMessage) {
     EXPECT_EQ(dialogs_.messages[0].text, texts::kConverted);
     EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Information);
     EXPECT_EQ(dialogs_.messages[1].icon, QMessageBox::Warning);
-    const QStringList lines = dialogs_.messages[1].text.split(QLatin1Char('\n'));
-    EXPECT_EQ(lines, (QStringList{QStringLiteral(" برخي رکوردها منتقل نشدند "),
-                                  QStringLiteral("Table_User: 2"), QStringLiteral("Table_Site: 0"),
-                                  QStringLiteral("Table_Category: 0"),
-                                  QStringLiteral("Table_Contact: 0")}));
+    // The designed text alone; the counts and their reasons go to the details.
+    EXPECT_EQ(dialogs_.messages[1].text, QStringLiteral(" برخي رکوردها منتقل نشدند "));
+    QStringList counts;
+    for (const QString& line : dialogs_.messages[1].detail.split(QLatin1Char('\n'))) {
+        if (!line.startsWith(QLatin1Char(' ')))
+            counts << line;
+        else
+            EXPECT_TRUE(line.contains(QStringLiteral("UserName"))) << line.toStdString();
+    }
+    EXPECT_EQ(counts, (QStringList{QStringLiteral("Table_User: 2"), QStringLiteral("Table_Site: 0"),
+                                   QStringLiteral("Table_Category: 0"),
+                                   QStringLiteral("Table_Contact: 0")}));
     // The conversion is over all the same: step 2 opens.
     EXPECT_FALSE(button("ConvertDB")->isEnabled());
     EXPECT_TRUE(button("BrowseSave")->isEnabled());
@@ -641,10 +729,9 @@ TEST_P(ConverterWindowTest, AFailedSaveIsReportedAndTheWindowStaysForAnotherPath
     const QString bad = q(dir_.file("no-such-folder/new.dbb"));
     saveTo(bad);
     ASSERT_EQ(dialogs_.messages.size(), 1u) << "no confirmation";
-    const QStringList lines = dialogs_.messages[0].text.split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0], QStringLiteral(" بانک اطلاعات جديد ذخيره نشد "));
-    EXPECT_FALSE(lines[1].trimmed().isEmpty()) << "the cause";
+    EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral(" بانک اطلاعات جديد ذخيره نشد "));
+    EXPECT_TRUE(dialogs_.messages[0].detail.contains(QStringLiteral("no-such-folder")))
+        << "the path and the cause, in the details: " << dialogs_.messages[0].detail.toStdString();
     EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Warning);
     EXPECT_TRUE(window_->isVisible());
     EXPECT_TRUE(button("SaveDB")->isEnabled());
@@ -737,8 +824,7 @@ INSTANTIATE_TEST_SUITE_P(BothPairs, ConverterWindowTest,
 TEST(ConverterWindowRealDialogsTest, EscapeInAMessageBoxClosesOnlyTheBox) {
     vkdc::QtDialogs dialogs;
     ConverterWindow window(PairId::k20to30, dialogs);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(ui_test::showActive(&window));
     QString seen;
     ui_test::ModalWatcher watcher([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTest>
+#include <QTextEdit>
 
 #include "support/files.h"
 #include "wizard/converter_texts.h"
@@ -26,6 +27,9 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
     QString buttonText;
+    bool buttonIcon = true;
+    QString wmName;     // what X11 shows as the title, on X11
+    QString netWmName;  // likewise, for window managers that read the UTF-8 name
 };
 
 SeenBox closeBox(QWidget* modal, bool with_escape) {
@@ -38,8 +42,14 @@ SeenBox closeBox(QWidget* modal, bool with_escape) {
     seen.name = box->objectName();
     seen.icon = box->icon();
     seen.buttons = static_cast<int>(box->buttons().size());
-    if (!box->buttons().isEmpty())
+    if (!box->buttons().isEmpty()) {
         seen.buttonText = box->buttons().first()->text();
+        seen.buttonIcon = !box->buttons().first()->icon().isNull();
+    }
+    if (ui_test::onX11()) {
+        seen.wmName = ui_test::x11TextProperty(box, "WM_NAME");
+        seen.netWmName = ui_test::x11TextProperty(box, "_NET_WM_NAME");
+    }
     if (with_escape)
         QTest::keyClick(box, Qt::Key_Escape);
     else
@@ -47,6 +57,8 @@ SeenBox closeBox(QWidget* modal, bool with_escape) {
     return seen;
 }
 
+// Also as X11 shows it: Qt would put the program's name in an empty title, and the X11 theme
+// an icon on OK.
 TEST(QtDialogsTest, MessageBoxHasTheTextIconOneOkButtonAndNoTitle) {
     vkdc::QtDialogs dialogs;
     QWidget owner;
@@ -65,7 +77,56 @@ TEST(QtDialogsTest, MessageBoxHasTheTextIconOneOkButtonAndNoTitle) {
         EXPECT_EQ(seen.name, vkdc::messageObjectName(icon));
         EXPECT_EQ(seen.buttons, 1);
         EXPECT_EQ(seen.buttonText, QStringLiteral("OK"));
+        EXPECT_FALSE(seen.buttonIcon) << "a plain OK button";
+        if (ui_test::onX11()) {
+            EXPECT_EQ(seen.wmName, QString()) << "WM_NAME";
+            EXPECT_EQ(seen.netWmName, QString()) << "_NET_WM_NAME";
+        }
     }
+}
+
+// The designed text stays alone in the box; technical lines go to its details area, which
+// reads in their own direction.
+TEST(QtDialogsTest, DetailsGoToTheDetailsAreaInTheirOwnDirection) {
+    vkdc::QtDialogs dialogs;
+    struct Seen {
+        QString text;
+        QString detail;
+        Qt::LayoutDirection box = Qt::LeftToRight;
+        Qt::LayoutDirection area = Qt::RightToLeft;
+        bool buttonIcons = true;
+    };
+    const auto look = [](QMessageBox* box) {
+        Seen seen;
+        seen.text = box->text();
+        seen.detail = box->detailedText();
+        seen.box = box->layoutDirection();
+        if (auto* area = box->findChild<QTextEdit*>())
+            seen.area = area->layoutDirection();
+        seen.buttonIcons = false;
+        for (QAbstractButton* button : box->buttons())
+            seen.buttonIcons |= !button->icon().isNull();
+        box->button(QMessageBox::Ok)->click();
+        return seen;
+    };
+    const QString english = QStringLiteral("cannot create /no/such/folder/new.dbb: No such file");
+    const QString persian = QStringLiteral("جدول کاربران: 2");
+    std::vector<Seen> seen;
+    ModalWatcher watcher([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            seen.push_back(look(box));
+        return false;
+    });
+    dialogs.message(nullptr, QMessageBox::Warning, vkdc::texts::kSaveFailed, english);
+    dialogs.message(nullptr, QMessageBox::Warning, vkdc::texts::kRowsLost, persian);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].text, vkdc::texts::kSaveFailed);
+    EXPECT_EQ(seen[0].detail, english);
+    EXPECT_EQ(seen[0].box, Qt::RightToLeft);
+    EXPECT_EQ(seen[0].area, Qt::LeftToRight) << "a path reads left to right";
+    EXPECT_FALSE(seen[0].buttonIcons) << "neither OK nor the details button";
+    EXPECT_EQ(seen[1].detail, persian);
+    EXPECT_EQ(seen[1].area, Qt::RightToLeft);
 }
 
 TEST(QtDialogsTest, EscapeClosesTheMessageBox) {

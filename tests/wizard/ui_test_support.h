@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -12,12 +13,19 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "support/csv_lite.h"
 #include "wizard/dialogs.h"
+
+// Failures show a QString as its text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace ui_test {
 
@@ -29,6 +37,7 @@ class ScriptedDialogs : public vkdc::Dialogs {
         QMessageBox::Icon icon;
         QString text;
         QWidget* parent;
+        QString detail;
     };
     struct FileAsk {
         bool save;
@@ -47,7 +56,9 @@ class ScriptedDialogs : public vkdc::Dialogs {
 
     QString openFile(QWidget* parent, const vkdc::FileRequest& request) override;
     QString saveFile(QWidget* parent, const vkdc::FileRequest& request) override;
-    void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) override;
+    using vkdc::Dialogs::message;
+    void message(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                 const QString& detail) override;
     void openUrl(const QUrl& url) override;
 
     std::vector<QString> messageTexts() const;
@@ -85,6 +96,32 @@ class ModalWatcher {
 
 // Processes events until `condition` holds or `timeout_ms` passes; returns the condition.
 bool waitFor(const std::function<bool()>& condition, int timeout_ms = 5000);
+
+// ---- The platform ------------------------------------------------------------------------
+// The window tests run on Qt's offscreen platform, and again on X11 (xcb) when the test is
+// started with QT_QPA_PLATFORM=xcb and an X display; without a display those runs skip.
+
+bool onX11();
+
+// Shows `window` and makes it the active window. Under an X server without a window manager
+// nothing activates a new top-level window by itself, so it is asked for.
+bool showActive(QWidget* window);
+
+// The value of a text property of `window`'s X11 window ("WM_NAME", "_NET_WM_NAME"), or
+// "<unset>" when it has none. Only on X11.
+QString x11TextProperty(QWidget* window, const char* name);
+
+// Real input through the X server (xdotool, XTEST): the server picks the window under the
+// pointer or with the focus and stamps the events, as for a person at the keyboard. Started
+// without waiting (the events open windows whose loops must run); nullptr when xdotool is not
+// installed. Only on X11.
+std::unique_ptr<QProcess> startXdotool(const QStringList& args);
+bool haveXdotool();
+
+// Presses and releases `key` (Return, Enter with the keypad modifier, Escape, Space) on the
+// focused widget `focus`: through the X server on X11, else sent to `focus` as QTest does.
+// Returns once the key has been handled, including any modal window it opened and closed.
+void typeKey(QWidget* focus, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
 // ---- Files -----------------------------------------------------------------------------
 
