@@ -1,9 +1,13 @@
 // vkdc-shots: pictures every window and message of the program for a person to look at.
 // tools/screenshots.sh builds and runs it. Usage:
-//   vkdc-shots OUT_DIR WORK_DIR SAMPLE_10 SAMPLE_20
+//   vkdc-shots OUT_DIR WORK_DIR SAMPLE_10 SAMPLE_20 [BIG_SAMPLE_20]
 // OUT_DIR receives the PNGs; WORK_DIR is scratch space; the samples are sources made by
-// `vkdc-cli make-sample`. The templates are the ones beside the program. Runs the real windows
-// with the real message boxes and file dialogs, grabbing each while it is open.
+// `vkdc-cli make-sample`, the big one with enough rows to picture the progress bar. The
+// templates are the ones beside the program. Runs the real windows with the real message
+// boxes and file dialogs, grabbing each while it is open. On X11 (QT_QPA_PLATFORM=xcb) each
+// picture is what the X server shows on the screen there, window frame included when a window
+// manager runs; elsewhere it is the window's own rendering under a title strip of ours.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -11,12 +15,15 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 #include "app/guide_window.h"
 #include "app/main_window.h"
@@ -48,10 +55,23 @@ QImage withTitleStrip(QWidget* window) {
     return image;
 }
 
+// What the X server shows where the window is, its frame included.
+QImage fromScreen(QWidget* window) {
+    QTest::qWait(300);  // let the window manager frame it and the window paint
+    const QRect frame = window->frameGeometry();
+    QScreen* screen = window->screen();
+    return screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+}
+
+bool onX11() {
+    return QGuiApplication::platformName() == QStringLiteral("xcb");
+}
+
 void save(QWidget* widget, const QString& name) {
     QApplication::processEvents();
     const QString path = g_out.filePath(name + QStringLiteral(".png"));
-    if (withTitleStrip(widget).save(path)) {
+    const QImage image = onX11() ? fromScreen(widget) : withTitleStrip(widget);
+    if (image.save(path)) {
         std::printf("%s\n", qPrintable(path));
     } else {
         std::fprintf(stderr, "vkdc-shots: cannot write %s\n", qPrintable(path));
@@ -97,8 +117,20 @@ class PicturingDialogs : public vkdc::QtDialogs {
         onNextModal([name](QWidget* modal) {
             if (!name.isEmpty())
                 save(modal, name);
-            if (auto* box = qobject_cast<QMessageBox*>(modal))
-                box->button(QMessageBox::Ok)->click();
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box)
+                return;
+            // A box with details is pictured once more with them open.
+            if (!name.isEmpty() && !box->detailedText().isEmpty()) {
+                for (QAbstractButton* button : box->buttons()) {
+                    if (box->buttonRole(button) == QMessageBox::ActionRole) {
+                        button->click();
+                        save(modal, name + QStringLiteral("-details"));
+                        break;
+                    }
+                }
+            }
+            box->button(QMessageBox::Ok)->click();
         });
         QtDialogs::message(parent, icon, text, detail);
     }
@@ -163,10 +195,40 @@ bool writeNarrowTemplate(const QString& path, const std::string& version) {
 
 }  // namespace
 
+// Pictures `window` twice while it converts `source`: with the bar about a third full and
+// about three quarters full, so its text shows over the empty and over the filled part.
+void pictureProgress(vkdc::ConverterWindow& window, const QString& source, const QString& tag) {
+    auto* bar = window.findChild<QProgressBar*>(QStringLiteral("Progress"));
+    window.setProgressDelay(0);
+    edit(&window, "Text1")->setText(source);
+    // The bar is repainted from inside the conversion, where timers still run.
+    auto* timer = new QTimer(&window);
+    timer->setInterval(5);
+    auto taken = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [&window, bar, tag, taken, timer] {
+        if (!bar->isVisible() || bar->maximum() <= 0)
+            return;
+        const double part = double(bar->value()) / bar->maximum();
+        if ((*taken == 0 && part >= 0.25 && part < 0.5) || (*taken == 1 && part >= 0.7)) {
+            timer->stop();  // saving runs the event loop, and this timer with it
+            save(&window, tag + (*taken == 0 ? QStringLiteral("-progress-third")
+                                             : QStringLiteral("-progress-three-quarters")));
+            if (++*taken < 2)
+                timer->start();
+        }
+    });
+    timer->start();
+    button(&window, "ConvertDB")->click();
+    timer->stop();
+    if (*taken < 2)
+        std::fprintf(stderr, "vkdc-shots: the conversion ended before the progress pictures\n");
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: vkdc-shots OUT_DIR WORK_DIR SAMPLE_10 SAMPLE_20\n");
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr,
+                     "usage: vkdc-shots OUT_DIR WORK_DIR SAMPLE_10 SAMPLE_20 [BIG_SAMPLE_20]\n");
         return 2;
     }
     vkdc::ui::applyProgramLook(app);
@@ -176,6 +238,7 @@ int main(int argc, char** argv) {
     work.mkpath(QStringLiteral("."));
     const QString sample10 = QString::fromLocal8Bit(argv[3]);
     const QString sample20 = QString::fromLocal8Bit(argv[4]);
+    const QString big20 = argc > 5 ? QString::fromLocal8Bit(argv[5]) : QString();
 
     PicturingDialogs dialogs;
     vkdc::MainWindow launcher(dialogs);
@@ -286,6 +349,14 @@ int main(int argc, char** argv) {
                 dialogs.shots << QString() << QStringLiteral("message-rows-lost");
                 button(&lossy, "ConvertDB")->click();
                 lossy.close();
+            }
+            if (!big20.isEmpty()) {
+                vkdc::ConverterWindow busy(id, dialogs, &launcher);
+                busy.setWorkDir(work.absolutePath());
+                showAndWait(&busy);
+                dialogs.shots << QString();
+                pictureProgress(busy, big20, tag);
+                busy.close();
             }
         }
     }
