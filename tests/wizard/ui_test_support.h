@@ -118,8 +118,8 @@ QString x11TextProperty(QWidget* window, const char* name);
 std::unique_ptr<QProcess> startXdotool(const QStringList& args);
 bool haveXdotool();
 
-// Presses and releases `key` (Return, Enter with the keypad modifier, Escape, Space) on the
-// focused widget `focus`: through the X server on X11, else sent to `focus` as QTest does.
+// Presses and releases `key` (Return, or Enter with the keypad modifier) on the focused
+// widget `focus`: through the X server on X11, else sent to `focus` as QTest does.
 // Returns once the key has been handled, including any modal window it opened and closed.
 void typeKey(QWidget* focus, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
