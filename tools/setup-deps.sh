@@ -14,6 +14,9 @@ packages=(
 # ships npm inside its nodejs package) is fine; only ask Debian for what is absent.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
 command -v npm >/dev/null 2>&1 || packages+=(npm)
+# Jackcess, the third engine in the tests, runs on Java with two commons libraries.
+packages+=(libcommons-lang3-java libcommons-logging-java)
+command -v java >/dev/null 2>&1 || packages+=(default-jre-headless)
 # Optional extras for the X11 runs of the window tests (a virtual X display, and xdotool for
 # real pointer and key input): VKDC_WITH_XVFB=1.
 [[ "${VKDC_WITH_XVFB:-0}" == 1 ]] && packages+=(xvfb xdotool)

@@ -2,7 +2,8 @@
 //
 // Runs the same conversion as the converter windows. Exit status: 0 every row converted and
 // saved; 2 bad usage; 3 the source (or a template) could not be opened; 4 wrong password, i.e.
-// the source is not of the pair's version; 5 rows were lost; 6 the save failed.
+// the source is not of the pair's version; 5 rows were lost; 6 nothing was saved (the save
+// failed, or the result would pass the 2 GB limit of the file format).
 #include <unistd.h>
 
 #include <iostream>
@@ -27,7 +28,8 @@ int exitFor(vkdc::Problem p) {
         case vkdc::Problem::kEmptyPath: return kExitUsage;
         case vkdc::Problem::kSourceWrongVersion: return kExitWrongPassword;
         case vkdc::Problem::kRowsLost: return kExitRowsLost;
-        case vkdc::Problem::kSaveFailed: return kExitSaveFailed;
+        case vkdc::Problem::kSaveFailed:
+        case vkdc::Problem::kTooLarge: return kExitSaveFailed;  // nothing was saved
         default: return kExitCannotOpen;
     }
 }

@@ -17,7 +17,7 @@ void printUsage(std::ostream& out) {
         << "Exit status: 0 success, 2 bad usage or unknown table, 3 the file could not be\n"
         << "read (missing, not a Jet database, unsupported version, damaged), 4 wrong password\n"
         << "(for convert: the source is not of the pair's version), 5 convert lost rows,\n"
-        << "6 convert could not save.\n";
+        << "6 convert saved nothing (the save failed, or the result would pass 2 GB).\n";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "convert/conversion.h"
 #include "store/templates.h"
 
 namespace cli {
@@ -53,6 +54,12 @@ int runMakeSample(const std::vector<std::string>& args, std::ostream& out, std::
         return kExitUsage;
     }
     jet::Status st = vkdc::makeSample(pos[0], pos[1], options);
+    if (st.code() == jet::Status::Code::kTooLarge) {
+        err << "vkdc-cli: --rows " << options.contacts << ": " << vkdc::kTooLargeText
+            << " (a version " << pos[0] << " sample holds at most "
+            << vkdc::maxSampleContacts(pos[0]) << " contacts)\n";
+        return kExitUsage;
+    }
     if (!st.isOk()) {
         err << errorLine(pos[1], st) << "\n";
         return st.code() == jet::Status::Code::kInvalidArgument ? kExitUsage : kExitCannotOpen;

@@ -72,6 +72,7 @@ const char* problemName(Problem p) {
         case Problem::kNotAnalysed: return "no source has been analysed";
         case Problem::kRowsLost: return "some rows were not converted";
         case Problem::kSaveFailed: return "the new database could not be saved";
+        case Problem::kTooLarge: return kTooLargeText;
     }
     return "unknown problem";
 }
@@ -104,6 +105,7 @@ void Conversion::disconnect() {
     working_folder_.clear();
     analysed_ = false;
     converted_ = false;
+    too_large_ = false;
 }
 
 DataControl* Conversion::control(const std::string& name) {
@@ -204,8 +206,9 @@ Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress
     for (const TablePair& t : pair_.tables) {
         TableReport tr;
         tr.table = t.table;
-        convertTable(t, tr, done, total, progress);
+        Outcome o = convertTable(t, tr, done, total, progress);
         report.tables.push_back(std::move(tr));
+        if (!o.ok()) return o;
     }
     if (const uint64_t lost = report.totalFailed(); lost > 0) {
         return fail(Problem::kRowsLost,
@@ -251,6 +254,12 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
         } else {
             ++tr.failed;
             note(static_cast<uint64_t>(i), st.message());
+            if (st.code() == jet::Status::Code::kTooLarge) {
+                // Every later row would meet the same limit; the result cannot be kept.
+                too_large_ = true;
+                return fail(Problem::kTooLarge, t.table + " row " + std::to_string(i) + " of " +
+                                                    std::to_string(n) + ": nothing was saved");
+            }
         }
         if (progress) progress(++done, total);
         if (i < n) {
@@ -272,6 +281,7 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
 
 Outcome Conversion::save(const std::string& dest_path) {
     if (!converted_) return fail(Problem::kNotAnalysed, "nothing has been converted yet");
+    if (too_large_) return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
     if (dest_path.empty()) return fail(Problem::kSaveFailed, "no destination path given");
     if (canonical(dest_path) == canonical(source_path_)) {
         return fail(Problem::kSaveFailed,

@@ -35,7 +35,12 @@ enum class Problem {
     kNotAnalysed,         // convert() before a successful analyse()
     kRowsLost,            // convert() finished, but some rows could not be stored
     kSaveFailed,          // the destination could not be written; any old file there is intact
+    kTooLarge,            // the result would pass the file format's 2 GB limit; nothing is saved
 };
+
+// The text of kTooLarge, for every face that reports it in English.
+inline constexpr char kTooLargeText[] =
+    "the converted database would exceed the 2 GB limit of the file format";
 
 struct Outcome {
     Problem problem = Problem::kNone;
@@ -81,7 +86,9 @@ public:
 
     // Runs Convert_User, Convert_Site, Convert_Category and Convert_Contact in that order.
     // Every row that cannot be stored is counted with its reason in `report`. Returns
-    // kRowsLost when any row failed, kNotAnalysed before a successful analysis.
+    // kRowsLost when any row failed, kNotAnalysed before a successful analysis, and kTooLarge
+    // (stopping at the first row that would pass the limit) when the result cannot fit in a
+    // Jet file; save() then refuses.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
 
     // Flushes the working database, then writes `dest_path` atomically (temporary file in the
@@ -111,6 +118,7 @@ private:
     std::string source_path_;
     bool analysed_ = false;
     bool converted_ = false;
+    bool too_large_ = false;
     std::unique_ptr<DatabaseRegistry> registry_;
     std::vector<std::unique_ptr<DataControl>> controls_;
     std::vector<std::unique_ptr<BoundField>> fields_;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "jet/global_map.h"
 #include "jet/pager.h"
 #include "jet/status.h"
 #include "jet/usage_map.h"
@@ -18,16 +19,22 @@ class PageAllocator {
     PageAllocator& operator=(const PageAllocator&) = delete;
 
     // Appends a zeroed page and marks it used in the global map; returns its number.
+    // kTooLarge when the file is at its format's size limit.
     Result<uint32_t> allocate();
 
-    UsageMapEditor& maps() { return maps_; }
-    Pager& pager() { return pager_; }
+    // kTooLarge unless `pages` new pages, listed in `maps` usage maps, still fit under the
+    // file's size limit together with every bitmap page those maps and the global map may
+    // take for them. Writers ask before they write anything, so that a refusal leaves the
+    // file as it was.
+    Status checkRoom(uint64_t pages, uint32_t maps) const;
 
-    // The global usage map: row 0 of page 1.
-    static constexpr RowPointer kGlobalMap{1, 0};
+    UsageMapEditor& maps() { return maps_; }
+    GlobalMap& global() { return global_; }
+    Pager& pager() { return pager_; }
 
   private:
     Pager& pager_;
+    GlobalMap global_;
     UsageMapEditor maps_;
 };
 

@@ -1,16 +1,41 @@
 #include "jet/pager.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "jet/rc4.h"
 
 namespace jet {
+namespace {
+
+// Jet 4 files end at 2 GiB, Jet 3 files at 1 GiB; Jackcess refuses to grow a file past the
+// same sizes.
+constexpr uint64_t kJet4MaxBytes = uint64_t{2} << 30;
+constexpr uint64_t kJet3MaxBytes = uint64_t{1} << 30;
+
+std::atomic<uint32_t> g_test_page_limit{0};
+
+uint64_t maxBytes(uint32_t page_size) {
+    return page_size >= 4096 ? kJet4MaxBytes : kJet3MaxBytes;
+}
+
+}  // namespace
+
+std::string sizeLimitMessage(uint32_t page_size) {
+    return std::string("the database would exceed the ") +
+           (maxBytes(page_size) == kJet4MaxBytes ? "2 GB" : "1 GB") +
+           " limit of the file format";
+}
+
+void setPageLimitForTesting(uint32_t pages) { g_test_page_limit = pages; }
 
 Pager::Pager(std::unique_ptr<File> file, uint32_t page_size, uint32_t db_key, size_t capacity)
     : file_(std::move(file)), page_size_(page_size), db_key_(db_key),
       capacity_(std::max<size_t>(capacity, 8)) {
     auto sz = file_->size();
     if (sz.isOk()) page_count_ = static_cast<uint32_t>(std::min<uint64_t>(*sz / page_size_, 0xFFFFFF));
+    page_limit_ = static_cast<uint32_t>(maxBytes(page_size_) / page_size_);
+    if (const uint32_t t = g_test_page_limit; t != 0) page_limit_ = std::min(page_limit_, t);
 }
 
 Pager::~Pager() = default;
@@ -54,7 +79,7 @@ Result<MutablePageRef> Pager::write(uint32_t n) {
 }
 
 Result<MutablePageRef> Pager::allocate() {
-    if (page_count_ >= 0xFFFFFF) return Status::invalidArgument("the database is full");
+    if (page_count_ >= page_limit_) return Status::tooLarge(sizeLimitMessage(page_size_));
     JET_RETURN_IF_ERROR(evictIfNeeded());
     uint32_t n = page_count_++;
     auto page = std::make_shared<Page>();

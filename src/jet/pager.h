@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -38,6 +39,9 @@ public:
     uint32_t pageSize() const { return page_size_; }
     // Number of whole pages in the file (including pages allocated but not yet flushed).
     uint32_t pageCount() const { return page_count_; }
+    // The most pages the file may hold: the format's size limit, 2 GB of 4096-byte pages for
+    // Jet 4 and 1 GB of 2048-byte pages for Jet 3 (524,288 pages either way).
+    uint32_t pageLimit() const { return page_limit_; }
 
     // Returns page n. Pages past the end of the file are kCorrupt, naming the page.
     // Page 0 is returned as stored (its header mask is the caller's business).
@@ -46,6 +50,7 @@ public:
     // Returns page n for modification; it is written back on flush() or eviction.
     Result<MutablePageRef> write(uint32_t n);
     // Appends a zeroed page at the end of the file and returns it for modification.
+    // kTooLarge once the file holds pageLimit() pages.
     Result<MutablePageRef> allocate();
 
     // Writes every dirty page and fsyncs the file. Errors are reported, never swallowed;
@@ -74,9 +79,17 @@ private:
     uint32_t db_key_;
     size_t capacity_;
     uint32_t page_count_ = 0;
+    uint32_t page_limit_ = 0;
     std::unordered_map<uint32_t, Entry> map_;
     std::list<uint32_t> lru_;  // front = most recently used
     uint64_t physical_reads_ = 0;
 };
+
+// The message of the kTooLarge error for a file of `page_size`-byte pages.
+std::string sizeLimitMessage(uint32_t page_size);
+
+// Makes pagers created from now on stop at `pages` pages instead of the format's limit (0
+// restores it), so tests can reach the limit with small files.
+void setPageLimitForTesting(uint32_t pages);
 
 }  // namespace jet

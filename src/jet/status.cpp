@@ -13,6 +13,7 @@ const char* codeName(Status::Code code) {
         case Status::Code::kInvalidArgument: return "invalid argument";
         case Status::Code::kNotFound: return "not found";
         case Status::Code::kNotSupported: return "not supported";
+        case Status::Code::kTooLarge: return "too large";
     }
     return "unknown";
 }

@@ -22,6 +22,7 @@ public:
         kInvalidArgument,     // the caller asked for something impossible (bad name, value, ...)
         kNotFound,            // a table or column of that name does not exist
         kNotSupported,        // valid, but beyond what this engine does (e.g. indexed appends)
+        kTooLarge,            // the file would pass its format's size limit (2 GB for Jet 4)
     };
 
     Status() = default;
@@ -43,6 +44,7 @@ public:
     static Status notSupported(std::string msg) {
         return Status(Code::kNotSupported, std::move(msg));
     }
+    static Status tooLarge(std::string msg) { return Status(Code::kTooLarge, std::move(msg)); }
 
     bool isOk() const { return code_ == Code::kOk; }
     explicit operator bool() const { return isOk(); }

@@ -132,6 +132,19 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values) {
         }
     }
 
+    // A row that could carry the file past its size limit is refused before anything is
+    // written: at most a new data page, and a page per long value or chunk of one.
+    uint64_t fresh_pages = 1;
+    uint32_t maps = 2;
+    for (size_t i = 0; i < cols.size(); ++i) {
+        if (!enc[i].long_value || !enc[i].present || inline_lv[i])
+            continue;
+        const size_t chunk = jet4Format().max_lval_row - kChainPointer;
+        fresh_pages += (enc[i].bytes.size() + chunk - 1) / chunk;
+        maps += 2;
+    }
+    JET_RETURN_IF_ERROR(alloc_.checkRoom(fresh_pages, maps));
+
     // 3. Store long values, then the row, then the counters.
     for (size_t i = 0; i < cols.size(); ++i) {
         if (!enc[i].long_value || !enc[i].present)

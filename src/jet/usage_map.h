@@ -1,17 +1,16 @@
-// Editing usage maps: the rows that record which pages belong to a table, a long-value
-// column or an index (bit set = listed), and the global map on page 1 (bit set = free).
+// Editing the usage maps of tables, long-value columns and indexes: rows that list the pages
+// (bit set) of one owner. The global map of page 1 has rules of its own (global_map.h).
 //
-// Two stored forms exist. An inline map (type 0) holds a start page and a bitmap in the row
-// itself; a reference map (type 1) holds page numbers of bitmap pages (type 0x05), each
-// covering (page_size - 4) * 8 consecutive pages. Pages outside an inline map's window read
-// as "not listed" for table maps and as "free" for the global map.
+// An inline map that must list a page outside its window moves the window when every listed
+// page still fits in it, and otherwise becomes a reference map in the same row. A 69-byte
+// reference row has 17 slots, which reach 556,512 pages: past the 2 GB limit of Jet 4.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <vector>
 
-#include "jet/bytes.h"
+#include "jet/map_row.h"
 #include "jet/pager.h"
 #include "jet/status.h"
 
@@ -26,42 +25,30 @@ class UsageMapEditor {
     UsageMapEditor(Pager& pager, PageAllocator allocate)
         : pager_(pager), allocate_(std::move(allocate)) {}
 
-    // Whether `page` is listed (bit set) in the map row at `map`. For the global map that
-    // means "free"; pages outside the map's reach give `outside`.
-    Result<bool> test(RowPointer map, uint32_t page, bool outside = false);
+    // Whether `page` is listed in the map at `map`; pages outside its reach are not.
+    Result<bool> test(RowPointer map, uint32_t page);
 
-    // Sets the bit of `page` to `value`. For inline table maps (outside = false) a page past the
-    // window shifts the window when every listed page still fits, and otherwise turns the row
-    // into a reference map. Inline global maps (outside = true) grow in place on their page.
-    Status set(RowPointer map, uint32_t page, bool value, bool outside = false);
+    // Lists (`value` true) or unlists `page`. Unlisting a page outside the map's reach does
+    // nothing. When bitmap pages must be allocated and that fails, the map is unchanged.
+    Status set(RowPointer map, uint32_t page, bool value);
 
-    // Every page whose bit is set, ascending, up to (not including) `limit`.
+    // Every listed page, ascending, below `limit`.
     Result<std::vector<uint32_t>> listed(RowPointer map, uint32_t limit);
 
-  private:
-    struct Row {
-        MutablePageRef page;
-        uint32_t start = 0;  // offset of the row within the page
-        uint32_t len = 0;
-        uint8_t* bytes() { return page->data() + start; }
-    };
+    // The most bitmap pages one set() may allocate: a promotion takes a page for each slot
+    // that the old window and the new page touch.
+    static constexpr uint32_t kMaxPagesPerSet = 3;
 
-    Result<Row> load(RowPointer map, bool for_write);
-    Status setInline(RowPointer map, Row& row, uint32_t page, bool value, bool outside);
-    Status setReference(RowPointer map, Row& row, uint32_t page, bool value, bool outside);
-    Status promoteToReference(RowPointer map, Row& row);
-    Status growInline(RowPointer map, Row& row, uint32_t page);
+  private:
+    Status setInline(RowPointer map, MapRow& row, uint32_t page, bool value);
+    Status promoteToReference(RowPointer map, uint32_t page);
+    Status setReference(RowPointer map, MapRow& row, uint32_t page, bool value);
 
     Pager& pager_;
     PageAllocator allocate_;
 };
 
-// Writes the bytes of an empty inline map row of `len` bytes (type 0, start page 0).
+// The bytes of an empty inline map row of `len` bytes (type 0, first page 0).
 std::vector<uint8_t> emptyInlineMap(size_t len = 69);
-
-// The bit capacity of one reference-map bitmap page.
-inline uint32_t pagesPerBitmapPage(uint32_t page_size) {
-    return (page_size - 4) * 8;
-}
 
 }  // namespace jet

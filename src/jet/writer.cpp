@@ -281,7 +281,11 @@ Status Writer::doCreateTable(const TableSpec& request) {
     const uint32_t tdef_pages =
         tdefPageCount(buildJet4Tdef(def, TdefStyle{}).size(), kJet4PageSize);
 
-    // Nothing has been written so far. From here on pages are allocated.
+    // Nothing has been written so far. From here on pages are allocated: the TDEF and map
+    // pages, and a few for the catalog's rows (MSysObjects with its property blob, MSysACEs).
+    constexpr uint32_t kCatalogPages = 8, kCatalogMaps = 12;
+    JET_RETURN_IF_ERROR(alloc_->checkRoom(tdef_pages + map_pages + kCatalogPages,
+                                          static_cast<uint32_t>(map_rows) + kCatalogMaps));
     for (uint32_t i = 0; i < tdef_pages; ++i) {
         JET_ASSIGN_OR_RETURN(uint32_t p, alloc_->allocate());
         def.tdef_pages.push_back(p);

@@ -97,7 +97,8 @@ class Writer {
 
     // Creates a table without indexes. Names follow Access's rules (kInvalidArgument with the
     // reason); a name that exists already, ignoring case, is kInvalidArgument; a table name
-    // with characters that have no catalog sort code here is kNotSupported.
+    // with characters that have no catalog sort code here is kNotSupported; a table that
+    // could carry the file past the 2 GB limit is kTooLarge.
     Status createTable(const TableSpec& request);
 
     // The definition of a local table, columns ordered by column number: the order append()
@@ -107,7 +108,8 @@ class Writer {
     // Appends one row to `table`; `values` holds one value per column, in tableDef() order.
     // Refusals (kInvalidArgument, naming the column and the reason: wrong type, out of range,
     // too long, NULL in a Required column, "" where AllowZeroLength is off) write nothing.
-    // A table with indexes is refused with kNotSupported naming the index.
+    // A table with indexes is refused with kNotSupported naming the index. A row that could
+    // carry the file past the format's 2 GB limit is kTooLarge and writes nothing either.
     Status append(const std::string& table, const std::vector<Value>& values);
 
     // Writes every changed page and fsyncs. Reports the first error.

@@ -63,6 +63,12 @@ private:
     uint32_t s_;
 };
 
+// The most contacts a default sample holds within 2 GB, found by bisection with
+// `vkdc-bench-scale limit`. Samples are the same on every machine, so these hold until the
+// sample data changes; the writer's own check stops a sample that would not fit all the same.
+constexpr uint32_t kMaxContacts10 = 3161879;
+constexpr uint32_t kMaxContacts20 = 3102615;
+
 const char* const kFirstNames[] = {"علی", "زهرا", "محمد", "فاطمه", "رضا", "مریم", "حسین",
                                     "سارا", "امیر", "نرگس", "Ali", "Sara", "John", "Maryam"};
 const char* const kLastNames[] = {"احمدی", "رضایی", "محمدی", "کریمی", "حسینی", "نوری",
@@ -179,10 +185,19 @@ Status makeTemplate(const std::string& version, const std::string& path) {
     return writeAtomically(path, version, [&](jet::Writer& w) { return createTables(w, version); });
 }
 
+uint32_t maxSampleContacts(const std::string& version) {
+    return version == "1.0" ? kMaxContacts10 : kMaxContacts20;
+}
+
 Status makeSample(const std::string& version, const std::string& path, const SampleOptions& o) {
     if (version != "1.0" && version != "2.0") {
         return Status::invalidArgument("sample sources exist for versions 1.0 and 2.0, not \"" +
                                        version + "\"");
+    }
+    if (o.sites == 0 && o.categories == 0 && o.contacts > maxSampleContacts(version)) {
+        return Status::tooLarge("a sample of " + std::to_string(o.contacts) +
+                                " contacts would exceed the 2 GB limit of the file format (at "
+                                "most " + std::to_string(maxSampleContacts(version)) + " fit)");
     }
     return writeAtomically(path, version, [&](jet::Writer& w) {
         JET_RETURN_IF_ERROR(createTables(w, version));

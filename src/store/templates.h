@@ -27,8 +27,13 @@ struct SampleOptions {
 
 // Writes a source database of `version` ("1.0" or "2.0") filled with Persian and English
 // rows, including the awkward values: blanks at the ends, empty text against no value,
-// zero-width non-joiners, characters outside the BMP and long memos.
+// zero-width non-joiners, characters outside the BMP and long memos. A sample that would pass
+// the 2 GB limit of the file format is kTooLarge, and leaves nothing at `path`.
 jet::Status makeSample(const std::string& version, const std::string& path,
                        const SampleOptions& options = {});
+
+// The most contacts a sample of `version` with the default sites and categories holds within
+// the 2 GB limit; makeSample refuses more before it writes anything.
+uint32_t maxSampleContacts(const std::string& version);
 
 }  // namespace vkdc

@@ -60,6 +60,8 @@ inline const QString kNotVersion2 = QStringLiteral(" اين فايل بانک ا
 inline const QString kRowsLost = QStringLiteral(" برخي رکوردها منتقل نشدند ");
 inline const QString kTemplateMissing = QStringLiteral(" فايل الگوي بانک اطلاعات پيدا نشد ");
 inline const QString kSaveFailed = QStringLiteral(" بانک اطلاعات جديد ذخيره نشد ");
+inline const QString kTooLarge =
+    QStringLiteral(" بانک اطلاعات جديد از حد 2 گيگابايت فايل بزرگتر مي شود و ذخيره نمي شود ");
 
 }  // namespace texts
 }  // namespace vkdc

@@ -358,6 +358,12 @@ void ConverterWindow::convertDatabase() {
     }
     busy_ = false;
 
+    if (outcome.problem == Problem::kTooLarge) {
+        // Nothing can be kept: no completion message, and step 2 stays closed.
+        message(QMessageBox::Warning, texts::kTooLarge);
+        convert_db_->setEnabled(false);
+        return;
+    }
     message(QMessageBox::Information, texts::kConverted);
     if (!outcome.ok() || report_.totalFailed() > 0)
         message(QMessageBox::Warning, texts::kRowsLost, rowsLostDetail(outcome));

@@ -234,4 +234,17 @@ TEST(CliConvert, SamplesConvertThroughEveryRouteWithTheRightStatus) {
     EXPECT_EQ(2, runCli({"make-template", "1.0", tmp.file("t.mdb")}).status);
 }
 
+TEST(CliMakeSample, MoreContactsThanFitIn2GBAreRefusedAtOnce) {
+    TempDir tmp;
+    for (const char* version : {"1.0", "2.0"}) {
+        CliRun r = runCli({"make-sample", version, tmp.file("big.dbb"), "--rows", "4000000"});
+        EXPECT_EQ(2, r.status);
+        EXPECT_NE(std::string::npos,
+                  r.err.find("the converted database would exceed the 2 GB limit of the file format"))
+            << r.err;
+        EXPECT_NE(std::string::npos, r.err.find("holds at most")) << r.err;
+        EXPECT_FALSE(testing_support::readFile(tmp.file("big.dbb")).has_value());
+    }
+}
+
 }  // namespace

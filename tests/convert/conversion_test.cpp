@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "jet/database.h"
+#include "jet/pager.h"
 #include "jet/writer.h"
 #include "jet/writer_support.h"
 #include "store/data_control.h"
@@ -359,6 +360,28 @@ TEST_F(ConversionTest, AFailedSaveKeepsTheOldFileAndTheWorkForAnotherTry) {
         EXPECT_EQ(std::string::npos, e.path().filename().string().find(".tmp-"))
             << "temporary file left behind: " << e.path();
     }
+}
+
+TEST_F(ConversionTest, AResultPastTheSizeLimitStopsAndSavesNothing) {
+    const std::string src = sample("2.0", 400, "s.dbb");
+    const std::string existing = dir_.path() + "/existing.dbb";
+    std::ofstream(existing) << "precious";
+    const Stamp before = stampOf(existing);
+    // The template is 24 pages; a limit of 100 is reached within Table_Contact.
+    jet::setPageLimitForTesting(100);
+    Conversion c(versionPair(PairId::k20to30), templates_, work_);
+    ASSERT_TRUE(c.analyse(src).ok());
+    jet::setPageLimitForTesting(0);
+    ConversionReport r;
+    Outcome o = c.convert(r);
+    EXPECT_EQ(Problem::kTooLarge, o.problem);
+    EXPECT_STREQ(kTooLargeText, problemName(o.problem));
+    EXPECT_NE(std::string::npos, o.detail.find("Table_Contact row ")) << o.detail;
+    ASSERT_EQ(4u, r.tables.size());
+    EXPECT_EQ(1u, r.tables[3].failed);
+    EXPECT_LT(r.tables[3].read, 400u);
+    EXPECT_EQ(Problem::kTooLarge, c.save(existing).problem);
+    expectUnchanged(before, existing);
 }
 
 TEST_F(ConversionTest, DetectsTheVersionOfASource) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -134,6 +135,69 @@ inline std::optional<testing_support::Json> mdbReaderDump(const std::string& fil
     if (!json || (*json)["ok"].kind != testing_support::Json::Kind::kBool || !(*json)["ok"].boolean)
         return std::nullopt;
     return json;
+}
+
+// The folder holding jackcess.jar: the environment variable VKDC_JACKCESS_DIR wins over the
+// CMake setting of the same name.
+inline std::string jackcessDir() {
+    if (const char* env = std::getenv("VKDC_JACKCESS_DIR"); env && *env)
+        return env;
+#ifdef VKDC_JACKCESS_DIR
+    return VKDC_JACKCESS_DIR;
+#else
+    return {};
+#endif
+}
+
+// The Java classpath of Jackcess and its two commons libraries, or empty when java or one of
+// the jars is missing (said once per test program).
+inline std::string jackcessClasspath() {
+    static const std::string cp = [] {
+        const std::string jars[] = {jackcessDir() + "/jackcess.jar",
+                                    "/usr/share/java/commons-lang3.jar",
+                                    "/usr/share/java/commons-logging.jar"};
+        std::string out;
+        std::error_code ec;
+        for (const auto& j : jars) {
+            if (!std::filesystem::exists(j, ec))
+                return std::string();
+            out += (out.empty() ? "" : ":") + j;
+        }
+        return run("java -version").exit_code == 0 ? out : std::string();
+    }();
+    static bool noted = false;
+    if (cp.empty())
+        noteOnce(noted,
+                 "Java, jackcess.jar (VKDC_JACKCESS_DIR) or its commons jars are missing; "
+                 "the Jackcess checks are skipped");
+    return cp;
+}
+
+// Runs tests/tools/JackcessProbe.java in `mode` over `files`: one JSON object per file, or
+// nullopt when the program could not run at all.
+inline std::optional<std::vector<testing_support::Json>> jackcessProbe(
+    const std::string& mode, const std::vector<std::string>& files,
+    const std::vector<std::string>& options = {}) {
+    std::string cmd = "java -cp " + shellQuote(jackcessClasspath()) + " " +
+                      shellQuote(testsDir() + "/tools/JackcessProbe.java") + " " + mode;
+    for (const auto& o : options)
+        cmd += " " + shellQuote(o);
+    for (const auto& f : files)
+        cmd += " " + shellQuote(f);
+    const CommandResult r = run(cmd);
+    std::vector<testing_support::Json> out;
+    size_t at = 0;
+    while (at < r.out.size()) {
+        const size_t end = r.out.find('\n', at);
+        auto json = testing_support::parseJson(r.out.substr(at, end - at));
+        if (!json)
+            return std::nullopt;
+        out.push_back(std::move(*json));
+        at = end == std::string::npos ? r.out.size() : end + 1;
+    }
+    if (out.size() != files.size())
+        return std::nullopt;
+    return out;
 }
 
 inline const testing_support::Json* dumpTable(const testing_support::Json& dump,

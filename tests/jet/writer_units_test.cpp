@@ -10,6 +10,7 @@
 #include "jet/data_page.h"
 #include "jet/index_key.h"
 #include "jet/index_leaf.h"
+#include "jet/map_row.h"
 #include "jet/names.h"
 #include "jet/page_allocator.h"
 #include "jet/properties.h"
@@ -171,26 +172,38 @@ TEST(IndexLeaf, InsertKeepsOrderRefusesDuplicatesAndReportsAFullPage) {
     EXPECT_EQ(writeIndexLeaf(random, page.data(), 4096, 7).code(), Status::Code::kNotSupported);
 }
 
-// A pager over memory holding page 0, page 1 (global map covering 512 pages, pages 0-2 used)
-// and page 2 (two empty 69-byte table maps).
+// A pager over memory: page 1 holds the global map (row 0) and a zero row 1 of `row1_len`
+// bytes, page 2 two empty 69-byte table maps; the file starts with `pages` pages, all used.
+// The global map is inline (69 bytes from page 0) or a reference map whose slot 0 is the
+// bitmap page 3.
 struct MapFixture {
     std::shared_ptr<writer_test::MemFileState> state =
         std::make_shared<writer_test::MemFileState>();
     std::unique_ptr<Pager> pager;
     std::unique_ptr<PageAllocator> alloc;
 
-    MapFixture() {
-        state->bytes.assign(3 * 4096, 0);
+    explicit MapFixture(uint32_t pages = 3, size_t row1_len = 69, bool reference = false) {
+        state->bytes.assign(size_t{pages} * 4096, 0);
         pager = std::make_unique<Pager>(std::make_unique<writer_test::MemFile>(state), 4096, 0);
+        Bytes8 global(69, 0);
+        if (reference) {
+            global[0] = kReferenceMap;
+            put32(global.data() + 1, 3);
+            auto p3 = pager->write(3);
+            initBitmapPage(**p3, true);
+            for (uint32_t p = 0; p < pages; ++p)
+                putMapBit((*p3)->data() + kBitmapPageHeader, p, false);
+        } else {
+            std::memset(global.data() + 5, 0xFF, 64);
+            for (uint32_t p = 0; p < pages; ++p)
+                putMapBit(global.data() + 5, p, false);
+        }
         {
             auto p1 = pager->write(1);
             DataPageView v{(*p1)->data(), 4096, 1};
             v.init(1);
-            Bytes8 global(69, 0xFF);
-            std::memset(global.data(), 0, 5);
-            global[5] = 0xF8;
             EXPECT_TRUE(v.appendRow(global.data(), global.size()).isOk());
-            Bytes8 zero(69, 0);
+            Bytes8 zero(row1_len, 0);
             EXPECT_TRUE(v.appendRow(zero.data(), zero.size()).isOk());
         }
         {
@@ -203,16 +216,21 @@ struct MapFixture {
         }
         alloc = std::make_unique<PageAllocator>(*pager);
     }
-    bool isFree(uint32_t page) {
-        return *alloc->maps().test(PageAllocator::kGlobalMap, page, true);
-    }
+    GlobalMap::PageState global(uint32_t page) { return *alloc->global().state(page); }
     Bytes8 row(uint32_t page, uint8_t r) {
         auto p = pager->read(page);
         DataPageView v{const_cast<uint8_t*>((*p)->data()), 4096, page};
         auto ext = *v.rowExtent(r);
         return Bytes8((*p)->data() + ext.first, (*p)->data() + ext.second);
     }
+    // What must hold at any size: no page of the file is called free.
+    void expectNoPageOfTheFileFree() {
+        for (uint32_t p = 0; p < pager->pageCount(); ++p)
+            ASSERT_NE(global(p), GlobalMap::PageState::kFree) << "page " << p;
+    }
 };
+
+using PageState = GlobalMap::PageState;
 
 TEST(UsageMap, GlobalMapGrowsInPlaceAndTableMapBecomesAReferenceMap) {
     MapFixture f;
@@ -238,13 +256,14 @@ TEST(UsageMap, GlobalMapGrowsInPlaceAndTableMapBecomesAReferenceMap) {
     auto listed = f.alloc->maps().listed(owned, f.pager->pageCount());
     ASSERT_TRUE(listed.isOk());
     EXPECT_EQ(*listed, pages);
-    // The global map grew by whole 64-byte steps and still tells used from free.
-    EXPECT_EQ(f.row(1, 0).size(), 5u + 128u);
-    EXPECT_EQ(f.row(1, 1), Bytes8(69, 0));  // row 1 moved, unchanged
-    for (uint32_t p : {0u, 1u, 2u, 3u, 511u, 512u, 513u, 603u})
-        EXPECT_FALSE(f.isFree(p)) << p;
-    for (uint32_t p : {604u, 1023u, 5000u})
-        EXPECT_TRUE(f.isFree(p)) << p;
+    // The global map grew by Access's 4-byte steps to cover the file (604 pages: 76 bytes),
+    // moving row 1 down unchanged.
+    EXPECT_EQ(f.row(1, 0).size(), 5u + 76u);
+    EXPECT_EQ(f.row(1, 1), Bytes8(69, 0));
+    f.expectNoPageOfTheFileFree();
+    for (uint32_t p : {604u, 607u})
+        EXPECT_EQ(f.global(p), PageState::kFree) << p;
+    EXPECT_EQ(f.global(608), PageState::kOutside);
 }
 
 TEST(UsageMap, InlineWindowMovesWhenAllListedPagesFit) {
@@ -262,6 +281,59 @@ TEST(UsageMap, InlineWindowMovesWhenAllListedPagesFit) {
     // Clearing a page outside the window changes nothing.
     ASSERT_TRUE(f.alloc->maps().set(free_map, 5, false).isOk());
     EXPECT_EQ(f.row(2, 1), map);
+}
+
+TEST(UsageMap, GlobalWindowMovesForwardOncePage1IsFull) {
+    // Row 1 leaves room for 100 more bitmap bytes: the row grows to 164 bytes (1,312 pages),
+    // then its window moves along with the end of the file.
+    MapFixture f(3, 4096 - 14 - 4 - 69 - 100);
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_TRUE(f.alloc->allocate().isOk());
+    const Bytes8 global = f.row(1, 0);
+    ASSERT_EQ(global.size(), 5u + 164u);
+    const uint32_t start = le32(global.data() + 1);
+    EXPECT_EQ(start % 8, 0u);
+    // Each time the file passed the window's end (pages 1,312, 1,968, 2,624) that page went
+    // to the window's middle.
+    EXPECT_EQ(start, 2624u - 656u);
+    f.expectNoPageOfTheFileFree();
+    EXPECT_EQ(f.global(start - 1), PageState::kOutside);
+    EXPECT_EQ(f.global(start), PageState::kUsed);
+    EXPECT_EQ(f.global(3002), PageState::kUsed);
+    EXPECT_EQ(f.global(3003), PageState::kFree);
+    EXPECT_EQ(f.global(start + 1311), PageState::kFree);
+}
+
+TEST(UsageMap, GlobalReferenceMapTakesABitmapPageForEachNewRange) {
+    // 32,730 pages: slot 0 of the map covers pages 0..32,735.
+    MapFixture f(32730, 69, true);
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(f.alloc->allocate().isOk());
+    // Page 32,736 opened slot 1; its bitmap page came next, so data went on at 32,738.
+    const Bytes8 global = f.row(1, 0);
+    EXPECT_EQ(le32(global.data() + 1), 3u);
+    EXPECT_EQ(le32(global.data() + 5), 32737u);
+    EXPECT_EQ((*f.pager->read(32737))->data()[0], kPageUsageBitmap);
+    EXPECT_EQ(f.pager->pageCount(), 32741u);
+    f.expectNoPageOfTheFileFree();
+    EXPECT_EQ(f.global(32741), PageState::kFree);
+    EXPECT_EQ(f.global(2 * 32736), PageState::kOutside);
+}
+
+TEST(UsageMap, TheSizeLimitStopsAllocationAndIsCheckedAhead) {
+    setPageLimitForTesting(600);
+    MapFixture f;
+    setPageLimitForTesting(0);
+    EXPECT_TRUE(f.alloc->checkRoom(500, 4).isOk());
+    const Status ahead = f.alloc->checkRoom(590, 4);
+    EXPECT_EQ(ahead.code(), Status::Code::kTooLarge);
+    EXPECT_EQ(ahead.message(), "the database would exceed the 2 GB limit of the file format");
+    Status st;
+    while (st.isOk())
+        st = f.alloc->allocate().status();
+    EXPECT_EQ(st.code(), Status::Code::kTooLarge);
+    EXPECT_EQ(f.pager->pageCount(), 600u);
+    f.expectNoPageOfTheFileFree();
 }
 
 // The worked example of a catalog row: MSysObjects row "Tables" of adox_jet4.mdb.

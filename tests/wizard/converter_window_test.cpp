@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "jet/pager.h"
 #include "jet/value.h"
 #include "store/version_pair.h"
 #include "support/files.h"
@@ -716,6 +717,22 @@ TEST_P(ConverterWindowTest, LostRowsAreListedAfterTheCompletionMessage) {
     // The conversion is over all the same: step 2 opens.
     EXPECT_FALSE(button("ConvertDB")->isEnabled());
     EXPECT_TRUE(button("BrowseSave")->isEnabled());
+}
+
+TEST_P(ConverterWindowTest, AResultPastTheSizeLimitIsReportedAndCannotBeSaved) {
+    installTemplate({});
+    const QString source = writeSource(QStringLiteral("src.mdb"), pair().source_version);
+    showWindow();
+    jet::setPageLimitForTesting(30);  // the template's 24 pages and hardly a row more
+    convertFrom(source);
+    jet::setPageLimitForTesting(0);
+    ASSERT_EQ(dialogs_.messages.size(), 1u) << "no completion message";
+    EXPECT_EQ(dialogs_.messages[0].text,
+              QStringLiteral(" بانک اطلاعات جديد از حد 2 گيگابايت فايل بزرگتر مي شود و ذخيره نمي شود "));
+    EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Warning);
+    EXPECT_FALSE(button("ConvertDB")->isEnabled());
+    EXPECT_FALSE(button("BrowseSave")->isEnabled());
+    EXPECT_FALSE(button("SaveDB")->isEnabled());
 }
 
 TEST_P(ConverterWindowTest, AFailedSaveIsReportedAndTheWindowStaysForAnotherPath) {
