@@ -18,7 +18,7 @@
 #include "jet/row_reader.h"
 #include "jet/value.h"
 #include "support/csv_lite.h"
-#include "support/json_lite.h"
+#include "support/json.h"
 
 namespace writer_test {
 
@@ -131,15 +131,15 @@ inline std::optional<testing_support::Json> mdbReaderDump(const std::string& fil
         cmd += " --no-rows";
     const CommandResult r = run(cmd);
     auto json = testing_support::parseJson(r.out);
-    if (!json || (*json)["ok"].kind != testing_support::Json::Kind::kBool || !(*json)["ok"].boolean)
+    if (!json || testing_support::member(*json, "ok") != true)
         return std::nullopt;
     return json;
 }
 
 inline const testing_support::Json* dumpTable(const testing_support::Json& dump,
                                               const std::string& name) {
-    for (const auto& t : dump["tables"].array) {
-        if (t["name"].utf8() == name)
+    for (const auto& t : testing_support::items(testing_support::member(dump, "tables"))) {
+        if (testing_support::utf8(testing_support::member(t, "name")) == name)
             return &t;
     }
     return nullptr;

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "support/json_lite.h"
+#include "support/json.h"
 
 namespace testing_support {
 
