@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -359,7 +360,7 @@ void ConverterWindow::convertDatabase() {
     busy_ = false;
 
     message(QMessageBox::Information, texts::kConverted);
-    if (!outcome.ok() || report_.totalFailed() > 0)
+    if (!outcome.ok() || report_.totalLost() > 0)
         message(QMessageBox::Warning, rowsLostText(outcome));
     convert_db_->setEnabled(false);
     text2_->setEnabled(true);
@@ -406,13 +407,16 @@ void ConverterWindow::browseSave() {
 }
 
 void ConverterWindow::saveDatabase() {
-    if (text2_->text().isEmpty()) {
+    // Blanks or a relative path name no place the user chose: they would land in whatever the
+    // working folder happens to be.
+    const QString dest = text2_->text();
+    if (dest.trimmed().isEmpty() || !QDir::isAbsolutePath(dest)) {
         message(QMessageBox::Warning, texts::kNoDestination);
         return;
     }
     Outcome outcome;
     if (conversion_) {
-        outcome = conversion_->save(toPath(text2_->text()));
+        outcome = conversion_->save(toPath(dest));
     } else {
         outcome.problem = Problem::kNotAnalysed;
         outcome.detail = problemName(Problem::kNotAnalysed);
@@ -459,11 +463,12 @@ QString ConverterWindow::sourceProblemText(const Outcome& outcome) const {
 }
 
 // The warning after the completion message: its first line, then one line per table with
-// the number of rows that did not reach the new database.
+// the number of rows that did not reach the new database, whether they failed to store or
+// could not be read from a damaged source.
 QString ConverterWindow::rowsLostText(const Outcome& outcome) const {
     QStringList lines{texts::kRowsLost};
     for (const TableReport& table : report_.tables)
-        lines << QStringLiteral("%1: %2").arg(fromStd(table.table)).arg(table.failed);
+        lines << QStringLiteral("%1: %2").arg(fromStd(table.table)).arg(table.lost());
     if (outcome.problem != Problem::kNone && outcome.problem != Problem::kRowsLost &&
         !outcome.detail.empty())
         lines << fromStd(outcome.detail);
