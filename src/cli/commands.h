@@ -1,29 +1,32 @@
-// The verbs of vkdc-cli. Each takes its arguments (the verb itself excluded), writes results
-// to `out` and one-line errors to `err`, and returns the process exit status (options.h).
+// The verbs of vkdc-cli. Each adds itself to the command line as a subcommand with its options
+// and help; when it is the verb given, its action runs after parsing and returns the process
+// exit status (common.h). Results go to stdout, one-line errors to stderr.
 #pragma once
 
-#include <ostream>
+#include <functional>
 #include <string>
-#include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace cli {
 
+using Action = std::function<int()>;
+
 // vkdc-cli inspect FILE [--password P] [--show-password]
-int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+void addInspect(CLI::App& app, Action& action);
 // vkdc-cli dump FILE TABLE [--password P] [--format csv|json]
-int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-
+void addDump(CLI::App& app, Action& action);
+// vkdc-cli convert [--pair P] [--to V] [--verify] [--keep-partial] [--json] SOURCE DEST
+void addConvert(CLI::App& app, Action& action);
 // vkdc-cli make-template 2.0|3.0 OUT
-int runMakeTemplate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+void addMakeTemplate(CLI::App& app, Action& action);
 // vkdc-cli make-sample 1.0|2.0 OUT [--rows N]
-int runMakeSample(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-// vkdc-cli convert [--pair P] [--to V] [--verify] [--json] SOURCE DEST
-int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+void addMakeSample(CLI::App& app, Action& action);
 
-extern const char* const kMakeTemplateUsage;
-extern const char* const kMakeSampleUsage;
-extern const char* const kConvertUsage;
-extern const char* const kInspectUsage;
-extern const char* const kDumpUsage;
+// The JSON object convert prints for an outcome reached before any conversion ran: a usage
+// error, for instance, so every `convert --json` prints exactly one object.
+std::string convertFailureJson(int exit_status, const char* problem, const std::string& detail);
 
 }  // namespace cli

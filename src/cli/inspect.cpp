@@ -1,20 +1,23 @@
+#include <CLI/CLI.hpp>
+
 #include <iomanip>
+#include <iostream>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 #include "cli/commands.h"
-#include "cli/options.h"
+#include "cli/common.h"
 #include "jet/database.h"
 
 namespace cli {
-
-const char* const kInspectUsage =
-    "vkdc-cli inspect FILE [--password P] [--show-password]\n"
-    "    Prints the format, code page, sort order, creation date and whether a password is\n"
-    "    set, then every table with its exact row count and columns. Without --password\n"
-    "    the password is not checked; the password itself is printed only with\n"
-    "    --show-password.\n";
-
 namespace {
+
+struct InspectOptions {
+    std::string file;
+    std::optional<std::string> password;  // UTF-8, exactly as given
+    bool show_password = false;
+};
 
 std::string versionName(jet::JetVersion v) {
     return v == jet::JetVersion::kJet3 ? "Jet 3 (Access 97)" : "Jet 4 (Access 2000-2003)";
@@ -56,24 +59,8 @@ void printColumns(std::ostream& out, const jet::TableDef& def, jet::JetVersion v
     }
 }
 
-}  // namespace
-
-int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    auto parsed = parseOptions(args, {.password = true, .show_password = true});
-    if (!parsed) {
-        err << "vkdc-cli inspect: " << parsed.status().message() << "\n" << kInspectUsage;
-        return kExitUsage;
-    }
-    const Options& opts = *parsed;
-    if (opts.help) {
-        out << kInspectUsage;
-        return kExitOk;
-    }
-    if (opts.positional.size() != 1) {
-        err << "vkdc-cli inspect: expected one FILE\n" << kInspectUsage;
-        return kExitUsage;
-    }
-    const std::string& path = opts.positional[0];
+int runInspect(const InspectOptions& opts, std::ostream& out, std::ostream& err) {
+    const std::string& path = opts.file;
 
     jet::OpenOptions open_opts;
     if (opts.password) {
@@ -88,7 +75,7 @@ int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     const jet::Header& h = (*db)->header();
 
-    out << "File:         " << path << "\n";
+    out << "File:         " << printable(path) << "\n";
     out << "Format:       " << versionName(h.version) << ", page size " << h.page_size
         << " bytes\n";
     out << "Code page:    " << h.code_page << "\n";
@@ -147,6 +134,23 @@ int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
         printColumns(out, *def, h.version);
     }
     return status;
+}
+
+}  // namespace
+
+void addInspect(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<InspectOptions>();
+    CLI::App* sub = app.add_subcommand("inspect", "describe a Jet database and its tables");
+    sub->footer(
+        "Prints the format, code page, sort order, creation date and whether a password is set,\n"
+        "then every table with its exact row count and columns. Without --password the password\n"
+        "is not checked; the password itself is printed only with --show-password.");
+    sub->add_option("FILE", opts->file, "the database file")->required();
+    sub->add_option("--password", opts->password, "check this database password");
+    sub->add_flag("--show-password", opts->show_password, "print the password that is set");
+    sub->callback([opts, &action] {
+        action = [opts] { return runInspect(*opts, std::cout, std::cerr); };
+    });
 }
 
 }  // namespace cli

@@ -1,50 +1,77 @@
-// vkdc-cli: inspect and dump Jet databases from the command line. A thin layer over the
-// engine: each verb lives in its own file and shares option parsing and writers.
+// vkdc-cli: convert Velkor databases, and inspect and dump any Jet database, from the command
+// line. A thin layer over the engine and the conversion core: each verb lives in its own file.
+#include <CLI/CLI.hpp>
+
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "cli/commands.h"
-#include "cli/options.h"
+#include "cli/common.h"
 
 namespace {
 
-void printUsage(std::ostream& out) {
-    out << "usage: vkdc-cli VERB [ARGS]\n\n"
-        << "Verbs:\n"
-        << cli::kInspectUsage << cli::kDumpUsage << cli::kConvertUsage
-        << cli::kMakeTemplateUsage << cli::kMakeSampleUsage << "\n"
-        << "Exit status: 0 success, 2 bad usage or unknown table, 3 the file could not be\n"
-        << "read (missing, not a Jet database, unsupported version, damaged), 4 wrong password\n"
-        << "(for convert: the source is not of the pair's version), 5 convert lost rows,\n"
-        << "6 convert could not save.\n";
+constexpr char kExitStatuses[] =
+    "Exit status: 0 success; 2 bad usage or unknown table; 3 a file could not be read (missing,\n"
+    "not a regular file, not a Jet database, unsupported, damaged; for convert also a missing or\n"
+    "unusable template); 4 wrong password (for convert: the source is not of the pair's\n"
+    "version); 5 convert lost rows (nothing is written unless --keep-partial); 6 convert could\n"
+    "not save, or refused the destination (the source itself, an installed template, not a\n"
+    "regular file). Use '--' before a file name that starts with '-'.";
+
+// `convert ... --json` (before any "--"): usage errors are then answered in JSON too.
+bool wantsJson(int argc, char** argv) {
+    if (argc < 2 || std::string(argv[1]) != "convert") return false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--") return false;
+        if (a == "--json") return true;
+    }
+    return false;
+}
+
+// The help of the verb given, or of the program, ending in a newline.
+std::string helpOf(const CLI::App& app) {
+    std::string text = app.help();
+    if (text.empty() || text.back() != '\n') text += '\n';
+    return text;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    CLI::App app("vkdc-cli: converts Velkor databases (1.0 to 2.0, 2.0 to 3.0) and looks into any\n"
+                 "Jet (Access 97-2003) database.",
+                 "vkdc-cli");
+    app.require_subcommand(1);
+    app.footer(kExitStatuses);
+    app.get_formatter()->column_width(34);
+
+    cli::Action action;
+    cli::addInspect(app, action);
+    cli::addDump(app, action);
+    cli::addConvert(app, action);
+    cli::addMakeTemplate(app, action);
+    cli::addMakeSample(app, action);
+
     if (argc < 2) {
-        printUsage(std::cout);
+        std::cout << helpOf(app);
         return cli::kExitUsage;
     }
-    const std::string verb = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    if (verb == "--help" || verb == "-h" || verb == "help") {
-        printUsage(std::cout);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << helpOf(app);
         return cli::kExitOk;
+    } catch (const CLI::ParseError& e) {
+        std::string where = "vkdc-cli";
+        for (const CLI::App* sub : app.get_subcommands()) where += " " + sub->get_name();
+        if (wantsJson(argc, argv)) {
+            std::cout << cli::convertFailureJson(cli::kExitUsage, "usage", e.what()) << "\n";
+        }
+        std::cerr << "vkdc-cli: " << cli::printable(e.what()) << "\n"
+                  << "Run '" << where << " --help' for more information.\n";
+        return cli::kExitUsage;
     }
-    if (verb == "inspect")
-        return cli::runInspect(args, std::cout, std::cerr);
-    if (verb == "dump")
-        return cli::runDump(args, std::cout, std::cerr);
-    if (verb == "convert")
-        return cli::runConvert(args, std::cout, std::cerr);
-    if (verb == "make-template")
-        return cli::runMakeTemplate(args, std::cout, std::cerr);
-    if (verb == "make-sample")
-        return cli::runMakeSample(args, std::cout, std::cerr);
-    std::cerr << "vkdc-cli: unknown verb '" << verb << "'\n";
-    printUsage(std::cerr);
-    return cli::kExitUsage;
+    return action ? action() : cli::kExitUsage;
 }

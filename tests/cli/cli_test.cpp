@@ -11,11 +11,16 @@
 #include <fstream>
 
 #include "support/files.h"
-#include "support/json_lite.h"
+#include "support/json.h"
 
 namespace {
 
+using testing_support::element;
+using testing_support::items;
+using testing_support::member;
+using testing_support::numberText;
 using testing_support::TempDir;
+using testing_support::utf8;
 
 struct CliRun {
     int status = -1;
@@ -183,19 +188,19 @@ TEST_F(CliTest, JsonDump) {
     std::string err;
     auto doc = testing_support::parseJson(r.out, &err);
     ASSERT_TRUE(doc) << err << "\n" << r.out;
-    EXPECT_EQ((*doc)["table"].utf8(), "Table1");
-    ASSERT_EQ((*doc)["columns"].array.size(), 9u);
-    EXPECT_EQ((*doc)["columns"].array[0]["name"].utf8(), "A");
-    EXPECT_EQ((*doc)["columns"].array[0]["type"].utf8(), "Text");
-    const auto& rows = (*doc)["rows"].array;
+    EXPECT_EQ(utf8(member(*doc, "table")), "Table1");
+    ASSERT_EQ(items(member(*doc, "columns")).size(), 9u);
+    EXPECT_EQ(utf8(member(element(member(*doc, "columns"), 0), "name")), "A");
+    EXPECT_EQ(utf8(member(element(member(*doc, "columns"), 0), "type")), "Text");
+    const auto& rows = items(member(*doc, "rows"));
     ASSERT_EQ(rows.size(), 2u);
-    ASSERT_EQ(rows[0].array.size(), 9u);
-    EXPECT_EQ(rows[0].array[0].utf8(), "abcdefg");
-    EXPECT_EQ(rows[0].array[5].number, "444.555");
-    EXPECT_EQ(rows[0].array[6].utf8(), "1974-09-21T00:00:00.000");
-    EXPECT_EQ(rows[0].array[7].utf8(), "3.5000");
-    EXPECT_TRUE(rows[0].array[8].boolean);
-    EXPECT_FALSE(rows[1].array[8].boolean);
+    ASSERT_EQ(rows[0].size(), 9u);
+    EXPECT_EQ(utf8(rows[0][0]), "abcdefg");
+    EXPECT_EQ(numberText(rows[0][5]), "444.555");
+    EXPECT_EQ(utf8(rows[0][6]), "1974-09-21T00:00:00.000");
+    EXPECT_EQ(utf8(rows[0][7]), "3.5000");
+    EXPECT_EQ(rows[0][8], true);
+    EXPECT_EQ(rows[1][8], false);
 }
 
 }  // namespace
@@ -219,8 +224,8 @@ TEST(CliConvert, SamplesConvertThroughEveryRouteWithTheRightStatus) {
     EXPECT_EQ(0, r.status) << r.err;
     auto json = testing_support::parseJson(r.out);
     ASSERT_TRUE(json.has_value()) << r.out;
-    EXPECT_TRUE((*json)["ok"].boolean);
-    EXPECT_EQ(2u, (*json)["steps"].array.size());
+    EXPECT_EQ(member(*json, "ok"), true);
+    EXPECT_EQ(2u, items(member(*json, "steps")).size());
     // The result is a 3.0 file: converting it again is refused as already current.
     EXPECT_EQ(2, runCli({"convert", tmp.file("b.dbb"), tmp.file("c.dbb")}).status);
 
