@@ -49,8 +49,8 @@ struct Run {
     std::string version;  // as detected, when --pair was not given
     vkdc::Outcome outcome;
     int status = kExitOk;
-    std::string problem;  // problemId(), or "usage"
-    bool lost = false;    // some step lost rows
+    std::string problem;   // problemId(), or "usage"
+    bool lost = false;     // some step lost rows
     bool written = false;  // DEST holds the new database
 };
 
@@ -94,7 +94,8 @@ void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::Versio
     if (pairs.size() > 1) {
         vkdc::removeStaleFolders(vkdc::tempDirectory(), vkdc::kWorkFolderPrefix);
         auto folder = vkdc::PrivateFolder::create(vkdc::tempDirectory(), vkdc::kWorkFolderPrefix);
-        if (!folder) return finish(run, {vkdc::Problem::kSaveFailed, folder.status().message()});
+        if (!folder)
+            return finish(run, {vkdc::Problem::kSaveFailed, folder.status().message()});
         scratch = std::move(folder).value();
     }
     std::string next_source = opts.source;
@@ -108,11 +109,13 @@ void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::Versio
         run.steps.push_back(std::move(next));
         Step& step = run.steps.back();
         vkdc::Conversion conv(pair, vkdc::dataFolderOf(pair.template_file));
-        if (vkdc::Outcome o = conv.analyse(step.source); !o.ok()) return finish(run, o);
+        if (vkdc::Outcome o = conv.analyse(step.source); !o.ok())
+            return finish(run, o);
 
         int last_pct = -1;
         auto progress = [&](uint64_t done, uint64_t total) {
-            if (total < 20000) return;
+            if (total < 20000)
+                return;
             const int pct = static_cast<int>(done * 100 / total);
             if (pct / 10 != last_pct / 10) {
                 err << "converting " << pair.label << ": " << pct << "%\n";
@@ -122,7 +125,8 @@ void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::Versio
         vkdc::Outcome converted = conv.convert(step.report, progress);
         if (converted.problem == vkdc::Problem::kRowsLost) {
             run.lost = true;
-            if (!opts.keep_partial) return finish(run, converted);
+            if (!opts.keep_partial)
+                return finish(run, converted);
             run.outcome = converted;
         } else if (!converted.ok()) {
             return finish(run, converted);
@@ -135,7 +139,8 @@ void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::Versio
                 return vkdc::verifyConversion(pair, step.source, complete);
             };
         }
-        if (vkdc::Outcome o = conv.save(step.dest, save); !o.ok()) return finish(run, o);
+        if (vkdc::Outcome o = conv.save(step.dest, save); !o.ok())
+            return finish(run, o);
         step.saved = true;
         step.verified = static_cast<bool>(save.check);
         next_source = step.dest;
@@ -186,7 +191,8 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
     const std::vector<std::string> warnings = [&] {
         std::vector<std::string> all;
         for (const Step& s : run.steps) {
-            for (const std::string& w : s.report.warnings()) all.push_back(s.pair->label + ": " + w);
+            for (const std::string& w : s.report.warnings())
+                all.push_back(s.pair->label + ": " + w);
         }
         return all;
     }();
@@ -198,13 +204,14 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
         j["outcome"] = run.written ? (run.lost ? "saved-partial" : "saved") : "not-saved";
         j["problem"] = run.problem;
         if (run.status != kExitOk) {
-            j["message"] = run.problem == "usage" ? "bad usage"
-                                                  : vkdc::problemName(run.outcome.problem);
+            j["message"] =
+                run.problem == "usage" ? "bad usage" : vkdc::problemName(run.outcome.problem);
             j["detail"] = run.outcome.detail;
         }
         j["source"] = opts.source;
         j["dest"] = opts.dest;
-        if (!run.version.empty()) j["version"] = run.version;
+        if (!run.version.empty())
+            j["version"] = run.version;
         j["warnings"] = warnings;
         j["steps"] = Json::array();
         for (const Step& s : run.steps) {
@@ -233,18 +240,21 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
             for (const auto& t : s.report.tables) {
                 out << "  " << t.table << ": " << t.read << " read, " << t.written << " written, "
                     << t.failed << " failed";
-                if (t.unread > 0) out << ", " << t.unread << " declared but unreadable";
+                if (t.unread > 0)
+                    out << ", " << t.unread << " declared but unreadable";
                 out << "\n";
-                for (const auto& r : t.reasons) out << "    " << printable(r) << "\n";
+                for (const auto& r : t.reasons)
+                    out << "    " << printable(r) << "\n";
             }
         }
     }
-    for (const std::string& w : warnings) err << "vkdc-cli: warning: " << printable(w) << "\n";
+    for (const std::string& w : warnings)
+        err << "vkdc-cli: warning: " << printable(w) << "\n";
     if (run.status != kExitOk) {
-        std::string line = run.problem == "usage" ? run.outcome.detail
-                                                  : std::string(vkdc::problemName(
-                                                        run.outcome.problem)) +
-                                                        ": " + run.outcome.detail;
+        std::string line =
+            run.problem == "usage"
+                ? run.outcome.detail
+                : std::string(vkdc::problemName(run.outcome.problem)) + ": " + run.outcome.detail;
         if (run.lost) {
             line += run.written ? "; the rows that were converted are saved in " + opts.dest
                                 : "; nothing was written (--keep-partial saves what was converted)";
@@ -292,9 +302,8 @@ void addConvert(CLI::App& app, Action& action) {
     sub->add_flag("--keep-partial", opts->keep_partial,
                   "save the rows that were converted even when some were lost (exit status 5)");
     sub->add_flag("--json", opts->json, "print the outcome as one JSON object");
-    sub->callback([opts, &action] {
-        action = [opts] { return runConvert(*opts, std::cout, std::cerr); };
-    });
+    sub->callback(
+        [opts, &action] { action = [opts] { return runConvert(*opts, std::cout, std::cerr); }; });
 }
 
 }  // namespace cli

@@ -107,9 +107,8 @@ void addDump(CLI::App& app, Action& action) {
     sub->add_option("--password", opts->password, "the database password");
     sub->add_option("--format", opts->format, "csv (the default) or json")
         ->check(CLI::IsMember({"csv", "json"}));
-    sub->callback([opts, &action] {
-        action = [opts] { return runDump(*opts, std::cout, std::cerr); };
-    });
+    sub->callback(
+        [opts, &action] { action = [opts] { return runDump(*opts, std::cout, std::cerr); }; });
 }
 
 }  // namespace cli

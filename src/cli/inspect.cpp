@@ -148,9 +148,8 @@ void addInspect(CLI::App& app, Action& action) {
     sub->add_option("FILE", opts->file, "the database file")->required();
     sub->add_option("--password", opts->password, "check this database password");
     sub->add_flag("--show-password", opts->show_password, "print the password that is set");
-    sub->callback([opts, &action] {
-        action = [opts] { return runInspect(*opts, std::cout, std::cerr); };
-    });
+    sub->callback(
+        [opts, &action] { action = [opts] { return runInspect(*opts, std::cout, std::cerr); }; });
 }
 
 }  // namespace cli

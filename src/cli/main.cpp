@@ -20,11 +20,14 @@ constexpr char kExitStatuses[] =
 
 // `convert ... --json` (before any "--"): usage errors are then answered in JSON too.
 bool wantsJson(int argc, char** argv) {
-    if (argc < 2 || std::string(argv[1]) != "convert") return false;
+    if (argc < 2 || std::string(argv[1]) != "convert")
+        return false;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--") return false;
-        if (a == "--json") return true;
+        if (a == "--")
+            return false;
+        if (a == "--json")
+            return true;
     }
     return false;
 }
@@ -32,7 +35,8 @@ bool wantsJson(int argc, char** argv) {
 // The help of the verb given, or of the program, ending in a newline.
 std::string helpOf(const CLI::App& app) {
     std::string text = app.help();
-    if (text.empty() || text.back() != '\n') text += '\n';
+    if (text.empty() || text.back() != '\n')
+        text += '\n';
     return text;
 }
 
@@ -40,9 +44,10 @@ std::string helpOf(const CLI::App& app) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    CLI::App app("vkdc-cli: converts Velkor databases (1.0 to 2.0, 2.0 to 3.0) and looks into any\n"
-                 "Jet (Access 97-2003) database.",
-                 "vkdc-cli");
+    CLI::App app(
+        "vkdc-cli: converts Velkor databases (1.0 to 2.0, 2.0 to 3.0) and looks into any\n"
+        "Jet (Access 97-2003) database.",
+        "vkdc-cli");
     app.require_subcommand(1);
     app.footer(kExitStatuses);
     app.get_formatter()->column_width(34);
@@ -65,7 +70,8 @@ int main(int argc, char** argv) {
         return cli::kExitOk;
     } catch (const CLI::ParseError& e) {
         std::string where = "vkdc-cli";
-        for (const CLI::App* sub : app.get_subcommands()) where += " " + sub->get_name();
+        for (const CLI::App* sub : app.get_subcommands())
+            where += " " + sub->get_name();
         if (wantsJson(argc, argv)) {
             std::cout << cli::convertFailureJson(cli::kExitUsage, "usage", e.what()) << "\n";
         }

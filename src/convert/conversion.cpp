@@ -24,14 +24,18 @@ bool blanksOnly(const std::string& s) {
 
 Outcome checkSourceFile(const std::string& path) {
     auto info = fileInfo(path);
-    if (!info) return fail(Problem::kSourceUnreadable, info.status().message());
+    if (!info)
+        return fail(Problem::kSourceUnreadable, info.status().message());
     switch (info->kind) {
-        case FileKind::kMissing: return fail(Problem::kSourceMissing, path + ": no such file");
-        case FileKind::kFolder: return fail(Problem::kSourceUnreadable, path + ": is a folder");
+        case FileKind::kMissing:
+            return fail(Problem::kSourceMissing, path + ": no such file");
+        case FileKind::kFolder:
+            return fail(Problem::kSourceUnreadable, path + ": is a folder");
         case FileKind::kOther:
             return fail(Problem::kSourceUnreadable,
                         path + ": not a regular file (" + info->what + ")");
-        case FileKind::kRegular: break;
+        case FileKind::kRegular:
+            break;
     }
     return {};
 }
@@ -67,7 +71,8 @@ std::string about(const std::string& path, const std::string& why) {
 
 std::string joined(const std::vector<std::string>& items) {
     std::string s;
-    for (const auto& i : items) s += (s.empty() ? "" : ", ") + i;
+    for (const auto& i : items)
+        s += (s.empty() ? "" : ", ") + i;
     return s;
 }
 
@@ -93,25 +98,38 @@ const char* problemName(Problem p) {
 
 const char* problemId(Problem p) {
     switch (p) {
-        case Problem::kNone: return "none";
-        case Problem::kEmptyPath: return "no-source";
-        case Problem::kSourceMissing: return "source-missing";
-        case Problem::kSourceUnreadable: return "source-unreadable";
-        case Problem::kSourceInvalid: return "source-invalid";
-        case Problem::kSourceUnsupported: return "source-unsupported";
-        case Problem::kSourceWrongVersion: return "source-wrong-version";
-        case Problem::kTemplateMissing: return "template-missing";
-        case Problem::kTemplateInvalid: return "template-invalid";
-        case Problem::kNotAnalysed: return "not-analysed";
-        case Problem::kRowsLost: return "rows-lost";
-        case Problem::kSaveFailed: return "save-failed";
+        case Problem::kNone:
+            return "none";
+        case Problem::kEmptyPath:
+            return "no-source";
+        case Problem::kSourceMissing:
+            return "source-missing";
+        case Problem::kSourceUnreadable:
+            return "source-unreadable";
+        case Problem::kSourceInvalid:
+            return "source-invalid";
+        case Problem::kSourceUnsupported:
+            return "source-unsupported";
+        case Problem::kSourceWrongVersion:
+            return "source-wrong-version";
+        case Problem::kTemplateMissing:
+            return "template-missing";
+        case Problem::kTemplateInvalid:
+            return "template-invalid";
+        case Problem::kNotAnalysed:
+            return "not-analysed";
+        case Problem::kRowsLost:
+            return "rows-lost";
+        case Problem::kSaveFailed:
+            return "save-failed";
     }
     return "unknown";
 }
 
 uint64_t ConversionReport::totalLost() const {
     uint64_t n = 0;
-    for (const auto& t : tables) n += t.lost();
+    for (const auto& t : tables)
+        n += t.lost();
     return n;
 }
 
@@ -135,9 +153,11 @@ std::vector<std::string> ConversionReport::warnings() const {
 
 Outcome checkDestination(const std::string& source_path, const std::string& dest_path,
                          const std::string& template_dir) {
-    if (dest_path.empty()) return fail(Problem::kSaveFailed, "no destination path given");
+    if (dest_path.empty())
+        return fail(Problem::kSaveFailed, "no destination path given");
     auto info = fileInfo(dest_path);
-    if (!info) return fail(Problem::kSaveFailed, info.status().message());
+    if (!info)
+        return fail(Problem::kSaveFailed, info.status().message());
     if (info->kind == FileKind::kFolder) {
         return fail(Problem::kSaveFailed, dest_path + ": is a folder");
     }
@@ -222,7 +242,8 @@ Outcome Conversion::connect(const std::string& source_path) {
     // written and no earlier conversion's rows are carried.
     const std::string installed = template_dir_ + "/" + pair_.template_file;
     auto copy = WorkingCopy::create(installed, work_dir_, pair_.template_file);
-    if (!copy) return fail(Problem::kTemplateInvalid, copy.status().message());
+    if (!copy)
+        return fail(Problem::kTemplateInvalid, copy.status().message());
     working_ = std::move(copy).value();
 
     registry_ = std::make_unique<DatabaseRegistry>();
@@ -231,7 +252,8 @@ Outcome Conversion::connect(const std::string& source_path) {
         registry_->provide(working_->path(), [working] { return working->open(); });
     }
     source_path_ = source_path;
-    if (auto info = fileInfo(source_path)) source_permissions_ = info->permissions;
+    if (auto info = fileInfo(source_path))
+        source_permissions_ = info->permissions;
     for (const TablePair& t : pair_.tables) {
         for (const bool is_new : {false, true}) {
             auto c = std::make_unique<DataControl>(is_new ? t.new_control : t.old_control,
@@ -259,7 +281,8 @@ Outcome Conversion::connect(const std::string& source_path) {
             controls_.push_back(std::move(c));
         }
     }
-    if (Outcome o = checkTables(source_path, installed); !o.ok()) return o;
+    if (Outcome o = checkTables(source_path, installed); !o.ok())
+        return o;
 
     for (const TablePair& t : pair_.tables) {
         DataControl* old_c = control(t.old_control);
@@ -294,16 +317,19 @@ Outcome Conversion::checkTables(const std::string& source_path, const std::strin
         const jet::TableDef& src = control(t.old_control)->Recordset()->def();
         const auto own = columnsOf(pair_.source_version, t.table);
         for (const std::string& c : own) {
-            if (!hasColumn(src, c)) missing.push_back(t.table + "." + c);
+            if (!hasColumn(src, c))
+                missing.push_back(t.table + "." + c);
         }
         for (const std::string& c : columnsOf(pair_.target_version, t.table)) {
             const bool newer = std::none_of(own.begin(), own.end(),
                                             [&](const std::string& o) { return sameName(o, c); });
-            if (newer && hasColumn(src, c)) foreign.push_back(t.table + "." + c);
+            if (newer && hasColumn(src, c))
+                foreign.push_back(t.table + "." + c);
         }
         Recordset* tpl = control(t.new_control)->Recordset();
         for (const std::string& c : columnsOf(pair_.target_version, t.table)) {
-            if (!hasColumn(tpl->def(), c)) template_missing.push_back(t.table + "." + c);
+            if (!hasColumn(tpl->def(), c))
+                template_missing.push_back(t.table + "." + c);
         }
         if (tpl->RecordCount() != 0) {
             template_rows.push_back(t.table + " holds " + std::to_string(tpl->RecordCount()) +
@@ -317,13 +343,13 @@ Outcome Conversion::checkTables(const std::string& source_path, const std::strin
     }
     if (!missing.empty()) {
         return fail(Problem::kSourceInvalid, source_path + ": lacks " + joined(missing) +
-                                                 "; it is not a version " +
-                                                 pair_.source_version + " database");
+                                                 "; it is not a version " + pair_.source_version +
+                                                 " database");
     }
     if (!template_missing.empty()) {
-        return fail(Problem::kTemplateInvalid,
-                    installed + ": lacks " + joined(template_missing) + "; it is not a version " +
-                        pair_.target_version + " template");
+        return fail(Problem::kTemplateInvalid, installed + ": lacks " + joined(template_missing) +
+                                                   "; it is not a version " + pair_.target_version +
+                                                   " template");
     }
     if (!template_rows.empty()) {
         return fail(Problem::kTemplateInvalid,
@@ -350,7 +376,8 @@ Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress
     }
     if (const uint64_t lost = report.totalLost(); lost > 0) {
         uint64_t declared = 0;
-        for (const auto& t : report.tables) declared += std::max(t.declared, t.read);
+        for (const auto& t : report.tables)
+            declared += std::max(t.declared, t.read);
         return fail(Problem::kRowsLost, std::to_string(lost) + " of " + std::to_string(declared) +
                                             " rows were not converted");
     }
@@ -415,21 +442,23 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
     tr.declared = old_rs->def().num_rows;
     if (tr.read < tr.declared) {
         tr.unread = tr.declared - tr.read;
-        tr.reasons.insert(tr.reasons.begin(),
-                          "the table declares " + std::to_string(tr.declared) + " rows but only " +
-                              std::to_string(tr.read) + " could be read; the file is damaged");
+        tr.reasons.insert(tr.reasons.begin(), "the table declares " + std::to_string(tr.declared) +
+                                                  " rows but only " + std::to_string(tr.read) +
+                                                  " could be read; the file is damaged");
     }
     return {};
 }
 
 Outcome Conversion::save(const std::string& dest_path, const SaveOptions& options) {
     if (!converted_) return fail(Problem::kNotAnalysed, "nothing has been converted yet");
-    if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok()) return o;
+    if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
+        return o;
     if (jet::Status st = registry_->flushAll(); !st.isOk()) {
         return fail(Problem::kSaveFailed, st.message());
     }
     auto file = working_->open();
-    if (!file) return fail(Problem::kSaveFailed, file.status().message());
+    if (!file)
+        return fail(Problem::kSaveFailed, file.status().message());
     ReplaceOptions replace;
     replace.new_file_permissions = options.permissions.value_or(source_permissions_);
     Outcome checked;

@@ -55,11 +55,11 @@ struct Outcome {
 
 struct TableReport {
     std::string table;
-    uint64_t declared = 0;  // rows the source's table definition says it holds
-    uint64_t read = 0;      // source rows visited
-    uint64_t written = 0;   // rows stored in the new database
-    uint64_t failed = 0;    // rows visited that could not be stored
-    uint64_t unread = 0;    // declared rows the reader never found (a damaged file)
+    uint64_t declared = 0;             // rows the source's table definition says it holds
+    uint64_t read = 0;                 // source rows visited
+    uint64_t written = 0;              // rows stored in the new database
+    uint64_t failed = 0;               // rows visited that could not be stored
+    uint64_t unread = 0;               // declared rows the reader never found (a damaged file)
     std::vector<std::string> reasons;  // the first few failures, "row 12: column Email: ..."
 
     // Rows that did not reach the new database.
@@ -132,7 +132,7 @@ public:
     // the file system allows unnamed files no file exists under it.
     const std::string& workingPath() const;
 
-private:
+  private:
     Outcome convertTable(const TablePair& table, TableReport& report, uint64_t& done,
                          uint64_t total, const ProgressFn& progress);
     void disconnect();

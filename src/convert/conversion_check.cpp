@@ -30,7 +30,8 @@ jet::Result<std::unique_ptr<jet::Database>> openWith(const std::string& path,
 
 DetectedVersion detectVersion(const std::string& path) {
     DetectedVersion d;
-    if (d.outcome = checkSourceFile(path); !d.outcome.ok()) return d;
+    if (d.outcome = checkSourceFile(path); !d.outcome.ok())
+        return d;
     auto db = openWith(path, passwordOfVersion("1.0"));
     std::string family = "1.0";
     if (!db && db.status().code() == jet::Status::Code::kWrongPassword) {

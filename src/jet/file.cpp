@@ -72,10 +72,14 @@ private:
 
 // "a FIFO", "a device", ...: what a path names when it is not a regular file.
 const char* kindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
     return "not a regular file";
 }
 
@@ -121,7 +125,8 @@ Result<std::unique_ptr<File>> createFile(const std::string& path) {
 }
 
 Result<std::unique_ptr<File>> fileFromDescriptor(int fd, std::string name) {
-    if (fd < 0) return Status::invalidArgument(name + ": no open file");
+    if (fd < 0)
+        return Status::invalidArgument(name + ": no open file");
     return std::unique_ptr<File>(new PosixFile(fd, std::move(name)));
 }
 

@@ -54,7 +54,7 @@ std::string tempDirectory();
 // A folder of our own (mode 0700) created in `parent` as `prefix` + six random characters and
 // locked while this object lives. The destructor removes it with the files in it.
 class PrivateFolder {
-public:
+  public:
     static jet::Result<std::unique_ptr<PrivateFolder>> create(const std::string& parent,
                                                               const std::string& prefix);
     virtual ~PrivateFolder() = default;
@@ -76,7 +76,7 @@ void removeStaleSaveFiles(const std::string& folder);
 // system allows it, so a kill leaves nothing; otherwise a named file in a PrivateFolder of
 // `dir`, which removeStaleFolders() deletes once the process is gone.
 class WorkingCopy {
-public:
+  public:
     // Copies `src` (which must be a regular file) into a new working copy in `dir` called
     // `name`. `allow_unnamed` false forces the named form (tests use it).
     static jet::Result<std::unique_ptr<WorkingCopy>> create(const std::string& src,

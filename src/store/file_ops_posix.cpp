@@ -36,26 +36,32 @@ std::string randomChars() {
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     std::string s;
-    for (size_t i = 0; i < kRandomChars; ++i) s += kAlphabet[rng() % (sizeof(kAlphabet) - 1)];
+    for (size_t i = 0; i < kRandomChars; ++i)
+        s += kAlphabet[rng() % (sizeof(kAlphabet) - 1)];
     return s;
 }
 
 // A name of ours: `prefix` followed by exactly six random characters.
 bool isOurName(const char* name, const std::string& prefix) {
     const size_t n = std::strlen(name);
-    return n == prefix.size() + kRandomChars && std::strncmp(name, prefix.c_str(), prefix.size()) == 0;
+    return n == prefix.size() + kRandomChars &&
+           std::strncmp(name, prefix.c_str(), prefix.size()) == 0;
 }
 
 const char* kindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
     return "not a regular file";
 }
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd = -1) : fd_(fd) {}
     ~Fd() { reset(); }
     Fd(const Fd&) = delete;
@@ -63,11 +69,12 @@ public:
     int get() const { return fd_; }
     int release() { return std::exchange(fd_, -1); }
     void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
         fd_ = fd;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -78,7 +85,8 @@ bool sameInode(const struct stat& a, const struct stat& b) {
 // Removes the entries of the folder open as `dir_fd` (ours hold files only).
 void removeEntries(int dir_fd) {
     int fd = ::dup(dir_fd);
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     DIR* d = ::fdopendir(fd);
     if (!d) {
         ::close(fd);
@@ -92,21 +100,24 @@ void removeEntries(int dir_fd) {
         }
     }
     ::closedir(d);
-    for (const auto& n : names) ::unlinkat(dir_fd, n.c_str(), 0);
+    for (const auto& n : names)
+        ::unlinkat(dir_fd, n.c_str(), 0);
 }
 
 // Names of `folder`'s entries that carry `prefix` and six random characters.
 std::vector<std::string> ourEntries(int folder_fd, const std::string& prefix) {
     std::vector<std::string> names;
     int fd = ::dup(folder_fd);
-    if (fd < 0) return names;
+    if (fd < 0)
+        return names;
     DIR* d = ::fdopendir(fd);
     if (!d) {
         ::close(fd);
         return names;
     }
     while (dirent* e = ::readdir(d)) {
-        if (isOurName(e->d_name, prefix)) names.push_back(e->d_name);
+        if (isOurName(e->d_name, prefix))
+            names.push_back(e->d_name);
     }
     ::closedir(d);
     return names;
@@ -118,14 +129,17 @@ Status copyFd(int in, int out, const std::string& src, const std::string& dst) {
     while (true) {
         ssize_t r = ::read(in, buf.data(), buf.size());
         if (r < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return Status::ioError(osError("cannot read", src));
         }
-        if (r == 0) return Status::ok();
+        if (r == 0)
+            return Status::ok();
         for (ssize_t done = 0; done < r;) {
             ssize_t w = ::write(out, buf.data() + done, static_cast<size_t>(r - done));
             if (w < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 return Status::ioError(osError("cannot write", dst));
             }
             done += w;
@@ -136,9 +150,11 @@ Status copyFd(int in, int out, const std::string& src, const std::string& dst) {
 // Opens `path` for reading without blocking on a FIFO; refuses anything but a regular file.
 Result<int> openRegularForReading(const std::string& path) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) return Status::ioError(osError("cannot open", path));
+    if (fd.get() < 0)
+        return Status::ioError(osError("cannot open", path));
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return Status::ioError(osError("cannot open", path));
+    if (::fstat(fd.get(), &st) != 0)
+        return Status::ioError(osError("cannot open", path));
     if (!S_ISREG(st.st_mode)) {
         return Status::ioError("cannot open " + path + ": not a regular file (" +
                                kindOf(st.st_mode) + ")");
@@ -172,7 +188,8 @@ Result<int> createLockedNamed(int dir_fd, const std::string& folder, const std::
         name = prefix + randomChars();
         Fd fd(::openat(dir_fd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (fd.get() < 0) {
-            if (errno == EEXIST) continue;
+            if (errno == EEXIST)
+                continue;
             return Status::ioError(osError("cannot create a file in", folder));
         }
         ::flock(fd.get(), LOCK_EX);
@@ -194,7 +211,8 @@ bool linkUnnamed(int fd, int dir_fd, const std::string& prefix, std::string& nam
         if (::linkat(AT_FDCWD, proc.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             return true;
         }
-        if (errno != EEXIST) break;
+        if (errno != EEXIST)
+            break;
     }
     name.clear();
     return false;
@@ -203,7 +221,7 @@ bool linkUnnamed(int fd, int dir_fd, const std::string& prefix, std::string& nam
 // ---- Private folders ----------------------------------------------------------------------
 
 class PosixPrivateFolder final : public PrivateFolder {
-public:
+  public:
     PosixPrivateFolder(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
     ~PosixPrivateFolder() override {
         removeEntries(fd_.get());
@@ -211,7 +229,7 @@ public:
     }
     const std::string& path() const override { return path_; }
 
-private:
+  private:
     std::string path_;
     Fd fd_;  // holds the lock
 };
@@ -219,7 +237,7 @@ private:
 // ---- Working copies -----------------------------------------------------------------------
 
 class UnnamedCopy final : public WorkingCopy {
-public:
+  public:
     UnnamedCopy(std::string folder, std::string path, int fd)
         : folder_(std::move(folder)), path_(std::move(path)), fd_(fd) {}
     const std::string& folder() const override { return folder_; }
@@ -227,18 +245,19 @@ public:
     bool unnamed() const override { return true; }
     Result<std::unique_ptr<jet::File>> open() override {
         int fd = ::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0);
-        if (fd < 0) return Status::ioError(osError("cannot reopen", path_));
+        if (fd < 0)
+            return Status::ioError(osError("cannot reopen", path_));
         return jet::fileFromDescriptor(fd, path_);
     }
 
-private:
+  private:
     std::string folder_;
     std::string path_;
     Fd fd_;
 };
 
 class NamedCopy final : public WorkingCopy {
-public:
+  public:
     NamedCopy(std::unique_ptr<PrivateFolder> folder, std::string path)
         : folder_(std::move(folder)), path_(std::move(path)) {}
     const std::string& folder() const override { return folder_->path(); }
@@ -246,7 +265,7 @@ public:
     bool unnamed() const override { return false; }
     Result<std::unique_ptr<jet::File>> open() override { return jet::openFileReadWrite(path_); }
 
-private:
+  private:
     std::unique_ptr<PrivateFolder> folder_;  // removes the file with itself
     std::string path_;
 };
@@ -259,13 +278,15 @@ Result<FileInfo> fileInfo(const std::string& path) {
     FileInfo info;
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return info;
+        if (errno == ENOENT || errno == ENOTDIR)
+            return info;
         return Status::ioError(osError("cannot look at", path));
     }
     info.kind = S_ISREG(st.st_mode)   ? FileKind::kRegular
                 : S_ISDIR(st.st_mode) ? FileKind::kFolder
                                       : FileKind::kOther;
-    if (info.kind != FileKind::kRegular) info.what = kindOf(st.st_mode);
+    if (info.kind != FileKind::kRegular)
+        info.what = kindOf(st.st_mode);
     info.permissions = st.st_mode & 0777;
     info.device = st.st_dev;
     info.inode = st.st_ino;
@@ -280,15 +301,18 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 std::string folderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
 bool isEntryOf(const std::string& path, const std::string& folder, const std::string& name) {
     const size_t slash = path.find_last_of('/');
     const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (last != name) return false;
+    if (last != name)
+        return false;
     auto here = fileInfo(folderOf(path));
     auto there = fileInfo(folder);
     return here && there && here->kind == FileKind::kFolder && here->sameFileAs(*there);
@@ -309,7 +333,8 @@ Result<std::unique_ptr<PrivateFolder>> PrivateFolder::create(const std::string& 
             return Status::ioError(osError("cannot create a working folder in", parent));
         }
         Fd fd(::open(templ.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (fd.get() < 0) continue;
+        if (fd.get() < 0)
+            continue;
         ::flock(fd.get(), LOCK_EX);
         // A sweep may have taken the folder for a leftover before we locked it.
         struct stat mine, named;
@@ -323,12 +348,15 @@ Result<std::unique_ptr<PrivateFolder>> PrivateFolder::create(const std::string& 
 
 void removeStaleFolders(const std::string& parent, const std::string& prefix) {
     Fd dir(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0) return;
+    if (dir.get() < 0)
+        return;
     for (const std::string& name : ourEntries(dir.get(), prefix)) {
         Fd fd(::openat(dir.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st;
-        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()) continue;
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;  // its owner is alive
+        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid())
+            continue;
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;  // its owner is alive
         removeEntries(fd.get());
         ::unlinkat(dir.get(), name.c_str(), AT_REMOVEDIR);
     }
@@ -336,17 +364,20 @@ void removeStaleFolders(const std::string& parent, const std::string& prefix) {
 
 void removeStaleSaveFiles(const std::string& folder) {
     Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0) return;
+    if (dir.get() < 0)
+        return;
     for (const std::string& name : ourEntries(dir.get(), kSaveFilePrefix)) {
         const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
         Fd fd(::openat(dir.get(), name.c_str(), O_RDONLY | flags));
-        if (fd.get() < 0) fd.reset(::openat(dir.get(), name.c_str(), O_WRONLY | flags));
+        if (fd.get() < 0)
+            fd.reset(::openat(dir.get(), name.c_str(), O_WRONLY | flags));
         struct stat st, named;
         if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
             st.st_uid != ::geteuid()) {
             continue;
         }
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;  // a save in progress
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;  // a save in progress
         if (::fstatat(dir.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
             sameInode(st, named)) {
             ::unlinkat(dir.get(), name.c_str(), 0);
@@ -364,7 +395,8 @@ Result<std::unique_ptr<WorkingCopy>> WorkingCopy::create(const std::string& src,
     Fd in(in_fd);
     if (allow_unnamed) {
         Fd dir_fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir_fd.get() < 0) return Status::ioError(osError("cannot open the folder", dir));
+        if (dir_fd.get() < 0)
+            return Status::ioError(osError("cannot open the folder", dir));
         Fd out(openUnnamed(dir_fd.get()));
         if (out.get() >= 0) {
             // Connection strings name the copy; no file exists under that name.
@@ -381,9 +413,11 @@ Result<std::unique_ptr<WorkingCopy>> WorkingCopy::create(const std::string& src,
                          PrivateFolder::create(dir, kWorkFolderPrefix));
     const std::string path = folder->path() + "/" + name;
     Fd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (out.get() < 0) return Status::ioError(osError("cannot create", path));
+    if (out.get() < 0)
+        return Status::ioError(osError("cannot create", path));
     JET_RETURN_IF_ERROR(copyFd(in.get(), out.get(), src, path));
-    if (::close(out.release()) != 0) return Status::ioError(osError("cannot close", path));
+    if (::close(out.release()) != 0)
+        return Status::ioError(osError("cannot close", path));
     return std::unique_ptr<WorkingCopy>(new NamedCopy(std::move(folder), path));
 }
 
@@ -401,7 +435,8 @@ Status fillTemporary(jet::File& src, int fd, uint32_t permissions, const std::st
         for (size_t done = 0; done < n;) {
             ssize_t w = ::pwrite(fd, buf.data() + done, n - done, static_cast<off_t>(off + done));
             if (w < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 return Status::ioError(osError("cannot write a file in", where));
             }
             done += static_cast<size_t>(w);
@@ -411,16 +446,19 @@ Status fillTemporary(jet::File& src, int fd, uint32_t permissions, const std::st
     if (::fchmod(fd, permissions) != 0) {
         return Status::ioError(osError("cannot set the permissions of a file in", where));
     }
-    if (::fsync(fd) != 0) return Status::ioError(osError("cannot flush a file in", where));
+    if (::fsync(fd) != 0)
+        return Status::ioError(osError("cannot flush a file in", where));
     return Status::ok();
 }
 
 }  // namespace
 
 Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions& options) {
-    if (dest.empty()) return Status::invalidArgument("no destination path given");
+    if (dest.empty())
+        return Status::invalidArgument("no destination path given");
     JET_ASSIGN_OR_RETURN(FileInfo before, fileInfo(dest));
-    if (before.kind == FileKind::kFolder) return Status::ioError(dest + ": is a folder");
+    if (before.kind == FileKind::kFolder)
+        return Status::ioError(dest + ": is a folder");
     if (before.kind == FileKind::kOther) {
         return Status::ioError(dest + ": is " + before.what +
                                ", not a regular file; only a regular file is replaced");
@@ -430,7 +468,8 @@ Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions
     const std::string folder = folderOf(dest);
     removeStaleSaveFiles(folder);
     Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0) return Status::ioError(osError("cannot open the folder", folder));
+    if (dir.get() < 0)
+        return Status::ioError(osError("cannot open the folder", folder));
 
     // The temporary file: unnamed while it is written, then linked under a name of ours so it
     // can be checked and renamed; locked from birth, so no sweep takes it for a leftover.
@@ -463,7 +502,8 @@ Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions
         return st;
     };
     if (options.check) {
-        if (Status st = options.check(tmp_path); !st.isOk()) return discard(st);
+        if (Status st = options.check(tmp_path); !st.isOk())
+            return discard(st);
     }
     // The destination may have changed while we wrote; never put a file over a FIFO or device.
     JET_ASSIGN_OR_RETURN(FileInfo now, fileInfo(dest));

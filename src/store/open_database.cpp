@@ -39,17 +39,17 @@ private:
 
 class WritableDatabase final : public OpenDatabase {
 public:
-    WritableDatabase(std::string path, std::string password, FileOpener opener,
-                     std::unique_ptr<jet::Writer> w)
-        : path_(std::move(path)),
-          password_(std::move(password)),
-          opener_(std::move(opener)),
-          writer_(std::move(w)) {}
+  WritableDatabase(std::string path, std::string password, FileOpener opener,
+                   std::unique_ptr<jet::Writer> w)
+      : path_(std::move(path)),
+        password_(std::move(password)),
+        opener_(std::move(opener)),
+        writer_(std::move(w)) {}
 
-    const std::string& path() const override { return path_; }
-    bool writable() const override { return true; }
-    Result<jet::TableDef> tableDef(const std::string& table) override {
-        return writer_->tableDef(table);
+  const std::string& path() const override { return path_; }
+  bool writable() const override { return true; }
+  Result<jet::TableDef> tableDef(const std::string& table) override {
+      return writer_->tableDef(table);
     }
     // The writer keeps the definition's row count exact for every row it adds.
     Result<uint64_t> countRows(const std::string& table) override {
