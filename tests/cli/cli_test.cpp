@@ -1,68 +1,28 @@
 // The built vkdc-cli, run as a user would: exit statuses, where messages go, password
 // handling, and that a dump equals the truth export of the same table.
-#include <fcntl.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <filesystem>
 #include <fstream>
 
+#include "cli/cli_run.h"
 #include "support/files.h"
 #include "support/json.h"
 
 namespace {
 
+using cli_test::CliRun;
+using cli_test::runCli;
 using testing_support::element;
 using testing_support::items;
 using testing_support::member;
 using testing_support::numberText;
 using testing_support::TempDir;
 using testing_support::utf8;
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs vkdc-cli with `args`; stdout and stderr go to files so large output cannot block.
-CliRun runCli(const std::vector<std::string>& args) {
-    TempDir tmp;
-    const std::string out_path = tmp.file("out"), err_path = tmp.file("err");
-    std::vector<std::string> argv_s{VKDC_CLI_PATH};
-    argv_s.insert(argv_s.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argv_s)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    CliRun r;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int in = ::open("/dev/null", O_RDONLY);
-        if (out < 0 || err < 0 || in < 0)
-            ::_exit(127);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    if (pid < 0)
-        return r;
-    int ws = 0;
-    while (::waitpid(pid, &ws, 0) < 0 && errno == EINTR) {
-    }
-    r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : 128 + WTERMSIG(ws);
-    r.out = testing_support::readFile(out_path).value_or("");
-    r.err = testing_support::readFile(err_path).value_or("");
-    return r;
-}
 
 size_t lineCount(const std::string& s) {
     return std::count(s.begin(), s.end(), '\n');
@@ -87,7 +47,7 @@ class CliTest : public testing::Test {
 TEST_F(CliTest, UsageAndBadArguments) {
     CliRun r = runCli({});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("usage"), std::string::npos);
+    EXPECT_NE(r.out.find("Usage: vkdc-cli"), std::string::npos);
 
     r = runCli({"--help"});
     EXPECT_EQ(r.status, 0);
@@ -100,6 +60,33 @@ TEST_F(CliTest, UsageAndBadArguments) {
     EXPECT_EQ(runCli({"dump", "a.mdb", "T", "--format", "xml"}).status, 2);
     EXPECT_EQ(runCli({"inspect", "a.mdb", "--bogus"}).status, 2);
     EXPECT_EQ(runCli({"dump", "--help"}).status, 0);
+}
+
+TEST_F(CliTest, OptionsHelpDashedNamesAndWhatMessagesEcho) {
+    for (const char* verb : {"inspect", "dump", "convert", "make-template", "make-sample"}) {
+        CliRun r = runCli({verb, "--help"});
+        EXPECT_EQ(r.status, 0) << verb;
+        EXPECT_NE(r.out.find(std::string("Usage: vkdc-cli ") + verb), std::string::npos) << r.out;
+    }
+    TempDir tmp;
+    cli_test::CliEnv here;
+    here.cwd = tmp.path();
+    // Names that start with "-" follow "--"; without it they are options, and refused.
+    ASSERT_EQ(0, runCli({"make-sample", "2.0", "--", "-old.dbb"}, here).status);
+    EXPECT_EQ(2, runCli({"convert", "-old.dbb", "-new.dbb"}, here).status);
+    CliRun r = runCli({"convert", "--", "-old.dbb", "-new.dbb"}, here);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(0, runCli({"inspect", "--", "-new.dbb"}, here).status);
+    // A name as long as a file system allows (255 bytes) is a fine destination.
+    const std::string longest = std::string(251, 'n') + ".dbb";
+    EXPECT_EQ(0, runCli({"convert", "--", "-old.dbb", longest}, here).status);
+    EXPECT_TRUE(std::filesystem::exists(tmp.file(longest)));
+    // Control characters in a name are escaped in messages, never echoed to the terminal.
+    r = runCli({"convert", "gone\x1B[2J\n.dbb", "x.dbb"}, here);
+    EXPECT_EQ(3, r.status);
+    EXPECT_NE(r.err.find("gone\\x1B[2J\\n.dbb"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1B'), std::string::npos);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
 }
 
 TEST_F(CliTest, FilesThatCannotBeOpened) {
@@ -121,6 +108,15 @@ TEST_F(CliTest, FilesThatCannotBeOpened) {
     const std::string empty = tmp.file("empty.mdb");
     std::ofstream{empty};
     EXPECT_EQ(runCli({"inspect", empty}).status, 3);
+
+    // A FIFO is refused at once, not waited on.
+    const std::string fifo = tmp.file("fifo.mdb");
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    cli_test::CliEnv briefly;
+    briefly.timeout_s = 20;
+    r = runCli({"inspect", fifo}, briefly);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("not a regular file (a FIFO)"), std::string::npos) << r.err;
 
     REQUIRE_CORPUS();
     r = runCli({"inspect", corpus("jackcess-V2010-testV2010.accdb")});

@@ -5,9 +5,9 @@
 #include <limits>
 #include <sstream>
 
+#include "cli/common.h"
 #include "cli/csv_writer.h"
 #include "cli/json_writer.h"
-#include "cli/common.h"
 #include "support/json.h"
 
 namespace {
