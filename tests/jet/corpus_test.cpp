@@ -205,8 +205,8 @@ std::optional<std::string> checkCell(const CellContext& ctx, const jet::Value& v
     if (truth_null && reader_value.is_string() && utf16(reader_value).empty()) {
         return actual == "\"\"" ? std::nullopt : std::optional<std::string>("\"\"");
     }
-    if (truth_null && reader_value.is_object() &&
-        member(reader_value, "hex").is_string() && utf16(member(reader_value, "hex")).empty()) {
+    if (truth_null && reader_value.is_object() && member(reader_value, "hex").is_string() &&
+        utf16(member(reader_value, "hex")).empty()) {
         return actual == "\"\"" ? std::nullopt : std::optional<std::string>("\"\"");
     }
     switch (ctx.column->type) {
@@ -307,7 +307,8 @@ void compareRow(const TableContext& ctx, const std::vector<jet::Value>& ours, co
         return;
     }
     for (size_t c = 0; c < cols.size(); ++c) {
-        if (auto want = checkCell({&cols[c], ctx.jet3}, ours[c], truth[c], element(reader_row, c))) {
+        if (auto want =
+                checkCell({&cols[c], ctx.jet3}, ours[c], truth[c], element(reader_row, c))) {
             diffs.push_back({row, cols[c].name, *want, csvOf(ours[c])});
         }
     }
@@ -355,8 +356,8 @@ void checkTable(jet::Database& db, const std::string& dir, const std::string& fi
         }
         const auto want_type = typeFromMdbReader(utf8(member(element(reader_cols, c), "type")));
         if (!want_type || *want_type != cols[c].type) {
-            mm.add(table, 0, cols[c].name + " (type)", utf8(member(element(reader_cols, c), "type")),
-                   jet::typeName(cols[c].type));
+            mm.add(table, 0, cols[c].name + " (type)",
+                   utf8(member(element(reader_cols, c), "type")), jet::typeName(cols[c].type));
         }
     }
 

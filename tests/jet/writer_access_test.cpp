@@ -22,8 +22,8 @@ using testing_support::element;
 using testing_support::items;
 using testing_support::Json;
 using testing_support::member;
-using testing_support::utf8;
 using testing_support::TempDir;
+using testing_support::utf8;
 using namespace writer_test;
 
 // Equal values, numbers compared by value and object members in any order.
@@ -84,7 +84,8 @@ void expectTablesAsTruth(const std::string& path, const std::string& file,
             const size_t extra = name == grown_table ? added_rows : 0;
             ASSERT_EQ(rows.size(), items(member(want, "rows")).size() + extra) << name;
             for (size_t i = 0; i < items(member(want, "rows")).size(); ++i)
-                EXPECT_TRUE(sameJson(element(member(want, "rows"), i), rows[i])) << name << " row " << i;
+                EXPECT_TRUE(sameJson(element(member(want, "rows"), i), rows[i]))
+                    << name << " row " << i;
         }
         if (!new_table.empty()) {
             const Json* t = dumpTable(*dump, new_table);

@@ -28,9 +28,9 @@ using testing_support::Json;
 using testing_support::member;
 using testing_support::number;
 using testing_support::numberText;
+using testing_support::TempDir;
 using testing_support::utf16;
 using testing_support::utf8;
-using testing_support::TempDir;
 using namespace writer_test;
 
 constexpr double kAdoxDate = 42329.94480300926;  // creation date of adox_jet4.mdb
@@ -522,7 +522,8 @@ TEST(WriterTable, LongValuesInAllThreeForms) {
         const Json* m = dumpTable(*dump, "Memos");
         ASSERT_TRUE(m);
         for (size_t i = 0; i < memos.size(); ++i)
-            EXPECT_TRUE(utf16(element(element(member(*m, "rows"), i), 1)) == memos[i]) << "memo " << i;
+            EXPECT_TRUE(utf16(element(element(member(*m, "rows"), i), 1)) == memos[i])
+                << "memo " << i;
         const Json* b = dumpTable(*dump, "Blobs");
         ASSERT_TRUE(b);
         for (size_t i = 0; i < blobs.size(); ++i) {
