@@ -445,6 +445,8 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
         tr.reasons.insert(tr.reasons.begin(), "the table declares " + std::to_string(tr.declared) +
                                                   " rows but only " + std::to_string(tr.read) +
                                                   " could be read; the file is damaged");
+        if (tr.reasons.size() > kMaxReasons)
+            tr.reasons.pop_back();
     }
     return {};
 }

@@ -117,6 +117,9 @@ TEST_F(CliTest, FilesThatCannotBeOpened) {
     r = runCli({"inspect", fifo}, briefly);
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("not a regular file (a FIFO)"), std::string::npos) << r.err;
+    // Nor is one ever replaced by a file the make verbs write.
+    EXPECT_EQ(runCli({"make-template", "2.0", fifo}).status, 3);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 
     REQUIRE_CORPUS();
     r = runCli({"inspect", corpus("jackcess-V2010-testV2010.accdb")});
