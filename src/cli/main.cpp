@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/common.h"
@@ -40,6 +41,25 @@ std::string helpOf(const CLI::App& app) {
     return text;
 }
 
+// The arguments as CLI11 parses them (last first). CLI11 reads "--name=" as "--name" followed by
+// the next argument; an empty value is meant, as in "--password=".
+std::vector<std::string> argumentsOf(int argc, char** argv) {
+    std::vector<std::string> args;
+    bool options_done = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        options_done = options_done || a == "--";
+        const size_t eq = a.find('=');
+        if (!options_done && a.rfind("--", 0) == 0 && eq != std::string::npos && eq + 1 == a.size()) {
+            args.push_back(a.substr(0, eq));
+            args.emplace_back();
+        } else {
+            args.push_back(a);
+        }
+    }
+    return {args.rbegin(), args.rend()};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,7 +84,7 @@ int main(int argc, char** argv) {
         return cli::kExitUsage;
     }
     try {
-        app.parse(argc, argv);
+        app.parse(argumentsOf(argc, argv));
     } catch (const CLI::CallForHelp&) {
         std::cout << helpOf(app);
         return cli::kExitOk;

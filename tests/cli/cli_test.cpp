@@ -150,6 +150,10 @@ TEST_F(CliTest, Passwords) {
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.err.find("Password"), std::string::npos) << r.err;
 
+    // An empty password is a password, however it is spelled.
+    EXPECT_EQ(runCli({"dump", file, "Table1", "--password="}).status, 4);
+    EXPECT_EQ(runCli({"inspect", "--password=", corpus("mdbreader-V2000_no-password.mdb")}).status, 0);
+
     r = runCli({"dump", file, "Table1", "--password", "password"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, testing_support::readFile(dir_ + "/truth/mdbreader-V2000_with-password.mdb/"
