@@ -50,7 +50,8 @@ std::vector<std::string> argumentsOf(int argc, char** argv) {
         const std::string a = argv[i];
         options_done = options_done || a == "--";
         const size_t eq = a.find('=');
-        if (!options_done && a.rfind("--", 0) == 0 && eq != std::string::npos && eq + 1 == a.size()) {
+        if (!options_done && a.rfind("--", 0) == 0 && eq != std::string::npos &&
+            eq + 1 == a.size()) {
             args.push_back(a.substr(0, eq));
             args.emplace_back();
         } else {

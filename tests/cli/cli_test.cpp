@@ -152,7 +152,8 @@ TEST_F(CliTest, Passwords) {
 
     // An empty password is a password, however it is spelled.
     EXPECT_EQ(runCli({"dump", file, "Table1", "--password="}).status, 4);
-    EXPECT_EQ(runCli({"inspect", "--password=", corpus("mdbreader-V2000_no-password.mdb")}).status, 0);
+    EXPECT_EQ(runCli({"inspect", "--password=", corpus("mdbreader-V2000_no-password.mdb")}).status,
+              0);
 
     r = runCli({"dump", file, "Table1", "--password", "password"});
     ASSERT_EQ(r.status, 0) << r.err;
