@@ -18,6 +18,7 @@ namespace {
 using cli_test::CliRun;
 using cli_test::runCli;
 using testing_support::element;
+using testing_support::isTrue;
 using testing_support::items;
 using testing_support::member;
 using testing_support::numberText;
@@ -203,8 +204,8 @@ TEST_F(CliTest, JsonDump) {
     EXPECT_EQ(numberText(rows[0][5]), "444.555");
     EXPECT_EQ(utf8(rows[0][6]), "1974-09-21T00:00:00.000");
     EXPECT_EQ(utf8(rows[0][7]), "3.5000");
-    EXPECT_EQ(rows[0][8], true);
-    EXPECT_EQ(rows[1][8], false);
+    EXPECT_TRUE(isTrue(rows[0][8]));
+    EXPECT_TRUE(rows[1][8].is_boolean() && !isTrue(rows[1][8]));
 }
 
 }  // namespace
@@ -228,7 +229,7 @@ TEST(CliConvert, SamplesConvertThroughEveryRouteWithTheRightStatus) {
     EXPECT_EQ(0, r.status) << r.err;
     auto json = testing_support::parseJson(r.out);
     ASSERT_TRUE(json.has_value()) << r.out;
-    EXPECT_EQ(member(*json, "ok"), true);
+    EXPECT_TRUE(isTrue(member(*json, "ok")));
     EXPECT_EQ(2u, items(member(*json, "steps")).size());
     // The result is a 3.0 file: converting it again is refused as already current.
     EXPECT_EQ(2, runCli({"convert", tmp.file("b.dbb"), tmp.file("c.dbb")}).status);

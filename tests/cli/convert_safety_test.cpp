@@ -18,6 +18,7 @@
 #include "jet/writer.h"
 #include "support/damage.h"
 #include "support/files.h"
+#include "support/json.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ using cli_test::CliRun;
 using cli_test::runCli;
 using testing_support::member;
 using testing_support::TempDir;
+using testing_support::utf8;
 
 const std::u16string kNewPassword = u"7#%2=91@&^408!3";  // versions 2.0 and 3.0
 const char* const kTables[] = {"Table_User", "Table_Site", "Table_Category", "Table_Contact"};
@@ -53,8 +55,8 @@ testing_support::Json jsonOf(const CliRun& r) {
     EXPECT_TRUE(j && j->is_object()) << why << "\n" << r.out;
     if (!j || !j->is_object())
         return {};
-    EXPECT_EQ(member(*j, "exit"), r.status) << r.out;
-    EXPECT_EQ(member(*j, "ok"), r.status == 0) << r.out;
+    EXPECT_EQ(testing_support::number(member(*j, "exit")), r.status) << r.out;
+    EXPECT_EQ(testing_support::isTrue(member(*j, "ok")), r.status == 0) << r.out;
     EXPECT_TRUE(member(*j, "problem").is_string()) << r.out;
     EXPECT_TRUE(member(*j, "outcome").is_string()) << r.out;
     return *j;
@@ -182,8 +184,8 @@ TEST(ConvertSafety, LostRowsWriteNothingUnlessKeepPartialIsGiven) {
     CliRun r = runCli({"convert", "--json", "--keep-partial", v2, dest}, env);
     EXPECT_EQ(5, r.status) << r.err;
     const auto j = jsonOf(r);
-    EXPECT_EQ(member(j, "outcome"), "saved-partial");
-    EXPECT_EQ(member(j, "problem"), "rows-lost");
+    EXPECT_EQ(utf8(member(j, "outcome")), "saved-partial");
+    EXPECT_EQ(utf8(member(j, "problem")), "rows-lost");
     EXPECT_EQ(10u, rowsIn(dest, "Table_Contact"));
     EXPECT_TRUE(fs::is_empty(tmp.file("tmp")));
 }
@@ -227,12 +229,12 @@ TEST(ConvertSafety, JsonIsOneObjectWhateverTheOutcome) {
         CliRun r = runCli(args);
         EXPECT_EQ(c.status, r.status) << r.err;
         const auto j = jsonOf(r);
-        EXPECT_EQ(member(j, "problem"), c.problem) << r.out;
+        EXPECT_EQ(utf8(member(j, "problem")), c.problem) << r.out;
     }
     // The name that is not UTF-8 comes back with U+FFFD for the bad byte, never raw.
     CliRun r = runCli({"convert", "--json", bad_utf8, out});
     EXPECT_NE(std::string::npos,
-              testing_support::utf8(member(jsonOf(r), "source")).find("bad\xEF\xBF\xBD"));
+              utf8(member(jsonOf(r), "source")).find("bad\xEF\xBF\xBD"));
 }
 
 // SplitMix64, so a failing variant number replays.

@@ -464,7 +464,7 @@ TEST_P(CorpusTest, MatchesTruth) {
     EXPECT_EQ(h.sort_order, number(member(th, "sort_order")));
     EXPECT_EQ(h.page_size, number(member(th, "page_size")));
     EXPECT_EQ(h.version == jet::JetVersion::kJet3 ? 0 : 1, number(member(th, "version_byte")));
-    EXPECT_EQ(h.db_key != 0, (member(th, "pages_encoded") == true));
+    EXPECT_EQ(h.db_key != 0, testing_support::isTrue(member(th, "pages_encoded")));
     if (h.version == jet::JetVersion::kJet4) {
         EXPECT_EQ(h.creation_date, number(member(th, "creation_date_raw")));
     }

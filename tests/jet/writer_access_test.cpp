@@ -11,6 +11,7 @@
 #include "jet/row_reader.h"
 #include "jet/writer.h"
 #include "support/files.h"
+#include "support/json.h"
 #include "writer_support.h"
 
 namespace {
@@ -22,35 +23,10 @@ using testing_support::element;
 using testing_support::items;
 using testing_support::Json;
 using testing_support::member;
+using testing_support::sameJson;
 using testing_support::TempDir;
 using testing_support::utf8;
 using namespace writer_test;
-
-// Equal values, numbers compared by value and object members in any order.
-bool sameJson(const Json& a, const Json& b) {
-    if (a.is_number() && b.is_number())
-        return a.get<double>() == b.get<double>();
-    if (a.type() != b.type())
-        return false;
-    if (a.is_array()) {
-        if (a.size() != b.size())
-            return false;
-        for (size_t i = 0; i < a.size(); ++i)
-            if (!sameJson(a[i], b[i]))
-                return false;
-        return true;
-    }
-    if (a.is_object()) {
-        if (a.size() != b.size())
-            return false;
-        for (const auto& [k, v] : a.items()) {
-            if (!b.contains(k) || !sameJson(v, b.at(k)))
-                return false;
-        }
-        return true;
-    }
-    return a == b;
-}
 
 // Copies a corpus file into `tmp`; empty when the corpus is absent.
 std::string copyOf(const TempDir& tmp, const std::string& file) {

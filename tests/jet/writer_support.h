@@ -131,7 +131,7 @@ inline std::optional<testing_support::Json> mdbReaderDump(const std::string& fil
         cmd += " --no-rows";
     const CommandResult r = run(cmd);
     auto json = testing_support::parseJson(r.out);
-    if (!json || testing_support::member(*json, "ok") != true)
+    if (!json || !testing_support::isTrue(testing_support::member(*json, "ok")))
         return std::nullopt;
     return json;
 }

@@ -1,4 +1,4 @@
-// File helpers for tests: the corpus folder, whole-file reads, temporary folders.
+// File helpers for tests: the corpus folder, whole-file reads, temporary folders, special files.
 #pragma once
 
 #include <sys/socket.h>
@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "support/json.h"
 
 namespace testing_support {
 
@@ -44,16 +43,6 @@ inline std::optional<std::string> readFile(const std::string& path) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
-}
-
-inline std::optional<Json> readJsonFile(const std::string& path, std::string* error = nullptr) {
-    auto text = readFile(path);
-    if (!text) {
-        if (error)
-            *error = "cannot read " + path;
-        return std::nullopt;
-    }
-    return parseJson(*text, error);
 }
 
 // A fresh folder under the system temp dir, removed with everything in it on destruction.
