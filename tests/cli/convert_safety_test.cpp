@@ -233,8 +233,7 @@ TEST(ConvertSafety, JsonIsOneObjectWhateverTheOutcome) {
     }
     // The name that is not UTF-8 comes back with U+FFFD for the bad byte, never raw.
     CliRun r = runCli({"convert", "--json", bad_utf8, out});
-    EXPECT_NE(std::string::npos,
-              utf8(member(jsonOf(r), "source")).find("bad\xEF\xBF\xBD"));
+    EXPECT_NE(std::string::npos, utf8(member(jsonOf(r), "source")).find("bad\xEF\xBF\xBD"));
 }
 
 // SplitMix64, so a failing variant number replays.

@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-
 namespace testing_support {
 
 // The folder of real Jet files and their truth exports: the environment variable
