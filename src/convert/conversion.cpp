@@ -165,6 +165,11 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
         return fail(Problem::kSaveFailed, dest_path + ": is " + info->what +
                                               ", not a regular file; it is never replaced");
     }
+    // Found now, not after the whole conversion.
+    if (auto folder = fileInfo(folderOf(dest_path)); !folder || folder->kind != FileKind::kFolder) {
+        return fail(Problem::kSaveFailed, dest_path + ": its folder " + folderOf(dest_path) +
+                                              " does not exist");
+    }
     if (!source_path.empty() && sameFile(source_path, dest_path)) {
         return fail(Problem::kSaveFailed,
                     dest_path + ": this is the source database; choose another file");

@@ -163,8 +163,8 @@ const char* problemId(Problem p);
 // reported for what they are, and a FIFO is never opened.
 Outcome checkSourceFile(const std::string& path);
 
-// Refuses, as kSaveFailed naming the reason, a destination that must never be written: empty;
-// a folder, FIFO, device or socket; the source file itself, however spelled; or an installed
+// Refuses, as kSaveFailed naming the reason, a destination that must never be written, or
+// cannot be: empty; in a folder that does not exist; a folder, FIFO, device or socket; the source file itself, however spelled; or an installed
 // template (either version's, in `template_dir` or any folder the program takes templates
 // from), whether or not that template exists now.
 Outcome checkDestination(const std::string& source_path, const std::string& dest_path,
