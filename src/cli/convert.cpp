@@ -6,7 +6,6 @@
 // status: 0 every row converted and saved; 2 bad usage; 3 the source (or a template) could not
 // be opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing is
 // written unless --keep-partial); 6 the save failed or the destination was refused.
-#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <iostream>
@@ -23,16 +22,6 @@ namespace cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-struct ConvertOptions {
-    std::string pair;
-    std::string to;
-    bool verify = false;
-    bool keep_partial = false;
-    bool json = false;
-    std::string source;
-    std::string dest;
-};
 
 struct Step {
     const vkdc::VersionPair* pair = nullptr;
@@ -148,6 +137,8 @@ void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::Versio
     run.written = true;
     finish(run, run.lost ? run.outcome : vkdc::Outcome{});
 }
+
+}  // namespace
 
 int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err) {
     Run run;
@@ -267,8 +258,6 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
     return run.status;
 }
 
-}  // namespace
-
 std::string convertFailureJson(int exit_status, const char* problem, const std::string& detail) {
     Json j;
     j["ok"] = false;
@@ -278,32 +267,6 @@ std::string convertFailureJson(int exit_status, const char* problem, const std::
     j["message"] = "bad usage";
     j["detail"] = detail;
     return dumpJson(j);
-}
-
-void addConvert(CLI::App& app, Action& action) {
-    auto opts = std::make_shared<ConvertOptions>();
-    CLI::App* sub = app.add_subcommand("convert", "convert a Velkor database to a newer version");
-    sub->footer(
-        "The source version is detected when --pair is not given. The source is only read; DEST\n"
-        "is either left as it was or holds the complete new database, and no working file is\n"
-        "left behind. DEST must not be the source or an installed template, and an existing\n"
-        "DEST must be a regular file; it keeps its permissions (a new one takes the source's).\n"
-        "Exit status: 0 converted and saved; 2 bad usage; 3 the source or a template cannot be\n"
-        "opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing\n"
-        "is written unless --keep-partial); 6 the destination could not or must not be written.");
-    sub->add_option("SOURCE", opts->source, "the database to convert")->required();
-    sub->add_option("DEST", opts->dest, "the new database to write")->required();
-    sub->add_option("--pair", opts->pair, "the conversion: 1.0-2.0 or 2.0-3.0")
-        ->check(CLI::IsMember({"1.0-2.0", "2.0-3.0"}));
-    sub->add_option("--to", opts->to, "the version to reach: 2.0 or 3.0 (1.0 goes through 2.0)")
-        ->check(CLI::IsMember({"2.0", "3.0"}));
-    sub->add_flag("--verify", opts->verify,
-                  "check every row of the new database before it replaces DEST");
-    sub->add_flag("--keep-partial", opts->keep_partial,
-                  "save the rows that were converted even when some were lost (exit status 5)");
-    sub->add_flag("--json", opts->json, "print the outcome as one JSON object");
-    sub->callback(
-        [opts, &action] { action = [opts] { return runConvert(*opts, std::cout, std::cerr); }; });
 }
 
 }  // namespace cli

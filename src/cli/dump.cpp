@@ -1,5 +1,3 @@
-#include <CLI/CLI.hpp>
-
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -13,13 +11,6 @@
 namespace cli {
 namespace {
 
-struct DumpOptions {
-    std::string file;
-    std::string table;
-    std::optional<std::string> password;  // UTF-8, exactly as given
-    std::string format = "csv";
-};
-
 // CSV text is gathered in chunks of about this size before it is written out.
 constexpr size_t kFlushBytes = 64 * 1024;
 
@@ -31,6 +22,8 @@ jet::Status missingTable(const jet::Database& db, const std::string& table) {
     return jet::Status::notFound("no table named " + table + " (tables: " +
                                  (names.empty() ? std::string("none") : names) + ")");
 }
+
+}  // namespace
 
 int runDump(const DumpOptions& opts, std::ostream& out, std::ostream& err) {
     const std::string& path = opts.file;
@@ -92,23 +85,6 @@ int runDump(const DumpOptions& opts, std::ostream& out, std::ostream& err) {
         return kExitCannotOpen;
     }
     return kExitOk;
-}
-
-}  // namespace
-
-void addDump(CLI::App& app, Action& action) {
-    auto opts = std::make_shared<DumpOptions>();
-    CLI::App* sub = app.add_subcommand("dump", "write every row of a table as CSV or JSON");
-    sub->footer(
-        "Writes every row of TABLE to standard output: CSV with a header row (the default), or\n"
-        "one JSON object with exact values. Without --password the file must have no password.");
-    sub->add_option("FILE", opts->file, "the database file")->required();
-    sub->add_option("TABLE", opts->table, "the table to write")->required();
-    sub->add_option("--password", opts->password, "the database password");
-    sub->add_option("--format", opts->format, "csv (the default) or json")
-        ->check(CLI::IsMember({"csv", "json"}));
-    sub->callback(
-        [opts, &action] { action = [opts] { return runDump(*opts, std::cout, std::cerr); }; });
 }
 
 }  // namespace cli

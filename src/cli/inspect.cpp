@@ -1,5 +1,3 @@
-#include <CLI/CLI.hpp>
-
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -12,12 +10,6 @@
 
 namespace cli {
 namespace {
-
-struct InspectOptions {
-    std::string file;
-    std::optional<std::string> password;  // UTF-8, exactly as given
-    bool show_password = false;
-};
 
 std::string versionName(jet::JetVersion v) {
     return v == jet::JetVersion::kJet3 ? "Jet 3 (Access 97)" : "Jet 4 (Access 2000-2003)";
@@ -58,6 +50,8 @@ void printColumns(std::ostream& out, const jet::TableDef& def, jet::JetVersion v
         out << "\n";
     }
 }
+
+}  // namespace
 
 int runInspect(const InspectOptions& opts, std::ostream& out, std::ostream& err) {
     const std::string& path = opts.file;
@@ -134,22 +128,6 @@ int runInspect(const InspectOptions& opts, std::ostream& out, std::ostream& err)
         printColumns(out, *def, h.version);
     }
     return status;
-}
-
-}  // namespace
-
-void addInspect(CLI::App& app, Action& action) {
-    auto opts = std::make_shared<InspectOptions>();
-    CLI::App* sub = app.add_subcommand("inspect", "describe a Jet database and its tables");
-    sub->footer(
-        "Prints the format, code page, sort order, creation date and whether a password is set,\n"
-        "then every table with its exact row count and columns. Without --password the password\n"
-        "is not checked; the password itself is printed only with --show-password.");
-    sub->add_option("FILE", opts->file, "the database file")->required();
-    sub->add_option("--password", opts->password, "check this database password");
-    sub->add_flag("--show-password", opts->show_password, "print the password that is set");
-    sub->callback(
-        [opts, &action] { action = [opts] { return runInspect(*opts, std::cout, std::cerr); }; });
 }
 
 }  // namespace cli

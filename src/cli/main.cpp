@@ -1,8 +1,11 @@
 // vkdc-cli: convert Velkor databases, and inspect and dump any Jet database, from the command
-// line. A thin layer over the engine and the conversion core: each verb lives in its own file.
+// line. A thin layer over the engine and the conversion core: each verb's work lives in its own
+// file; its options and help are here, the one place that parses with CLI11 (a heavy header).
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +64,89 @@ std::vector<std::string> argumentsOf(int argc, char** argv) {
     return {args.rbegin(), args.rend()};
 }
 
+// ---- The verbs' options and help ------------------------------------------------------------
+
+using Action = std::function<int()>;
+
+// Runs `run` with `opts` (parsed into by CLI11) once `sub` is the verb given.
+template <typename Options, typename Run>
+void onChosen(CLI::App* sub, std::shared_ptr<Options> opts, Run run, Action& action) {
+    sub->callback([opts, run, &action] {
+        action = [opts, run] { return run(*opts, std::cout, std::cerr); };
+    });
+}
+
+void addInspect(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::InspectOptions>();
+    CLI::App* sub = app.add_subcommand("inspect", "describe a Jet database and its tables");
+    sub->footer(
+        "Prints the format, code page, sort order, creation date and whether a password is set,\n"
+        "then every table with its exact row count and columns. Without --password the password\n"
+        "is not checked; the password itself is printed only with --show-password.");
+    sub->add_option("FILE", opts->file, "the database file")->required();
+    sub->add_option("--password", opts->password, "check this database password");
+    sub->add_flag("--show-password", opts->show_password, "print the password that is set");
+    onChosen(sub, opts, cli::runInspect, action);
+}
+
+void addDump(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::DumpOptions>();
+    CLI::App* sub = app.add_subcommand("dump", "write every row of a table as CSV or JSON");
+    sub->footer(
+        "Writes every row of TABLE to standard output: CSV with a header row (the default), or\n"
+        "one JSON object with exact values. Without --password the file must have no password.");
+    sub->add_option("FILE", opts->file, "the database file")->required();
+    sub->add_option("TABLE", opts->table, "the table to write")->required();
+    sub->add_option("--password", opts->password, "the database password");
+    sub->add_option("--format", opts->format, "csv (the default) or json")
+        ->check(CLI::IsMember({"csv", "json"}));
+    onChosen(sub, opts, cli::runDump, action);
+}
+
+void addConvert(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::ConvertOptions>();
+    CLI::App* sub = app.add_subcommand("convert", "convert a Velkor database to a newer version");
+    sub->footer(
+        "The source version is detected when --pair is not given. The source is only read; DEST\n"
+        "is either left as it was or holds the complete new database, and no working file is\n"
+        "left behind. DEST must not be the source or an installed template, and an existing\n"
+        "DEST must be a regular file; it keeps its permissions (a new one takes the source's).\n"
+        "Exit status: 0 converted and saved; 2 bad usage; 3 the source or a template cannot be\n"
+        "opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing\n"
+        "is written unless --keep-partial); 6 the destination could not or must not be written.");
+    sub->add_option("SOURCE", opts->source, "the database to convert")->required();
+    sub->add_option("DEST", opts->dest, "the new database to write")->required();
+    sub->add_option("--pair", opts->pair, "the conversion: 1.0-2.0 or 2.0-3.0")
+        ->check(CLI::IsMember({"1.0-2.0", "2.0-3.0"}));
+    sub->add_option("--to", opts->to, "the version to reach: 2.0 or 3.0 (1.0 goes through 2.0)")
+        ->check(CLI::IsMember({"2.0", "3.0"}));
+    sub->add_flag("--verify", opts->verify,
+                  "check every row of the new database before it replaces DEST");
+    sub->add_flag("--keep-partial", opts->keep_partial,
+                  "save the rows that were converted even when some were lost (exit status 5)");
+    sub->add_flag("--json", opts->json, "print the outcome as one JSON object");
+    onChosen(sub, opts, cli::runConvert, action);
+}
+
+void addMakeTemplate(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::MakeOptions>();
+    CLI::App* sub =
+        app.add_subcommand("make-template", "write the empty template database of a version");
+    sub->add_option("VERSION", opts->version, "2.0 or 3.0")->required();
+    sub->add_option("OUT", opts->out, "the file to write")->required();
+    onChosen(sub, opts, cli::runMakeTemplate, action);
+}
+
+void addMakeSample(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::MakeOptions>();
+    CLI::App* sub = app.add_subcommand(
+        "make-sample", "write a source database of a version filled with sample data");
+    sub->add_option("VERSION", opts->version, "1.0 or 2.0")->required();
+    sub->add_option("OUT", opts->out, "the file to write")->required();
+    sub->add_option("--rows", opts->sample.contacts, "contacts to write (default 40)");
+    onChosen(sub, opts, cli::runMakeSample, action);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,12 +159,12 @@ int main(int argc, char** argv) {
     app.footer(kExitStatuses);
     app.get_formatter()->column_width(34);
 
-    cli::Action action;
-    cli::addInspect(app, action);
-    cli::addDump(app, action);
-    cli::addConvert(app, action);
-    cli::addMakeTemplate(app, action);
-    cli::addMakeSample(app, action);
+    Action action;
+    addInspect(app, action);
+    addDump(app, action);
+    addConvert(app, action);
+    addMakeTemplate(app, action);
+    addMakeSample(app, action);
 
     if (argc < 2) {
         std::cout << helpOf(app);
