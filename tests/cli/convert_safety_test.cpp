@@ -375,7 +375,7 @@ TEST(ConvertSafety, AKillAtAnyMomentLeavesTheOldOrTheCompleteDestination) {
     fs::create_directory(tmp.file("out"));
     CliEnv env;
     env.tmpdir = tmp.file("tmp");
-    const std::string src = makeSample(tmp, "1.0", 3000, "v1.dbb");
+    const std::string src = makeSample(tmp, "1.0", 2000, "v1.dbb");
     const std::string src_bytes = bytesOf(src);
     const std::string dest = tmp.file("out/dest.dbb");
 
@@ -389,8 +389,8 @@ TEST(ConvertSafety, AKillAtAnyMomentLeavesTheOldOrTheCompleteDestination) {
     }
     const std::string complete = bytesOf(tmp.file("ref.dbb"));
 
-    for (int step = 0; step < 12; ++step) {
-        const double moment = step * 0.1;
+    for (int step = 0; step < 10; ++step) {
+        const double moment = step * 0.12;
         writeBytes(dest, "old destination");
         const pid_t pid = cli_test::startCli({"convert", "--to", "3.0", src, dest},
                                              tmp.file("stdout"), tmp.file("stderr"), env);
