@@ -132,7 +132,7 @@ public:
     // the file system allows unnamed files no file exists under it.
     const std::string& workingPath() const;
 
-  private:
+private:
     Outcome convertTable(const TablePair& table, TableReport& report, uint64_t& done,
                          uint64_t total, const ProgressFn& progress);
     void disconnect();

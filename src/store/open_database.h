@@ -49,15 +49,17 @@ jet::Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::strin
 // Hands out one shared OpenDatabase per file and mode.
 class DatabaseRegistry {
 public:
-  // Makes `path` (exactly as a connection string names it) reach the file `opener` opens.
-  void provide(const std::string& path, FileOpener opener) { providers_[path] = std::move(opener); }
+    // Makes `path` (exactly as a connection string names it) reach the file `opener` opens.
+    void provide(const std::string& path, FileOpener opener) {
+        providers_[path] = std::move(opener);
+    }
 
-  jet::Result<std::shared_ptr<OpenDatabase>> open(const std::string& path,
-                                                  const std::string& password, bool writable);
-  // Flushes every writable database; the first error is returned.
-  jet::Status flushAll();
-  // Forgets every database (controls may still hold theirs until they close).
-  void clear() { open_.clear(); }
+    jet::Result<std::shared_ptr<OpenDatabase>> open(const std::string& path,
+                                                    const std::string& password, bool writable);
+    // Flushes every writable database; the first error is returned.
+    jet::Status flushAll();
+    // Forgets every database (controls may still hold theirs until they close).
+    void clear() { open_.clear(); }
 
 private:
     // Keyed by canonical path, mode and password: a different password must be checked anew.
