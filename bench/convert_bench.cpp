@@ -25,13 +25,14 @@ int main(int argc, char** argv) {
         o.sites = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
         o.categories = static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10));
     }
-    auto dir = vkdc::makePrivateFolder(vkdc::tempDirectory(), "vkdc-bench-");
-    if (!dir) {
-        std::fprintf(stderr, "vkdc-bench-convert: %s\n", dir.status().message().c_str());
+    auto folder = vkdc::PrivateFolder::create(vkdc::tempDirectory(), "vkdc-bench-");
+    if (!folder) {
+        std::fprintf(stderr, "vkdc-bench-convert: %s\n", folder.status().message().c_str());
         return 1;
     }
-    const std::string source = *dir + "/source.dbb", dest = *dir + "/dest.dbb";
-    jet::Status st = vkdc::makeTemplate("3.0", *dir + "/VKDB23.mdb");
+    const std::string& dir = (*folder)->path();
+    const std::string source = dir + "/source.dbb", dest = dir + "/dest.dbb";
+    jet::Status st = vkdc::makeTemplate("3.0", dir + "/VKDB23.mdb");
     if (st.isOk()) st = vkdc::makeSample("2.0", source, o);
     if (!st.isOk()) {
         std::fprintf(stderr, "vkdc-bench-convert: %s\n", st.toString().c_str());
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
     vkdc::ConversionReport report;
     vkdc::Outcome out;
     {
-        vkdc::Conversion conv(vkdc::versionPair(vkdc::PairId::k20to30), *dir, *dir);
+        vkdc::Conversion conv(vkdc::versionPair(vkdc::PairId::k20to30), dir, dir);
         out = conv.analyse(source);
         if (out.ok()) out = conv.convert(report);
         if (out.ok()) out = conv.save(dest);
@@ -66,6 +67,5 @@ int main(int argc, char** argv) {
     } else {
         std::printf("mdb-export:        not installed\n");
     }
-    std::filesystem::remove_all(*dir);
-    return 0;
+    return 0;  // the folder goes with `folder`
 }

@@ -40,6 +40,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using bench::Clock;
+using testing_support::element;
+using testing_support::isTrue;
+using testing_support::items;
+using testing_support::member;
+using testing_support::number;
+using testing_support::utf16;
+using testing_support::utf8;
 
 struct Run {
     int status = -1;
@@ -363,21 +370,21 @@ bool compareReaders(const std::string& path, const std::string& password) {
                      : writer_test::jackcessProbe("read", {path}, {"--every=1000"});
     const double jsecs = bench::secondsSince(jstart);
     size_t sampled = 0, mismatched = 0;
-    if (jread && (*jread)[0]["ok"].boolean) {
-        for (const auto& t : (*jread)[0]["tables"].array) {
-            const std::string name = t["name"].utf8();
-            counts[name]["Jackcess"] = static_cast<long long>(t["rowCount"].asDouble());
+    if (jread && isTrue(member((*jread)[0], "ok"))) {
+        for (const auto& t : items(member((*jread)[0], "tables"))) {
+            const std::string name = utf8(member(t, "name"));
+            counts[name]["Jackcess"] = static_cast<long long>(number(member(t, "rowCount")));
             // Every 1,000th row of Jackcess's scan against ours.
             auto cursor = (*db)->openTable(name);
             size_t i = 0;
-            const auto& rows = t["rows"].array;
+            const auto& rows = items(member(t, "rows"));
             (void)(*cursor)->forEach([&](const std::vector<jet::Value>& row) {
                 if (i % 1000 == 0 && i / 1000 < rows.size()) {
-                    const auto& theirs = rows[i / 1000].array;
+                    const auto& theirs = element(rows, i / 1000);
                     for (size_t c = 0; c < row.size(); ++c) {
                         const auto* s = std::get_if<std::u16string>(&row[c]);
-                        const bool same = jet::isNull(row[c]) ? theirs[c].isNull()
-                                          : s            ? theirs[c].string == *s
+                        const bool same = jet::isNull(row[c]) ? element(theirs, c).is_null()
+                                          : s            ? utf16(element(theirs, c)) == *s
                                                          : true;
                         mismatched += !same;
                     }
@@ -389,7 +396,7 @@ bool compareReaders(const std::string& path, const std::string& password) {
         std::printf("Jackcess read it in %.1f s; %zu sampled rows compared, %zu cells differ\n",
                     jsecs, sampled, mismatched);
     } else {
-        std::printf("Jackcess: %s\n", jread ? (*jread)[0]["error"].utf8().c_str() : "not available");
+        std::printf("Jackcess: %s\n", jread ? utf8(member((*jread)[0], "error")).c_str() : "not available");
     }
     if (writer_test::haveMdbTools()) {
         for (const auto& t : names) {
@@ -409,9 +416,9 @@ bool compareReaders(const std::string& path, const std::string& password) {
                                   " " + writer_test::shellQuote(path) + " " +
                                   writer_test::shellQuote("--password=" + password) + " --count");
         auto json = testing_support::parseJson(r.out);
-        if (json && (*json)["ok"].boolean) {
-            for (const auto& t : (*json)["tables"].array)
-                counts[t["name"].utf8()]["mdb-reader"] = static_cast<long long>(t["liveRows"].asDouble());
+        if (json && isTrue(member((*json), "ok"))) {
+            for (const auto& t : items(member((*json), "tables")))
+                counts[utf8(member(t, "name"))]["mdb-reader"] = static_cast<long long>(number(member(t, "liveRows")));
         } else {
             std::printf("mdb-reader failed: %s\n", r.out.substr(0, 300).c_str());
         }
@@ -434,8 +441,8 @@ bool compareMaps(const std::string& path, const std::string& password) {
     if (writer_test::jackcessClasspath().empty())
         return true;
     auto maps = writer_test::jackcessProbe("maps", {path});
-    if (!maps || !(*maps)[0]["ok"].boolean) {
-        std::printf("Jackcess maps: %s\n", maps ? (*maps)[0]["error"].utf8().c_str() : "failed");
+    if (!maps || !isTrue(member((*maps)[0], "ok"))) {
+        std::printf("Jackcess maps: %s\n", maps ? utf8(member((*maps)[0], "error")).c_str() : "failed");
         return false;
     }
     jet::OpenOptions o;
@@ -443,16 +450,16 @@ bool compareMaps(const std::string& path, const std::string& password) {
     auto db = jet::Database::open(path, o);
     auto expand = [](const testing_support::Json& ranges) {
         std::vector<uint32_t> out;
-        for (const auto& r : ranges.array)
-            for (auto p = static_cast<uint32_t>(r.array[0].asDouble());
-                 p <= static_cast<uint32_t>(r.array[1].asDouble()); ++p)
+        for (const auto& r : items(ranges))
+            for (auto p = static_cast<uint32_t>(number(element(r, 0)));
+                 p <= static_cast<uint32_t>(number(element(r, 1))); ++p)
                 out.push_back(p);
         return out;
     };
     size_t maps_compared = 0, differ = 0;
     uint64_t pages = 0;
-    for (const auto& t : (*maps)[0]["tables"].array) {
-        const std::string name = t["name"].utf8();
+    for (const auto& t : items(member((*maps)[0], "tables"))) {
+        const std::string name = utf8(member(t, "name"));
         auto def = name == "MSysObjects" ? (*db)->tableDefAt(2) : (*db)->tableDef(name);
         auto same = [&](const testing_support::Json& theirs, jet::RowPointer m) {
             auto ours = (*db)->usageMapPages(m);
@@ -464,19 +471,19 @@ bool compareMaps(const std::string& path, const std::string& password) {
                 std::printf("  %s: a map differs from Jackcess's reading\n", name.c_str());
             }
         };
-        same(t["owned"], def->owned_map);
-        same(t["free"], def->free_map);
-        for (const auto& lv : t["longValues"].array) {
-            const jet::ColumnDef* c = def->findColumn(lv["column"].utf8());
+        same(member(t, "owned"), def->owned_map);
+        same(member(t, "free"), def->free_map);
+        for (const auto& lv : items(member(t, "longValues"))) {
+            const jet::ColumnDef* c = def->findColumn(utf8(member(lv, "column")));
             for (const auto& m : def->long_value_maps) {
                 if (m.column_number == c->number) {
-                    same(lv["owned"], m.owned);
-                    same(lv["free"], m.free);
+                    same(member(lv, "owned"), m.owned);
+                    same(member(lv, "free"), m.free);
                 }
             }
         }
     }
-    const auto free = expand((*maps)[0]["globalFree"]);
+    const auto free = expand(member((*maps)[0], "globalFree"));
     const bool global_ok = !free.empty() && free.front() >= (*db)->pager().pageCount();
     std::printf("Jackcess's maps: %zu maps (%llu pages) compared, %zu differ; its global map "
                 "frees %zu pages, none in the file: %s\n",
@@ -494,8 +501,8 @@ int check(const std::string& path, const std::string& password, const std::strin
         const auto start = Clock::now();
         auto m = writer_test::jackcessProbe("modify", {copy}, {"--table=Table_Contact"});
         std::printf("\nJackcess modified %s in %.1f s: %s\n", copy.c_str(), bench::secondsSince(start),
-                    m ? (*m)[0]["ok"].boolean ? "ok" : (*m)[0]["error"].utf8().c_str() : "failed");
-        ok = ok && m && (*m)[0]["ok"].boolean;
+                    m ? isTrue(member((*m)[0], "ok")) ? "ok" : utf8(member((*m)[0], "error")).c_str() : "failed");
+        ok = ok && m && isTrue(member((*m)[0], "ok"));
         ok = printCheck(copy, password) && ok;
         ok = compareMaps(copy, password) && ok;
         ok = compareReaders(copy, password) && ok;

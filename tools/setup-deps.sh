@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build g++
     libgtest-dev googletest         # GoogleTest and its CMake config
+    libcli11-dev                    # vkdc-cli's option parsing (header-only)
+    nlohmann-json3-dev              # JSON output of vkdc-cli and JSON in tests (header-only)
     mdbtools                        # second reader used as a test oracle
     qt6-base-dev fonts-noto-ui-core # the windows
     libxcb1-dev                     # X11 window properties (an empty title bar)

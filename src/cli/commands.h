@@ -1,29 +1,56 @@
-// The verbs of vkdc-cli. Each takes its arguments (the verb itself excluded), writes results
-// to `out` and one-line errors to `err`, and returns the process exit status (options.h).
+// The verbs of vkdc-cli. Each takes its parsed options, writes results to `out` and one-line
+// errors to `err`, and returns the process exit status (common.h). The command line itself
+// (options, help, usage) is parsed in main.cpp, the only file that uses CLI11.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
-#include <vector>
+
+#include "store/templates.h"
 
 namespace cli {
 
 // vkdc-cli inspect FILE [--password P] [--show-password]
-int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+struct InspectOptions {
+    std::string file;
+    std::optional<std::string> password;  // UTF-8, exactly as given
+    bool show_password = false;
+};
+int runInspect(const InspectOptions& opts, std::ostream& out, std::ostream& err);
+
 // vkdc-cli dump FILE TABLE [--password P] [--format csv|json]
-int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+struct DumpOptions {
+    std::string file;
+    std::string table;
+    std::optional<std::string> password;  // UTF-8, exactly as given
+    std::string format = "csv";
+};
+int runDump(const DumpOptions& opts, std::ostream& out, std::ostream& err);
+
+// vkdc-cli convert [--pair P] [--to V] [--verify] [--keep-partial] [--json] SOURCE DEST
+struct ConvertOptions {
+    std::string pair;  // "1.0-2.0", "2.0-3.0" or empty: detect
+    std::string to;    // "2.0", "3.0" or empty
+    bool verify = false;
+    bool keep_partial = false;
+    bool json = false;
+    std::string source;
+    std::string dest;
+};
+int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err);
+// The JSON object convert prints for a run that failed before it started (a usage error), so
+// every `convert --json` prints exactly one object.
+std::string convertFailureJson(int exit_status, const char* problem, const std::string& detail);
 
 // vkdc-cli make-template 2.0|3.0 OUT
-int runMakeTemplate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // vkdc-cli make-sample 1.0|2.0 OUT [--rows N]
-int runMakeSample(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-// vkdc-cli convert [--pair P] [--to V] [--verify] [--json] SOURCE DEST
-int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-
-extern const char* const kMakeTemplateUsage;
-extern const char* const kMakeSampleUsage;
-extern const char* const kConvertUsage;
-extern const char* const kInspectUsage;
-extern const char* const kDumpUsage;
+struct MakeOptions {
+    std::string version;
+    std::string out;
+    vkdc::SampleOptions sample;
+};
+int runMakeTemplate(const MakeOptions& opts, std::ostream& out, std::ostream& err);
+int runMakeSample(const MakeOptions& opts, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

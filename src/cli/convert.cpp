@@ -1,26 +1,48 @@
-// vkdc-cli convert [--pair 1.0-2.0|2.0-3.0] [--to 3.0] [--verify] [--json] SOURCE DEST
+// vkdc-cli convert [--pair 1.0-2.0|2.0-3.0] [--to 3.0] [--verify] [--keep-partial] [--json]
+//                  SOURCE DEST
 //
-// Runs the same conversion as the converter windows. Exit status: 0 every row converted and
-// saved; 2 bad usage; 3 the source (or a template) could not be opened; 4 wrong password, i.e.
-// the source is not of the pair's version; 5 rows were lost; 6 nothing was saved (the save
-// failed, or the result would pass the 2 GB limit of the file format).
-#include <unistd.h>
+// Runs the same conversion as the converter windows. The source is only read; DEST is either
+// left as it was or holds the complete new database; no file of ours outlives the run. Exit
+// status: 0 every row converted and saved; 2 bad usage; 3 the source (or a template) could not
+// be opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing is
+// written unless --keep-partial); 6 nothing was saved: the save failed, the destination was
+// refused, or the result would pass the 2 GB limit of the file format.
+#include <nlohmann/json.hpp>
 
 #include <iostream>
+#include <memory>
 #include <ostream>
 
 #include "cli/commands.h"
-#include "cli/json_writer.h"
-#include "cli/options.h"
+#include "cli/common.h"
+#include "convert/conversion.h"
 #include "store/data_folder.h"
 #include "store/file_ops.h"
-#include "convert/conversion.h"
 
 namespace cli {
 namespace {
 
-constexpr int kExitRowsLost = 5;
-constexpr int kExitSaveFailed = 6;
+using Json = nlohmann::ordered_json;
+
+struct Step {
+    const vkdc::VersionPair* pair = nullptr;
+    std::string source;
+    std::string dest;
+    vkdc::ConversionReport report;
+    bool saved = false;
+    bool verified = false;
+};
+
+// What one run did, for the text or the JSON report.
+struct Run {
+    std::vector<Step> steps;
+    std::string version;  // as detected, when --pair was not given
+    vkdc::Outcome outcome;
+    int status = kExitOk;
+    std::string problem;   // problemId(), or "usage"
+    bool lost = false;     // some step lost rows
+    bool written = false;  // DEST holds the new database
+};
 
 int exitFor(vkdc::Problem p) {
     switch (p) {
@@ -34,191 +56,219 @@ int exitFor(vkdc::Problem p) {
     }
 }
 
-std::string jsonString(const std::string& s) {
-    std::string out;
-    appendJsonString(out, std::string_view(s));
-    return out;
+void finish(Run& run, vkdc::Outcome outcome) {
+    run.outcome = std::move(outcome);
+    run.status = exitFor(run.outcome.problem);
+    run.problem = vkdc::problemId(run.outcome.problem);
 }
 
-struct Step {
-    const vkdc::VersionPair* pair;
-    std::string source;
-    std::string dest;
-    vkdc::ConversionReport report;
-    vkdc::Outcome outcome;
-};
-
-void printText(const Step& s, std::ostream& out) {
-    out << "pair " << s.pair->label << ": " << s.source << " -> " << s.dest << "\n";
-    for (const auto& t : s.report.tables) {
-        out << "  " << t.table << ": " << t.read << " read, " << t.written << " written, "
-            << t.failed << " failed\n";
-        for (const auto& r : t.reasons) out << "    " << r << "\n";
-    }
+void usage(Run& run, std::string detail) {
+    run.outcome = {vkdc::Problem::kNone, std::move(detail)};
+    run.status = kExitUsage;
+    run.problem = "usage";
 }
 
-void printJson(const std::vector<Step>& steps, const vkdc::Outcome& final_outcome,
-               std::ostream& out) {
-    out << "{\"ok\":" << (final_outcome.ok() ? "true" : "false");
-    if (!final_outcome.ok()) {
-        out << ",\"problem\":" << jsonString(vkdc::problemName(final_outcome.problem))
-            << ",\"detail\":" << jsonString(final_outcome.detail);
+std::string dumpJson(const Json& j) {
+    // Paths need not be UTF-8: invalid bytes become U+FFFD, never raw bytes.
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// Converts through every pair in turn; a two-step run keeps its intermediate result in a
+// private folder of ours that goes with the run.
+void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::VersionPair*>& pairs,
+                Run& run, std::ostream& err) {
+    uint32_t permissions = 0600;
+    if (auto info = vkdc::fileInfo(opts.source); info && info->exists()) {
+        permissions = info->permissions;
     }
-    out << ",\"steps\":[";
-    for (size_t i = 0; i < steps.size(); ++i) {
-        const Step& s = steps[i];
-        out << (i ? "," : "") << "{\"pair\":" << jsonString(s.pair->label)
-            << ",\"source\":" << jsonString(s.source) << ",\"dest\":" << jsonString(s.dest)
-            << ",\"tables\":[";
-        for (size_t k = 0; k < s.report.tables.size(); ++k) {
-            const auto& t = s.report.tables[k];
-            out << (k ? "," : "") << "{\"table\":" << jsonString(t.table) << ",\"read\":" << t.read
-                << ",\"written\":" << t.written << ",\"failed\":" << t.failed << ",\"reasons\":[";
-            for (size_t r = 0; r < t.reasons.size(); ++r) {
-                out << (r ? "," : "") << jsonString(t.reasons[r]);
+    std::unique_ptr<vkdc::PrivateFolder> scratch;
+    if (pairs.size() > 1) {
+        vkdc::removeStaleFolders(vkdc::tempDirectory(), vkdc::kWorkFolderPrefix);
+        auto folder = vkdc::PrivateFolder::create(vkdc::tempDirectory(), vkdc::kWorkFolderPrefix);
+        if (!folder)
+            return finish(run, {vkdc::Problem::kSaveFailed, folder.status().message()});
+        scratch = std::move(folder).value();
+    }
+    std::string next_source = opts.source;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const bool last = i + 1 == pairs.size();
+        const vkdc::VersionPair& pair = *pairs[i];
+        Step next;
+        next.pair = &pair;
+        next.source = next_source;
+        next.dest = last ? opts.dest : scratch->path() + "/" + pair.template_file;
+        run.steps.push_back(std::move(next));
+        Step& step = run.steps.back();
+        vkdc::Conversion conv(pair, vkdc::dataFolderOf(pair.template_file));
+        if (vkdc::Outcome o = conv.analyse(step.source); !o.ok())
+            return finish(run, o);
+
+        int last_pct = -1;
+        auto progress = [&](uint64_t done, uint64_t total) {
+            if (total < 20000)
+                return;
+            const int pct = static_cast<int>(done * 100 / total);
+            if (pct / 10 != last_pct / 10) {
+                err << "converting " << pair.label << ": " << pct << "%\n";
+                last_pct = pct;
             }
-            out << "]}";
+        };
+        vkdc::Outcome converted = conv.convert(step.report, progress);
+        if (converted.problem == vkdc::Problem::kRowsLost) {
+            run.lost = true;
+            if (!opts.keep_partial)
+                return finish(run, converted);
+            run.outcome = converted;
+        } else if (!converted.ok()) {
+            return finish(run, converted);
         }
-        out << "]}";
-    }
-    out << "]}\n";
-}
 
-// One pair, start to end. Progress goes to stderr for large sources.
-vkdc::Outcome runPair(Step& s, bool verify, std::ostream& err) {
-    const std::string folder = vkdc::dataFolderOf(s.pair->template_file);
-    vkdc::Conversion conv(*s.pair, folder);
-    if (s.outcome = conv.analyse(s.source); !s.outcome.ok()) return s.outcome;
-    int last_pct = -1;
-    auto progress = [&](uint64_t done, uint64_t total) {
-        if (total < 20000) return;
-        const int pct = static_cast<int>(done * 100 / total);
-        if (pct / 10 != last_pct / 10) {
-            err << "converting " << s.pair->label << ": " << pct << "%\n";
-            last_pct = pct;
+        vkdc::SaveOptions save;
+        save.permissions = last ? permissions : 0600;
+        if (opts.verify && !run.lost) {
+            save.check = [&](const std::string& complete) {
+                return vkdc::verifyConversion(pair, step.source, complete);
+            };
         }
-    };
-    vkdc::Outcome converted = conv.convert(s.report, progress);
-    if (!converted.ok() && converted.problem != vkdc::Problem::kRowsLost) {
-        return s.outcome = converted;
+        if (vkdc::Outcome o = conv.save(step.dest, save); !o.ok())
+            return finish(run, o);
+        step.saved = true;
+        step.verified = static_cast<bool>(save.check);
+        next_source = step.dest;
     }
-    if (vkdc::Outcome saved = conv.save(s.dest); !saved.ok()) return s.outcome = saved;
-    if (verify && converted.ok()) {
-        if (vkdc::Outcome v = vkdc::verifyConversion(*s.pair, s.source, s.dest); !v.ok()) {
-            return s.outcome = v;
-        }
-    }
-    return s.outcome = converted;
+    run.written = true;
+    finish(run, run.lost ? run.outcome : vkdc::Outcome{});
 }
 
 }  // namespace
 
-const char* const kConvertUsage =
-    "  convert [--pair 1.0-2.0|2.0-3.0] [--to 3.0] [--verify] [--json] SOURCE DEST\n"
-    "                                       convert a database to the next version (the\n"
-    "                                       version is detected when --pair is not given)\n";
-
-int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> pos;
-    std::string pair_label, to;
-    bool verify = false, json = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if ((a == "--pair" || a == "--to") && i + 1 < args.size()) {
-            (a == "--pair" ? pair_label : to) = args[++i];
-        } else if (a == "--verify") {
-            verify = true;
-        } else if (a == "--json") {
-            json = true;
-        } else if (a.rfind("--", 0) == 0 && a.size() > 2) {
-            err << "vkdc-cli: unknown option or missing value '" << a << "'\n";
-            return kExitUsage;
-        } else {
-            pos.push_back(a);
-        }
-    }
-    if (pos.size() != 2) {
-        err << "usage: vkdc-cli" << kConvertUsage;
-        return kExitUsage;
-    }
-    const std::string& source = pos[0];
-    const std::string& dest = pos[1];
-    if (!to.empty() && to != "2.0" && to != "3.0") {
-        err << "vkdc-cli: --to takes 2.0 or 3.0, not '" << to << "'\n";
-        return kExitUsage;
-    }
-
-    // Which pairs to run.
+int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err) {
+    Run run;
     std::vector<const vkdc::VersionPair*> pairs;
-    if (!pair_label.empty()) {
-        const vkdc::VersionPair* p = vkdc::findVersionPair(pair_label);
-        if (!p) {
-            err << "vkdc-cli: --pair takes 1.0-2.0 or 2.0-3.0, not '" << pair_label << "'\n";
-            return kExitUsage;
-        }
-        pairs.push_back(p);
+    if (!opts.pair.empty()) {
+        pairs.push_back(vkdc::findVersionPair(opts.pair));
+    } else if (vkdc::DetectedVersion d = vkdc::detectVersion(opts.source); !d.outcome.ok()) {
+        finish(run, d.outcome);
     } else {
-        vkdc::DetectedVersion d = vkdc::detectVersion(source);
-        if (!d.outcome.ok()) {
-            err << "vkdc-cli: " << d.outcome.detail << "\n";
-            return exitFor(d.outcome.problem);
+        run.version = d.version;
+        if (!opts.json) {
+            err << "vkdc-cli: " << printable(opts.source) << " is a version " << d.version
+                << " database\n";
         }
-        err << "vkdc-cli: " << source << " is a version " << d.version << " database\n";
         if (d.version == "3.0") {
-            err << "vkdc-cli: " << source << ": already the newest version (3.0)\n";
-            return kExitUsage;
+            usage(run, opts.source + ": already the newest version (3.0)");
+        } else {
+            pairs.push_back(&vkdc::versionPair(d.version == "1.0" ? vkdc::PairId::k10to20
+                                                                  : vkdc::PairId::k20to30));
         }
-        pairs.push_back(&vkdc::versionPair(d.version == "1.0" ? vkdc::PairId::k10to20
-                                                              : vkdc::PairId::k20to30));
     }
-    if (to == "3.0" && pairs.back()->id == vkdc::PairId::k10to20) {
-        pairs.push_back(&vkdc::versionPair(vkdc::PairId::k20to30));
-    } else if (!to.empty() && pairs.back()->target_version != to) {
-        err << "vkdc-cli: a version " << pairs.back()->source_version << " source cannot be taken to " << to
-            << "\n";
-        return kExitUsage;
+    if (!pairs.empty()) {
+        if (opts.to == "3.0" && pairs.back()->id == vkdc::PairId::k10to20) {
+            pairs.push_back(&vkdc::versionPair(vkdc::PairId::k20to30));
+        } else if (!opts.to.empty() && pairs.back()->target_version != opts.to) {
+            usage(run, "a version " + pairs.back()->source_version + " source cannot be taken to " +
+                           opts.to);
+            pairs.clear();
+        }
+    }
+    if (!pairs.empty()) {
+        // Nothing is converted for a destination that must never be written.
+        const std::string templates = vkdc::dataFolderOf(pairs.front()->template_file);
+        if (vkdc::Outcome o = vkdc::checkDestination(opts.source, opts.dest, templates); !o.ok()) {
+            finish(run, o);
+        } else {
+            convertAll(opts, pairs, run, err);
+        }
     }
 
-    // Intermediate results of a two-step run go to a private temporary file.
-    std::vector<Step> steps;
-    std::string tmp_dir;
-    vkdc::Outcome final_outcome;
-    std::string next_source = source;
-    bool lost = false;
-    for (size_t i = 0; i < pairs.size(); ++i) {
-        std::string step_dest = dest;
-        if (i + 1 < pairs.size()) {
-            auto dir = vkdc::makePrivateFolder(vkdc::tempDirectory(), "vkdc-cli-");
-            if (!dir) {
-                err << "vkdc-cli: " << dir.status().message() << "\n";
-                return kExitSaveFailed;
+    const std::vector<std::string> warnings = [&] {
+        std::vector<std::string> all;
+        for (const Step& s : run.steps) {
+            for (const std::string& w : s.report.warnings())
+                all.push_back(s.pair->label + ": " + w);
+        }
+        return all;
+    }();
+
+    if (opts.json) {
+        Json j;
+        j["ok"] = run.status == kExitOk;
+        j["exit"] = run.status;
+        j["outcome"] = run.written ? (run.lost ? "saved-partial" : "saved") : "not-saved";
+        j["problem"] = run.problem;
+        if (run.status != kExitOk) {
+            j["message"] =
+                run.problem == "usage" ? "bad usage" : vkdc::problemName(run.outcome.problem);
+            j["detail"] = run.outcome.detail;
+        }
+        j["source"] = opts.source;
+        j["dest"] = opts.dest;
+        if (!run.version.empty())
+            j["version"] = run.version;
+        j["warnings"] = warnings;
+        j["steps"] = Json::array();
+        for (const Step& s : run.steps) {
+            Json tables = Json::array();
+            for (const auto& t : s.report.tables) {
+                tables.push_back({{"table", t.table},
+                                  {"declared", t.declared},
+                                  {"read", t.read},
+                                  {"written", t.written},
+                                  {"failed", t.failed},
+                                  {"unread", t.unread},
+                                  {"reasons", t.reasons}});
             }
-            tmp_dir = *dir;
-            step_dest = tmp_dir + "/intermediate.mdb";
+            j["steps"].push_back({{"pair", s.pair->label},
+                                  {"source", s.source},
+                                  {"dest", s.dest},
+                                  {"saved", s.saved},
+                                  {"verified", s.verified},
+                                  {"tables", tables}});
         }
-        steps.push_back(Step{pairs[i], next_source, step_dest, {}, {}});
-        vkdc::Outcome o = runPair(steps.back(), verify, err);
-        if (!json) printText(steps.back(), out);
-        if (o.problem == vkdc::Problem::kRowsLost) {
-            lost = true;
-            final_outcome = o;
-        } else if (!o.ok()) {
-            final_outcome = o;
-            break;
+        out << dumpJson(j) << "\n";
+    } else {
+        for (const Step& s : run.steps) {
+            out << "pair " << s.pair->label << ": " << printable(s.source) << " -> "
+                << printable(s.dest) << "\n";
+            for (const auto& t : s.report.tables) {
+                out << "  " << t.table << ": " << t.read << " read, " << t.written << " written, "
+                    << t.failed << " failed";
+                if (t.unread > 0)
+                    out << ", " << t.unread << " declared but unreadable";
+                out << "\n";
+                for (const auto& r : t.reasons)
+                    out << "    " << printable(r) << "\n";
+            }
         }
-        next_source = step_dest;
     }
-    if (!tmp_dir.empty()) vkdc::removeFileAndFolder(tmp_dir + "/intermediate.mdb", tmp_dir);
-    if (final_outcome.ok() && lost) final_outcome.problem = vkdc::Problem::kRowsLost;
+    for (const std::string& w : warnings)
+        err << "vkdc-cli: warning: " << printable(w) << "\n";
+    if (run.status != kExitOk) {
+        std::string line =
+            run.problem == "usage"
+                ? run.outcome.detail
+                : std::string(vkdc::problemName(run.outcome.problem)) + ": " + run.outcome.detail;
+        if (run.lost) {
+            line += run.written ? "; the rows that were converted are saved in " + opts.dest
+                                : "; nothing was written (--keep-partial saves what was converted)";
+        }
+        err << "vkdc-cli: " << printable(line) << "\n";
+    } else if (!opts.json) {
+        const bool verified = !run.steps.empty() && run.steps.back().verified;
+        out << "saved " << printable(opts.dest) << (verified ? " (verified)" : "") << "\n";
+    }
+    return run.status;
+}
 
-    if (json) printJson(steps, final_outcome, out);
-    if (!final_outcome.ok()) {
-        err << "vkdc-cli: " << vkdc::problemName(final_outcome.problem) << ": "
-            << final_outcome.detail << "\n";
-    } else if (!json) {
-        out << "saved " << dest << (verify ? " (verified)" : "") << "\n";
-    }
-    return exitFor(final_outcome.problem);
+std::string convertFailureJson(int exit_status, const char* problem, const std::string& detail) {
+    Json j;
+    j["ok"] = false;
+    j["exit"] = exit_status;
+    j["outcome"] = "not-saved";
+    j["problem"] = problem;
+    j["message"] = "bad usage";
+    j["detail"] = detail;
+    return dumpJson(j);
 }
 
 }  // namespace cli

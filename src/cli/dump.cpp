@@ -1,19 +1,14 @@
 #include <iostream>
+#include <memory>
+#include <optional>
 
 #include "cli/commands.h"
+#include "cli/common.h"
 #include "cli/csv_writer.h"
 #include "cli/json_writer.h"
-#include "cli/options.h"
 #include "jet/database.h"
 
 namespace cli {
-
-const char* const kDumpUsage =
-    "vkdc-cli dump FILE TABLE [--password P] [--format csv|json]\n"
-    "    Writes every row of TABLE to standard output: CSV with a header row (the default),\n"
-    "    or one JSON object with exact values. Without --password the file must have no\n"
-    "    password.\n";
-
 namespace {
 
 // CSV text is gathered in chunks of about this size before it is written out.
@@ -30,23 +25,9 @@ jet::Status missingTable(const jet::Database& db, const std::string& table) {
 
 }  // namespace
 
-int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    auto parsed = parseOptions(args, {.password = true, .format = true});
-    if (!parsed) {
-        err << "vkdc-cli dump: " << parsed.status().message() << "\n" << kDumpUsage;
-        return kExitUsage;
-    }
-    const Options& opts = *parsed;
-    if (opts.help) {
-        out << kDumpUsage;
-        return kExitOk;
-    }
-    if (opts.positional.size() != 2) {
-        err << "vkdc-cli dump: expected FILE and TABLE\n" << kDumpUsage;
-        return kExitUsage;
-    }
-    const std::string& path = opts.positional[0];
-    const std::string& table = opts.positional[1];
+int runDump(const DumpOptions& opts, std::ostream& out, std::ostream& err) {
+    const std::string& path = opts.file;
+    const std::string& table = opts.table;
 
     jet::OpenOptions open_opts;
     open_opts.password = jet::fromUtf8(opts.password.value_or(""));
@@ -100,7 +81,7 @@ int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return exitCodeFor(failure);
     }
     if (!out) {
-        err << "vkdc-cli: " << path << ": could not write the output\n";
+        err << "vkdc-cli: " << printable(path) << ": could not write the output\n";
         return kExitCannotOpen;
     }
     return kExitOk;

@@ -1,19 +1,14 @@
 #include <iomanip>
+#include <iostream>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 #include "cli/commands.h"
-#include "cli/options.h"
+#include "cli/common.h"
 #include "jet/database.h"
 
 namespace cli {
-
-const char* const kInspectUsage =
-    "vkdc-cli inspect FILE [--password P] [--show-password]\n"
-    "    Prints the format, code page, sort order, creation date and whether a password is\n"
-    "    set, then every table with its exact row count and columns. Without --password\n"
-    "    the password is not checked; the password itself is printed only with\n"
-    "    --show-password.\n";
-
 namespace {
 
 std::string versionName(jet::JetVersion v) {
@@ -58,22 +53,8 @@ void printColumns(std::ostream& out, const jet::TableDef& def, jet::JetVersion v
 
 }  // namespace
 
-int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    auto parsed = parseOptions(args, {.password = true, .show_password = true});
-    if (!parsed) {
-        err << "vkdc-cli inspect: " << parsed.status().message() << "\n" << kInspectUsage;
-        return kExitUsage;
-    }
-    const Options& opts = *parsed;
-    if (opts.help) {
-        out << kInspectUsage;
-        return kExitOk;
-    }
-    if (opts.positional.size() != 1) {
-        err << "vkdc-cli inspect: expected one FILE\n" << kInspectUsage;
-        return kExitUsage;
-    }
-    const std::string& path = opts.positional[0];
+int runInspect(const InspectOptions& opts, std::ostream& out, std::ostream& err) {
+    const std::string& path = opts.file;
 
     jet::OpenOptions open_opts;
     if (opts.password) {
@@ -88,7 +69,7 @@ int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     const jet::Header& h = (*db)->header();
 
-    out << "File:         " << path << "\n";
+    out << "File:         " << printable(path) << "\n";
     out << "Format:       " << versionName(h.version) << ", page size " << h.page_size
         << " bytes\n";
     out << "Code page:    " << h.code_page << "\n";

@@ -1,50 +1,192 @@
-// vkdc-cli: inspect and dump Jet databases from the command line. A thin layer over the
-// engine: each verb lives in its own file and shares option parsing and writers.
+// vkdc-cli: convert Velkor databases, and inspect and dump any Jet database, from the command
+// line. A thin layer over the engine and the conversion core: each verb's work lives in its own
+// file; its options and help are here, the one place that parses with CLI11 (a heavy header).
+#include <CLI/CLI.hpp>
+
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/options.h"
+#include "cli/common.h"
 
 namespace {
 
-void printUsage(std::ostream& out) {
-    out << "usage: vkdc-cli VERB [ARGS]\n\n"
-        << "Verbs:\n"
-        << cli::kInspectUsage << cli::kDumpUsage << cli::kConvertUsage
-        << cli::kMakeTemplateUsage << cli::kMakeSampleUsage << "\n"
-        << "Exit status: 0 success, 2 bad usage or unknown table, 3 the file could not be\n"
-        << "read (missing, not a Jet database, unsupported version, damaged), 4 wrong password\n"
-        << "(for convert: the source is not of the pair's version), 5 convert lost rows,\n"
-        << "6 convert saved nothing (the save failed, or the result would pass 2 GB).\n";
+constexpr char kExitStatuses[] =
+    "Exit status: 0 success; 2 bad usage or unknown table; 3 a file could not be read (missing,\n"
+    "not a regular file, not a Jet database, unsupported, damaged; for convert also a missing or\n"
+    "unusable template); 4 wrong password (for convert: the source is not of the pair's\n"
+    "version); 5 convert lost rows (nothing is written unless --keep-partial); 6 convert saved\n"
+    "nothing: the save failed, the result would pass the 2 GB limit of the file format, or the\n"
+    "destination was refused (the source itself, an installed template, not a regular file).\n"
+    "Use '--' before a file name that starts with '-'.";
+
+// `convert ... --json` (before any "--"): usage errors are then answered in JSON too.
+bool wantsJson(int argc, char** argv) {
+    if (argc < 2 || std::string(argv[1]) != "convert")
+        return false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--")
+            return false;
+        if (a == "--json")
+            return true;
+    }
+    return false;
+}
+
+// The help of the verb given, or of the program, ending in a newline.
+std::string helpOf(const CLI::App& app) {
+    std::string text = app.help();
+    if (text.empty() || text.back() != '\n')
+        text += '\n';
+    return text;
+}
+
+// The arguments as CLI11 parses them (last first). CLI11 reads "--name=" as "--name" followed by
+// the next argument; an empty value is meant, as in "--password=".
+std::vector<std::string> argumentsOf(int argc, char** argv) {
+    std::vector<std::string> args;
+    bool options_done = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        options_done = options_done || a == "--";
+        const size_t eq = a.find('=');
+        if (!options_done && a.rfind("--", 0) == 0 && eq != std::string::npos &&
+            eq + 1 == a.size()) {
+            args.push_back(a.substr(0, eq));
+            args.emplace_back();
+        } else {
+            args.push_back(a);
+        }
+    }
+    return {args.rbegin(), args.rend()};
+}
+
+// ---- The verbs' options and help ------------------------------------------------------------
+
+using Action = std::function<int()>;
+
+// Runs `run` with `opts` (parsed into by CLI11) once `sub` is the verb given.
+template <typename Options, typename Run>
+void onChosen(CLI::App* sub, std::shared_ptr<Options> opts, Run run, Action& action) {
+    sub->callback([opts, run, &action] {
+        action = [opts, run] { return run(*opts, std::cout, std::cerr); };
+    });
+}
+
+void addInspect(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::InspectOptions>();
+    CLI::App* sub = app.add_subcommand("inspect", "describe a Jet database and its tables");
+    sub->footer(
+        "Prints the format, code page, sort order, creation date and whether a password is set,\n"
+        "then every table with its exact row count and columns. Without --password the password\n"
+        "is not checked; the password itself is printed only with --show-password.");
+    sub->add_option("FILE", opts->file, "the database file")->required();
+    sub->add_option("--password", opts->password, "check this database password");
+    sub->add_flag("--show-password", opts->show_password, "print the password that is set");
+    onChosen(sub, opts, cli::runInspect, action);
+}
+
+void addDump(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::DumpOptions>();
+    CLI::App* sub = app.add_subcommand("dump", "write every row of a table as CSV or JSON");
+    sub->footer(
+        "Writes every row of TABLE to standard output: CSV with a header row (the default), or\n"
+        "one JSON object with exact values. Without --password the file must have no password.");
+    sub->add_option("FILE", opts->file, "the database file")->required();
+    sub->add_option("TABLE", opts->table, "the table to write")->required();
+    sub->add_option("--password", opts->password, "the database password");
+    sub->add_option("--format", opts->format, "csv (the default) or json")
+        ->check(CLI::IsMember({"csv", "json"}));
+    onChosen(sub, opts, cli::runDump, action);
+}
+
+void addConvert(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::ConvertOptions>();
+    CLI::App* sub = app.add_subcommand("convert", "convert a Velkor database to a newer version");
+    sub->footer(
+        "The source version is detected when --pair is not given. The source is only read; DEST\n"
+        "is either left as it was or holds the complete new database, and no working file is\n"
+        "left behind. DEST must not be the source or an installed template, and an existing\n"
+        "DEST must be a regular file; it keeps its permissions (a new one takes the source's).\n"
+        "Exit status: 0 converted and saved; 2 bad usage; 3 the source or a template cannot be\n"
+        "opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing\n"
+        "is written unless --keep-partial); 6 nothing was saved: the destination could not or must\n"
+        "not be written, or the result would pass the 2 GB limit of the file format.");
+    sub->add_option("SOURCE", opts->source, "the database to convert")->required();
+    sub->add_option("DEST", opts->dest, "the new database to write")->required();
+    sub->add_option("--pair", opts->pair, "the conversion: 1.0-2.0 or 2.0-3.0")
+        ->check(CLI::IsMember({"1.0-2.0", "2.0-3.0"}));
+    sub->add_option("--to", opts->to, "the version to reach: 2.0 or 3.0 (1.0 goes through 2.0)")
+        ->check(CLI::IsMember({"2.0", "3.0"}));
+    sub->add_flag("--verify", opts->verify,
+                  "check every row of the new database before it replaces DEST");
+    sub->add_flag("--keep-partial", opts->keep_partial,
+                  "save the rows that were converted even when some were lost (exit status 5)");
+    sub->add_flag("--json", opts->json, "print the outcome as one JSON object");
+    onChosen(sub, opts, cli::runConvert, action);
+}
+
+void addMakeTemplate(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::MakeOptions>();
+    CLI::App* sub =
+        app.add_subcommand("make-template", "write the empty template database of a version");
+    sub->add_option("VERSION", opts->version, "2.0 or 3.0")->required();
+    sub->add_option("OUT", opts->out, "the file to write")->required();
+    onChosen(sub, opts, cli::runMakeTemplate, action);
+}
+
+void addMakeSample(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::MakeOptions>();
+    CLI::App* sub = app.add_subcommand(
+        "make-sample", "write a source database of a version filled with sample data");
+    sub->add_option("VERSION", opts->version, "1.0 or 2.0")->required();
+    sub->add_option("OUT", opts->out, "the file to write")->required();
+    sub->add_option("--rows", opts->sample.contacts, "contacts to write (default 40; at most what fits in 2 GB)");
+    onChosen(sub, opts, cli::runMakeSample, action);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    CLI::App app(
+        "vkdc-cli: converts Velkor databases (1.0 to 2.0, 2.0 to 3.0) and looks into any\n"
+        "Jet (Access 97-2003) database.",
+        "vkdc-cli");
+    app.require_subcommand(1);
+    app.footer(kExitStatuses);
+    app.get_formatter()->column_width(34);
+
+    Action action;
+    addInspect(app, action);
+    addDump(app, action);
+    addConvert(app, action);
+    addMakeTemplate(app, action);
+    addMakeSample(app, action);
+
     if (argc < 2) {
-        printUsage(std::cout);
+        std::cout << helpOf(app);
         return cli::kExitUsage;
     }
-    const std::string verb = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    if (verb == "--help" || verb == "-h" || verb == "help") {
-        printUsage(std::cout);
+    try {
+        app.parse(argumentsOf(argc, argv));
+    } catch (const CLI::CallForHelp&) {
+        std::cout << helpOf(app);
         return cli::kExitOk;
+    } catch (const CLI::ParseError& e) {
+        std::string where = "vkdc-cli";
+        for (const CLI::App* sub : app.get_subcommands())
+            where += " " + sub->get_name();
+        if (wantsJson(argc, argv)) {
+            std::cout << cli::convertFailureJson(cli::kExitUsage, "usage", e.what()) << "\n";
+        }
+        std::cerr << "vkdc-cli: " << cli::printable(e.what()) << "\n"
+                  << "Run '" << where << " --help' for more information.\n";
+        return cli::kExitUsage;
     }
-    if (verb == "inspect")
-        return cli::runInspect(args, std::cout, std::cerr);
-    if (verb == "dump")
-        return cli::runDump(args, std::cout, std::cerr);
-    if (verb == "convert")
-        return cli::runConvert(args, std::cout, std::cerr);
-    if (verb == "make-template")
-        return cli::runMakeTemplate(args, std::cout, std::cerr);
-    if (verb == "make-sample")
-        return cli::runMakeSample(args, std::cout, std::cerr);
-    std::cerr << "vkdc-cli: unknown verb '" << verb << "'\n";
-    printUsage(std::cerr);
-    return cli::kExitUsage;
+    return action ? action() : cli::kExitUsage;
 }

@@ -1,15 +1,11 @@
 #include "convert/conversion.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
+#include <cctype>
 
 #include "store/connection_string.h"
 #include "store/data_control.h"
+#include "store/data_folder.h"
 #include "store/file_ops.h"
 #include "store/open_database.h"
 
@@ -24,22 +20,27 @@ bool blanksOnly(const std::string& s) {
     return s.find_first_not_of(" \t") == std::string::npos;
 }
 
-// Checks that the source can be read at all, so a missing file and an unreadable one are told
-// apart before the database layer sees them.
+}  // namespace
+
 Outcome checkSourceFile(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) {
+    auto info = fileInfo(path);
+    if (!info)
+        return fail(Problem::kSourceUnreadable, info.status().message());
+    switch (info->kind) {
+        case FileKind::kMissing:
             return fail(Problem::kSourceMissing, path + ": no such file");
-        }
-        return fail(Problem::kSourceUnreadable, path + ": " + std::strerror(errno));
-    }
-    if (S_ISDIR(st.st_mode)) return fail(Problem::kSourceUnreadable, path + ": is a folder");
-    if (::access(path.c_str(), R_OK) != 0) {
-        return fail(Problem::kSourceUnreadable, path + ": " + std::strerror(errno));
+        case FileKind::kFolder:
+            return fail(Problem::kSourceUnreadable, path + ": is a folder");
+        case FileKind::kOther:
+            return fail(Problem::kSourceUnreadable,
+                        path + ": not a regular file (" + info->what + ")");
+        case FileKind::kRegular:
+            break;
     }
     return {};
 }
+
+namespace {
 
 Problem sourceProblemOf(const jet::Status& st) {
     switch (st.code()) {
@@ -50,10 +51,29 @@ Problem sourceProblemOf(const jet::Status& st) {
     }
 }
 
-std::string canonical(const std::string& path) {
-    char buf[PATH_MAX];
-    if (::realpath(path.c_str(), buf)) return buf;
-    return path;
+bool sameName(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// Jet column names compare without regard to case.
+bool hasColumn(const jet::TableDef& def, const std::string& name) {
+    return std::any_of(def.columns.begin(), def.columns.end(),
+                       [&](const jet::ColumnDef& c) { return sameName(c.name, name); });
+}
+
+// "path: why", naming the path once when `why` already starts with it.
+std::string about(const std::string& path, const std::string& why) {
+    return why.rfind(path + ": ", 0) == 0 ? why : path + ": " + why;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string s;
+    for (const auto& i : items)
+        s += (s.empty() ? "" : ", ") + i;
+    return s;
 }
 
 }  // namespace
@@ -77,9 +97,42 @@ const char* problemName(Problem p) {
     return "unknown problem";
 }
 
-uint64_t ConversionReport::totalFailed() const {
+const char* problemId(Problem p) {
+    switch (p) {
+        case Problem::kNone:
+            return "none";
+        case Problem::kEmptyPath:
+            return "no-source";
+        case Problem::kSourceMissing:
+            return "source-missing";
+        case Problem::kSourceUnreadable:
+            return "source-unreadable";
+        case Problem::kSourceInvalid:
+            return "source-invalid";
+        case Problem::kSourceUnsupported:
+            return "source-unsupported";
+        case Problem::kSourceWrongVersion:
+            return "source-wrong-version";
+        case Problem::kTemplateMissing:
+            return "template-missing";
+        case Problem::kTemplateInvalid:
+            return "template-invalid";
+        case Problem::kNotAnalysed:
+            return "not-analysed";
+        case Problem::kRowsLost:
+            return "rows-lost";
+        case Problem::kSaveFailed:
+            return "save-failed";
+        case Problem::kTooLarge:
+            return "too-large";
+    }
+    return "unknown";
+}
+
+uint64_t ConversionReport::totalLost() const {
     uint64_t n = 0;
-    for (const auto& t : tables) n += t.failed;
+    for (const auto& t : tables)
+        n += t.lost();
     return n;
 }
 
@@ -87,6 +140,57 @@ uint64_t ConversionReport::totalRows() const {
     uint64_t n = 0;
     for (const auto& t : tables) n += t.read;
     return n;
+}
+
+std::vector<std::string> ConversionReport::warnings() const {
+    std::vector<std::string> lines;
+    for (const auto& t : tables) {
+        if (t.extra() > 0) {
+            lines.push_back(t.table + ": " + std::to_string(t.read) +
+                            " rows read where the table declares " + std::to_string(t.declared) +
+                            "; every row read was converted");
+        }
+    }
+    return lines;
+}
+
+Outcome checkDestination(const std::string& source_path, const std::string& dest_path,
+                         const std::string& template_dir) {
+    if (dest_path.empty())
+        return fail(Problem::kSaveFailed, "no destination path given");
+    auto info = fileInfo(dest_path);
+    if (!info)
+        return fail(Problem::kSaveFailed, info.status().message());
+    if (info->kind == FileKind::kFolder) {
+        return fail(Problem::kSaveFailed, dest_path + ": is a folder");
+    }
+    if (info->kind == FileKind::kOther) {
+        return fail(Problem::kSaveFailed, dest_path + ": is " + info->what +
+                                              ", not a regular file; it is never replaced");
+    }
+    // Found now, not after the whole conversion.
+    if (auto folder = fileInfo(folderOf(dest_path)); !folder || folder->kind != FileKind::kFolder) {
+        return fail(Problem::kSaveFailed, dest_path + ": its folder " + folderOf(dest_path) +
+                                              " does not exist");
+    }
+    if (!source_path.empty() && sameFile(source_path, dest_path)) {
+        return fail(Problem::kSaveFailed,
+                    dest_path + ": this is the source database; choose another file");
+    }
+    std::vector<std::string> folders = dataFolders();
+    folders.insert(folders.begin(), template_dir);
+    for (const std::string& folder : folders) {
+        for (PairId id : {PairId::k10to20, PairId::k20to30}) {
+            const std::string& name = versionPair(id).template_file;
+            if (sameFile(dest_path, folder + "/" + name) || isEntryOf(dest_path, folder, name)) {
+                return fail(Problem::kSaveFailed,
+                            dest_path + ": this is the installed template " + name +
+                                "; every later conversion would start from it. Choose another "
+                                "file");
+            }
+        }
+    }
+    return {};
 }
 
 Conversion::Conversion(const VersionPair& pair, std::string template_dir, std::string work_dir)
@@ -100,12 +204,15 @@ void Conversion::disconnect() {
     fields_.clear();
     controls_.clear();
     registry_.reset();
-    removeFileAndFolder(working_path_, working_folder_);
-    working_path_.clear();
-    working_folder_.clear();
+    working_.reset();  // the working copy goes with its last handle
     analysed_ = false;
     converted_ = false;
     too_large_ = false;
+}
+
+const std::string& Conversion::workingPath() const {
+    static const std::string kNone;
+    return working_ ? working_->path() : kNone;
 }
 
 DataControl* Conversion::control(const std::string& name) {
@@ -129,35 +236,38 @@ Outcome Conversion::analyse(const std::string& source_path) {
     if (Outcome o = checkSourceFile(source_path); !o.ok()) return o;
 
     const std::string installed = template_dir_ + "/" + pair_.template_file;
-    struct stat st;
-    if (::stat(installed.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    auto tpl = fileInfo(installed);
+    if (!tpl || tpl->kind != FileKind::kRegular) {
         return fail(Problem::kTemplateMissing, installed + ": no such file");
     }
+    removeStaleFolders(work_dir_, kWorkFolderPrefix);
     Outcome o = connect(source_path);
     if (!o.ok()) disconnect();
     return o;
 }
 
 Outcome Conversion::connect(const std::string& source_path) {
-    // A fresh private copy, under the template's own name, so the installed file is never
+    // A fresh private copy under the template's own name, so the installed file is never
     // written and no earlier conversion's rows are carried.
-    auto folder = makePrivateFolder(work_dir_, "vkdc-" + pair_.window + "-");
-    if (!folder) return fail(Problem::kTemplateInvalid, folder.status().message());
-    working_folder_ = *folder;
-    working_path_ = working_folder_ + "/" + pair_.template_file;
     const std::string installed = template_dir_ + "/" + pair_.template_file;
-    if (jet::Status s = copyFileExclusive(installed, working_path_); !s.isOk()) {
-        working_path_.clear();
-        return fail(Problem::kTemplateInvalid, s.message());
-    }
+    auto copy = WorkingCopy::create(installed, work_dir_, pair_.template_file);
+    if (!copy)
+        return fail(Problem::kTemplateInvalid, copy.status().message());
+    working_ = std::move(copy).value();
 
     registry_ = std::make_unique<DatabaseRegistry>();
+    if (working_->unnamed()) {
+        WorkingCopy* working = working_.get();
+        registry_->provide(working_->path(), [working] { return working->open(); });
+    }
     source_path_ = source_path;
+    if (auto info = fileInfo(source_path))
+        source_permissions_ = info->permissions;
     for (const TablePair& t : pair_.tables) {
         for (const bool is_new : {false, true}) {
             auto c = std::make_unique<DataControl>(is_new ? t.new_control : t.old_control,
                                                    *registry_, is_new);
-            c->setConnectionString(is_new ? templateConnectionString(pair_, working_folder_)
+            c->setConnectionString(is_new ? templateConnectionString(pair_, working_->folder())
                                           : sourceConnectionString(pair_, source_path));
             c->setRecordSource(t.recordSource());
             jet::Status s = c->Refresh();
@@ -166,12 +276,26 @@ Outcome Conversion::connect(const std::string& source_path) {
                     return fail(Problem::kTemplateInvalid,
                                 installed + ": " + t.table + ": " + s.message());
                 }
-                return fail(sourceProblemOf(s), source_path + ": " + s.message());
+                const Problem problem = sourceProblemOf(s);
+                if (problem == Problem::kSourceWrongVersion) {
+                    // Versions 2.0 and 3.0 share a password, so name what the file is.
+                    const std::string found = detectVersion(source_path).version;
+                    if (!found.empty()) {
+                        return fail(problem, source_path + " is a version " + found +
+                                                 " database, not " + pair_.source_version);
+                    }
+                }
+                return fail(problem, about(source_path, s.message()));
             }
             controls_.push_back(std::move(c));
         }
-        DataControl* old_c = controls_[controls_.size() - 2].get();
-        DataControl* new_c = controls_.back().get();
+    }
+    if (Outcome o = checkTables(source_path, installed); !o.ok())
+        return o;
+
+    for (const TablePair& t : pair_.tables) {
+        DataControl* old_c = control(t.old_control);
+        DataControl* new_c = control(t.new_control);
         for (const FieldPair& f : t.fields) {
             fields_.push_back(std::make_unique<BoundField>(f.new_box, *new_c, f.target_column));
             // A column missing on either side would fail every row; say so now instead.
@@ -193,6 +317,56 @@ Outcome Conversion::connect(const std::string& source_path) {
     return {};
 }
 
+// Versions 2.0 and 3.0 share a password, so only the tables tell them apart: the source must
+// have every column of its version and none that only the next version has; the template every
+// column of its version, and no rows.
+Outcome Conversion::checkTables(const std::string& source_path, const std::string& installed) {
+    std::vector<std::string> missing, foreign, template_missing, template_rows;
+    for (const TablePair& t : pair_.tables) {
+        const jet::TableDef& src = control(t.old_control)->Recordset()->def();
+        const auto own = columnsOf(pair_.source_version, t.table);
+        for (const std::string& c : own) {
+            if (!hasColumn(src, c))
+                missing.push_back(t.table + "." + c);
+        }
+        for (const std::string& c : columnsOf(pair_.target_version, t.table)) {
+            const bool newer = std::none_of(own.begin(), own.end(),
+                                            [&](const std::string& o) { return sameName(o, c); });
+            if (newer && hasColumn(src, c))
+                foreign.push_back(t.table + "." + c);
+        }
+        Recordset* tpl = control(t.new_control)->Recordset();
+        for (const std::string& c : columnsOf(pair_.target_version, t.table)) {
+            if (!hasColumn(tpl->def(), c))
+                template_missing.push_back(t.table + "." + c);
+        }
+        if (tpl->RecordCount() != 0) {
+            template_rows.push_back(t.table + " holds " + std::to_string(tpl->RecordCount()) +
+                                    " rows");
+        }
+    }
+    if (!foreign.empty()) {
+        return fail(Problem::kSourceWrongVersion,
+                    source_path + " is a version " + pair_.target_version + " database, not " +
+                        pair_.source_version + " (it has " + joined(foreign) + ")");
+    }
+    if (!missing.empty()) {
+        return fail(Problem::kSourceInvalid, source_path + ": lacks " + joined(missing) +
+                                                 "; it is not a version " + pair_.source_version +
+                                                 " database");
+    }
+    if (!template_missing.empty()) {
+        return fail(Problem::kTemplateInvalid, installed + ": lacks " + joined(template_missing) +
+                                                   "; it is not a version " + pair_.target_version +
+                                                   " template");
+    }
+    if (!template_rows.empty()) {
+        return fail(Problem::kTemplateInvalid,
+                    installed + ": " + joined(template_rows) + "; a template must be empty");
+    }
+    return {};
+}
+
 Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress) {
     report = ConversionReport{};
     if (!analysed_) return fail(Problem::kNotAnalysed, "no source has been analysed");
@@ -210,9 +384,12 @@ Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress
         report.tables.push_back(std::move(tr));
         if (!o.ok()) return o;
     }
-    if (const uint64_t lost = report.totalFailed(); lost > 0) {
-        return fail(Problem::kRowsLost,
-                    std::to_string(lost) + " of " + std::to_string(total) + " rows were not converted");
+    if (const uint64_t lost = report.totalLost(); lost > 0) {
+        uint64_t declared = 0;
+        for (const auto& t : report.tables)
+            declared += std::max(t.declared, t.read);
+        return fail(Problem::kRowsLost, std::to_string(lost) + " of " + std::to_string(declared) +
+                                            " rows were not converted");
     }
     return {};
 }
@@ -276,22 +453,42 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
             }
         }
     }
+    // A damaged data page can hide rows from the reader altogether; the table definition
+    // still counts them.
+    tr.declared = old_rs->def().num_rows;
+    if (tr.read < tr.declared) {
+        tr.unread = tr.declared - tr.read;
+        tr.reasons.insert(tr.reasons.begin(), "the table declares " + std::to_string(tr.declared) +
+                                                  " rows but only " + std::to_string(tr.read) +
+                                                  " could be read; the file is damaged");
+        if (tr.reasons.size() > kMaxReasons)
+            tr.reasons.pop_back();
+    }
     return {};
 }
 
-Outcome Conversion::save(const std::string& dest_path) {
+Outcome Conversion::save(const std::string& dest_path, const SaveOptions& options) {
     if (!converted_) return fail(Problem::kNotAnalysed, "nothing has been converted yet");
     if (too_large_) return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
-    if (dest_path.empty()) return fail(Problem::kSaveFailed, "no destination path given");
-    if (canonical(dest_path) == canonical(source_path_)) {
-        return fail(Problem::kSaveFailed,
-                    dest_path + ": this is the source database; choose another file");
-    }
+    if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
+        return o;
     if (jet::Status st = registry_->flushAll(); !st.isOk()) {
         return fail(Problem::kSaveFailed, st.message());
     }
-    if (jet::Status st = copyFileAtomically(working_path_, dest_path); !st.isOk()) {
-        return fail(Problem::kSaveFailed, st.message());
+    auto file = working_->open();
+    if (!file)
+        return fail(Problem::kSaveFailed, file.status().message());
+    ReplaceOptions replace;
+    replace.new_file_permissions = options.permissions.value_or(source_permissions_);
+    Outcome checked;
+    if (options.check) {
+        replace.check = [&](const std::string& complete) {
+            checked = options.check(complete);
+            return checked.ok() ? jet::Status::ok() : jet::Status::invalidArgument(checked.detail);
+        };
+    }
+    if (jet::Status st = replaceFile(**file, dest_path, replace); !st.isOk()) {
+        return checked.ok() ? fail(Problem::kSaveFailed, st.message()) : checked;
     }
     return {};
 }

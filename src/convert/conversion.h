@@ -2,13 +2,17 @@
 // The converter windows and `vkdc-cli convert` both drive this class, so they convert alike.
 //
 // Lifecycle: analyse(source) -> convert() -> save(dest) [-> save(other dest) after a failure].
-// The installed template is never written: analyse() copies it to a private working file,
-// which the destructor deletes. The source is opened read-only and never changed.
+// The installed template is never written: analyse() copies it to a private working file that
+// does not outlive the conversion, not even a killed one (store/file_ops.h). The source is
+// opened read-only and never changed; a save never writes over the source, an installed
+// template or anything but a regular file, and leaves the destination either as it was or
+// holding the complete new database.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,7 @@ namespace vkdc {
 class BoundField;
 class DataControl;
 class DatabaseRegistry;
+class WorkingCopy;
 
 // Why a step did not succeed. The windows pick their Persian message by this; the CLI its
 // exit status.
@@ -26,15 +31,19 @@ enum class Problem {
     kNone,
     kEmptyPath,           // the source path is empty or blanks only
     kSourceMissing,       // no file at the source path
-    kSourceUnreadable,    // the OS refused to read it (permissions, a folder, I/O error)
-    kSourceInvalid,       // not a Jet database, or corrupt
+    kSourceUnreadable,    // the OS refused to read it (permissions, I/O error), or it is a
+                          // folder, FIFO, device or socket rather than a regular file
+    kSourceInvalid,       // not a Jet database, corrupt, or lacking columns of its version
     kSourceUnsupported,   // a Jet-family format we do not read (.accdb and the like)
-    kSourceWrongVersion,  // the password of this pair's source version does not open it
+    kSourceWrongVersion,  // another version: the pair's password does not open it, or its
+                          // tables have the next version's columns
     kTemplateMissing,     // the installed template is not there
-    kTemplateInvalid,     // the template exists but cannot be opened or copied
+    kTemplateInvalid,     // the template cannot be opened or copied, lacks a column of its
+                          // version, or holds rows
     kNotAnalysed,         // convert() before a successful analyse()
-    kRowsLost,            // convert() finished, but some rows could not be stored
-    kSaveFailed,          // the destination could not be written; any old file there is intact
+    kRowsLost,            // some rows were not stored, or could not be read from the source
+    kSaveFailed,          // the destination could not be written or must not be (the source,
+                          // a template, not a regular file); any old file there is intact
     kTooLarge,            // the result would pass the file format's 2 GB limit; nothing is saved
 };
 
@@ -51,16 +60,35 @@ struct Outcome {
 
 struct TableReport {
     std::string table;
-    uint64_t read = 0;     // source rows visited
-    uint64_t written = 0;  // rows stored in the new database
-    uint64_t failed = 0;   // rows that could not be stored
+    uint64_t declared = 0;             // rows the source's table definition says it holds
+    uint64_t read = 0;                 // source rows visited
+    uint64_t written = 0;              // rows stored in the new database
+    uint64_t failed = 0;               // rows visited that could not be stored
+    uint64_t unread = 0;               // declared rows the reader never found (a damaged file)
     std::vector<std::string> reasons;  // the first few failures, "row 12: column Email: ..."
+
+    // Rows that did not reach the new database.
+    uint64_t lost() const { return failed + unread; }
+    // Rows read beyond the declared count: real files can carry a stale count, so this is
+    // worth a warning but loses nothing.
+    uint64_t extra() const { return read > declared ? read - declared : 0; }
 };
 
 struct ConversionReport {
     std::vector<TableReport> tables;  // in conversion order
-    uint64_t totalFailed() const;
+    uint64_t totalLost() const;
     uint64_t totalRows() const;  // rows of all four source tables
+    // One English line per table that read more rows than it declares.
+    std::vector<std::string> warnings() const;
+};
+
+struct SaveOptions {
+    // Runs on the complete new file (by path) before it replaces the destination: the CLI's
+    // --verify. A failed check leaves the destination as it was and is returned as is.
+    std::function<Outcome(const std::string& complete_file)> check;
+    // Permission bits of a new destination; by default the source's. An existing destination
+    // keeps its own.
+    std::optional<uint32_t> permissions;
 };
 
 // Called after each stored or failed row; `total` is the number of rows of all four tables.
@@ -79,30 +107,36 @@ public:
     const VersionPair& pair() const { return pair_; }
 
     // Copies the template to a fresh working file, then connects the eight data controls in
-    // order (per table: old side, new side). On failure nothing stays connected and the
-    // problem names the cause; analyse() may be called again with another path.
+    // order (per table: old side, new side), and checks that the source's tables are those of
+    // the pair's source version (kSourceWrongVersion for the next version's columns,
+    // kSourceInvalid for missing ones) and that the template's are those of its version and
+    // empty (kTemplateInvalid). On failure nothing stays connected and the problem names the
+    // cause; analyse() may be called again with another path. Leftover working files of
+    // killed conversions in the work folder are removed first.
     Outcome analyse(const std::string& source_path);
     bool analysed() const { return analysed_; }
 
     // Runs Convert_User, Convert_Site, Convert_Category and Convert_Contact in that order.
-    // Every row that cannot be stored is counted with its reason in `report`. Returns
-    // kRowsLost when any row failed, kNotAnalysed before a successful analysis, and kTooLarge
-    // (stopping at the first row that would pass the limit) when the result cannot fit in a
-    // Jet file; save() then refuses.
+    // Every row that cannot be stored is counted with its reason in `report`, and so is every
+    // row a table declares that could not be read. Returns kRowsLost when any row was lost,
+    // kNotAnalysed before a successful analysis, and kTooLarge (stopping at the first row that
+    // would pass the limit) when the result cannot fit in a Jet file; save() then refuses.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
 
-    // Flushes the working database, then writes `dest_path` atomically (temporary file in the
-    // same folder, fsync, rename). On failure any file already at `dest_path` is intact and the
-    // working copy is kept, so save() can be tried again with another path.
-    Outcome save(const std::string& dest_path);
+    // Refuses destinations that must never be written (checkDestination below), flushes the
+    // working database, then writes `dest_path` atomically (temporary file in the same
+    // folder, fsync, the check, rename). On failure any file already at `dest_path` is intact
+    // and the working copy is kept, so save() can be tried again with another path.
+    Outcome save(const std::string& dest_path, const SaveOptions& options = {});
 
     // The data control of that name ("User_Old", "Adodc3", ...), or nullptr. Controls exist
     // from a successful analyse() until the next one or destruction.
     DataControl* control(const std::string& name);
     // The bound field of that name ("a1", "d15", ...), or nullptr; same lifetime.
     BoundField* field(const std::string& name);
-    // Path of the working copy (empty before analyse()).
-    const std::string& workingPath() const { return working_path_; }
+    // Path of the working copy as connection strings name it (empty before analyse()). Where
+    // the file system allows unnamed files no file exists under it.
+    const std::string& workingPath() const;
 
 private:
     Outcome convertTable(const TablePair& table, TableReport& report, uint64_t& done,
@@ -110,12 +144,14 @@ private:
     void disconnect();
     Outcome connect(const std::string& source_path);
 
+    Outcome checkTables(const std::string& source_path, const std::string& installed);
+
     const VersionPair& pair_;
     std::string template_dir_;
     std::string work_dir_;
-    std::string working_folder_;
-    std::string working_path_;
+    std::unique_ptr<WorkingCopy> working_;
     std::string source_path_;
+    uint32_t source_permissions_ = 0600;
     bool analysed_ = false;
     bool converted_ = false;
     bool too_large_ = false;
@@ -124,8 +160,22 @@ private:
     std::vector<std::unique_ptr<BoundField>> fields_;
 };
 
-// "File not found", ... : a short English text for a problem kind (for logs and the CLI).
+// "source file not found", ... : a short English text for a problem kind (logs and the CLI).
 const char* problemName(Problem p);
+// "source-missing", ... : a stable identifier of a problem kind, for scripts.
+const char* problemId(Problem p);
+
+// Checks, before any database layer opens it, that `path` names a regular file, so a missing
+// file (kSourceMissing), a folder or a FIFO, device or socket (kSourceUnreadable) are each
+// reported for what they are, and a FIFO is never opened.
+Outcome checkSourceFile(const std::string& path);
+
+// Refuses, as kSaveFailed naming the reason, a destination that must never be written, or
+// cannot be: empty; in a folder that does not exist; a folder, FIFO, device or socket; the source file itself, however spelled; or an installed
+// template (either version's, in `template_dir` or any folder the program takes templates
+// from), whether or not that template exists now.
+Outcome checkDestination(const std::string& source_path, const std::string& dest_path,
+                         const std::string& template_dir);
 
 }  // namespace vkdc
 

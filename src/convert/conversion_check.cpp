@@ -30,6 +30,8 @@ jet::Result<std::unique_ptr<jet::Database>> openWith(const std::string& path,
 
 DetectedVersion detectVersion(const std::string& path) {
     DetectedVersion d;
+    if (d.outcome = checkSourceFile(path); !d.outcome.ok())
+        return d;
     auto db = openWith(path, passwordOfVersion("1.0"));
     std::string family = "1.0";
     if (!db && db.status().code() == jet::Status::Code::kWrongPassword) {
@@ -37,10 +39,11 @@ DetectedVersion detectVersion(const std::string& path) {
         family = "2.0";
     }
     if (!db) {
+        const std::string& why = db.status().message();
         d.outcome = {problemOf(db.status()),
-                     path + ": " + (db.status().code() == jet::Status::Code::kWrongPassword
-                                        ? "its password is not that of any known version"
-                                        : db.status().message())};
+                     db.status().code() == jet::Status::Code::kWrongPassword
+                         ? path + ": its password is not that of any known version"
+                         : (why.rfind(path + ": ", 0) == 0 ? why : path + ": " + why)};
         return d;
     }
     auto site = (*db)->tableDef("Table_Site");

@@ -70,17 +70,43 @@ private:
     std::string path_;
 };
 
+// "a FIFO", "a device", ...: what a path names when it is not a regular file.
+const char* kindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+// Opens without blocking, so a FIFO cannot hang the open, then refuses anything that is not a
+// regular file before a byte is read or written.
 Result<std::unique_ptr<File>> openWith(const std::string& path, int flags, const char* what) {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     if (fd < 0) {
         int err = errno;
         return Status::ioError(path + ": cannot " + what + ": " + errnoText(err));
     }
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
         ::close(fd);
-        return Status::ioError(path + ": cannot " + what + ": " + errnoText(EISDIR));
+        return Status::ioError(path + ": cannot " + what + ": " + errnoText(err));
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(st.st_mode)) {
+            return Status::ioError(path + ": cannot " + what + ": " + errnoText(EISDIR));
+        }
+        return Status::ioError(path + ": cannot " + what + ": not a regular file (" +
+                               kindOf(st.st_mode) + ")");
+    }
+    // Regular files never block; clear the flag so nothing downstream sees it.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::unique_ptr<File>(new PosixFile(fd, path));
 }
 
@@ -96,6 +122,12 @@ Result<std::unique_ptr<File>> openFileReadWrite(const std::string& path) {
 
 Result<std::unique_ptr<File>> createFile(const std::string& path) {
     return openWith(path, O_RDWR | O_CREAT | O_TRUNC, "create");
+}
+
+Result<std::unique_ptr<File>> fileFromDescriptor(int fd, std::string name) {
+    if (fd < 0)
+        return Status::invalidArgument(name + ": no open file");
+    return std::unique_ptr<File>(new PosixFile(fd, std::move(name)));
 }
 
 }  // namespace jet

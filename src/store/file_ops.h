@@ -1,27 +1,115 @@
-// Whole-file operations of a conversion: the private working copy and the atomic save.
+// Whole-file operations of a conversion, behind one small interface so that each platform can
+// give them its own safe form (file_ops_posix.cpp here): what a path names, the private
+// working copy of a template, private folders, and the atomic save.
+//
+// Files of ours that can outlive a killed process carry our own prefix: folders
+// "vkdc-work-XXXXXX" in the temp folder, files ".vkdc-XXXXXX" beside a destination. Each is
+// held locked while in use, so removeStale*() can tell the leftovers of a dead process from
+// the files of a live one.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "jet/file.h"
 #include "jet/status.h"
 
 namespace vkdc {
 
-// Creates a new folder with a unique name in `parent` (mode 0700) and returns its path.
-jet::Result<std::string> makePrivateFolder(const std::string& parent, const std::string& prefix);
+enum class FileKind { kMissing, kRegular, kFolder, kOther };
 
-// Copies `src` to `dest`, which must not exist yet (mode 0600), and fsyncs it.
-jet::Status copyFileExclusive(const std::string& src, const std::string& dest);
+struct FileInfo {
+    FileKind kind = FileKind::kMissing;
+    std::string what;          // for messages: "a folder", "a FIFO", "a device", "a socket"
+    uint32_t permissions = 0;  // the rwx bits of owner, group and others
+    uint64_t device = 0;       // with inode: the file's identity
+    uint64_t inode = 0;
 
-// Removes `file` and then its folder `dir` if that is empty. Missing ones are fine.
-void removeFileAndFolder(const std::string& file, const std::string& dir);
+    bool exists() const { return kind != FileKind::kMissing; }
+    bool sameFileAs(const FileInfo& other) const {
+        return exists() && other.exists() && device == other.device && inode == other.inode;
+    }
+};
 
-// Writes a copy of `src` at `dest` atomically: a temporary file in dest's folder, fsync,
-// rename over `dest`, fsync of the folder. On any failure the temporary file is removed and a
-// file already at `dest` is left as it was. Errors are kIoError naming the path and the OS cause.
-jet::Status copyFileAtomically(const std::string& src, const std::string& dest);
+// What `path` names, following symbolic links. A path that names nothing (or runs through a
+// missing folder) is kMissing; other failures are kIoError with the OS reason.
+jet::Result<FileInfo> fileInfo(const std::string& path);
+
+// True when `a` and `b` name one existing file, however each is spelled ("./x/../x", a
+// symbolic or hard link).
+bool sameFile(const std::string& a, const std::string& b);
+
+// True when `path` names the entry `name` of `folder`: its folder is `folder` (compared by
+// identity) and its last component is exactly `name`. The entry itself need not exist.
+bool isEntryOf(const std::string& path, const std::string& folder, const std::string& name);
+
+// The folder part of `path` ("." when it has none).
+std::string folderOf(const std::string& path);
 
 // The system temporary folder ($TMPDIR or /tmp).
 std::string tempDirectory();
+
+// A folder of our own (mode 0700) created in `parent` as `prefix` + six random characters and
+// locked while this object lives. The destructor removes it with the files in it.
+class PrivateFolder {
+  public:
+    static jet::Result<std::unique_ptr<PrivateFolder>> create(const std::string& parent,
+                                                              const std::string& prefix);
+    virtual ~PrivateFolder() = default;
+    virtual const std::string& path() const = 0;
+};
+
+// The prefix of our private folders in the temp folder.
+inline constexpr char kWorkFolderPrefix[] = "vkdc-work-";
+
+// Removes the folders `parent`/`prefix`XXXXXX, with their files, that no live process holds.
+// Best effort: what cannot be removed is left alone.
+void removeStaleFolders(const std::string& parent, const std::string& prefix);
+
+// Removes the temporary files ".vkdc-XXXXXX" in `folder` that a killed save left behind and no
+// live process holds. Best effort.
+void removeStaleSaveFiles(const std::string& folder);
+
+// A private copy of a file (mode 0600) that does not outlive its process: unnamed where the file
+// system allows it, so a kill leaves nothing; otherwise a named file in a PrivateFolder of
+// `dir`, which removeStaleFolders() deletes once the process is gone.
+class WorkingCopy {
+  public:
+    // Copies `src` (which must be a regular file) into a new working copy in `dir` called
+    // `name`. `allow_unnamed` false forces the named form (tests use it).
+    static jet::Result<std::unique_ptr<WorkingCopy>> create(const std::string& src,
+                                                            const std::string& dir,
+                                                            const std::string& name,
+                                                            bool allow_unnamed = true);
+    virtual ~WorkingCopy() = default;
+
+    // The folder and path that name the copy in connection strings and messages. For an
+    // unnamed copy no file exists there: only open() reaches it.
+    virtual const std::string& folder() const = 0;
+    virtual const std::string& path() const = 0;
+    virtual bool unnamed() const = 0;
+    // Another read-write handle on the copy.
+    virtual jet::Result<std::unique_ptr<jet::File>> open() = 0;
+};
+
+struct ReplaceOptions {
+    // Permission bits of a new destination; an existing one keeps its own.
+    uint32_t new_file_permissions = 0600;
+    // Runs on the complete, synced temporary file (given by path) just before it takes the
+    // destination's place; a failure stops the save and leaves the destination as it was.
+    std::function<jet::Status(const std::string& complete_file)> check;
+    // False forces a named temporary file from the start (tests use it).
+    bool allow_unnamed = true;
+};
+
+// Writes the whole of `src` at `dest` atomically: into a temporary file in dest's folder
+// (unnamed until complete where the file system allows it, else ".vkdc-XXXXXX"), fsync, the
+// check, rename over `dest`, fsync of the folder. A `dest` that exists and is not a regular
+// file is refused. On any failure the temporary file is removed and `dest` is as it was.
+// Errors are kIoError or kInvalidArgument naming the path and the cause. Stale temporary
+// files of ours in dest's folder are removed first.
+jet::Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions& options);
 
 }  // namespace vkdc

@@ -39,13 +39,17 @@ private:
 
 class WritableDatabase final : public OpenDatabase {
 public:
-    WritableDatabase(std::string path, std::string password, std::unique_ptr<jet::Writer> w)
-        : path_(std::move(path)), password_(std::move(password)), writer_(std::move(w)) {}
+  WritableDatabase(std::string path, std::string password, FileOpener opener,
+                   std::unique_ptr<jet::Writer> w)
+      : path_(std::move(path)),
+        password_(std::move(password)),
+        opener_(std::move(opener)),
+        writer_(std::move(w)) {}
 
-    const std::string& path() const override { return path_; }
-    bool writable() const override { return true; }
-    Result<jet::TableDef> tableDef(const std::string& table) override {
-        return writer_->tableDef(table);
+  const std::string& path() const override { return path_; }
+  bool writable() const override { return true; }
+  Result<jet::TableDef> tableDef(const std::string& table) override {
+      return writer_->tableDef(table);
     }
     // The writer keeps the definition's row count exact for every row it adds.
     Result<uint64_t> countRows(const std::string& table) override {
@@ -57,8 +61,13 @@ public:
         JET_RETURN_IF_ERROR(writer_->flush());
         jet::OpenOptions options;
         options.password = jet::fromUtf8(password_);
-        JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::Database> db,
-                             jet::Database::open(path_, options));
+        std::unique_ptr<jet::Database> db;
+        if (opener_) {
+            JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::File> file, opener_());
+            JET_ASSIGN_OR_RETURN(db, jet::Database::open(std::move(file), options));
+        } else {
+            JET_ASSIGN_OR_RETURN(db, jet::Database::open(path_, options));
+        }
         readers_.push_back(std::move(db));
         return readers_.back()->openTable(table);
     }
@@ -70,6 +79,7 @@ public:
 private:
     std::string path_;
     std::string password_;
+    FileOpener opener_;
     std::unique_ptr<jet::Writer> writer_;
     std::vector<std::unique_ptr<jet::Database>> readers_;
 };
@@ -83,28 +93,46 @@ std::string canonical(const std::string& path) {
 }  // namespace
 
 Result<std::unique_ptr<OpenDatabase>> openReadOnlyDatabase(const std::string& path,
-                                                           const std::string& password) {
+                                                           const std::string& password,
+                                                           FileOpener opener) {
     jet::OpenOptions options;
     options.password = jet::fromUtf8(password);
-    JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::Database> db, jet::Database::open(path, options));
+    std::unique_ptr<jet::Database> db;
+    if (opener) {
+        JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::File> file, opener());
+        JET_ASSIGN_OR_RETURN(db, jet::Database::open(std::move(file), options));
+    } else {
+        JET_ASSIGN_OR_RETURN(db, jet::Database::open(path, options));
+    }
     return std::unique_ptr<OpenDatabase>(new ReadOnlyDatabase(path, std::move(db)));
 }
 
 Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::string& path,
-                                                           const std::string& password) {
+                                                           const std::string& password,
+                                                           FileOpener opener) {
     jet::WriterOpenOptions options;
     options.password = jet::fromUtf8(password);
-    JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::Writer> w, jet::Writer::open(path, options));
-    return std::unique_ptr<OpenDatabase>(new WritableDatabase(path, password, std::move(w)));
+    std::unique_ptr<jet::Writer> w;
+    if (opener) {
+        JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::File> file, opener());
+        JET_ASSIGN_OR_RETURN(w, jet::Writer::open(std::move(file), options));
+    } else {
+        JET_ASSIGN_OR_RETURN(w, jet::Writer::open(path, options));
+    }
+    return std::unique_ptr<OpenDatabase>(
+        new WritableDatabase(path, password, std::move(opener), std::move(w)));
 }
 
 Result<std::shared_ptr<OpenDatabase>> DatabaseRegistry::open(const std::string& path,
                                                              const std::string& password,
                                                              bool writable) {
-    const auto key = std::make_tuple(canonical(path), writable, password);
+    auto provided = providers_.find(path);
+    const FileOpener opener = provided == providers_.end() ? FileOpener{} : provided->second;
+    const auto key = std::make_tuple(opener ? path : canonical(path), writable, password);
     if (auto existing = open_[key].lock()) return existing;
-    Result<std::unique_ptr<OpenDatabase>> db =
-        writable ? openWritableDatabase(path, password) : openReadOnlyDatabase(path, password);
+    Result<std::unique_ptr<OpenDatabase>> db = writable
+                                                   ? openWritableDatabase(path, password, opener)
+                                                   : openReadOnlyDatabase(path, password, opener);
     if (!db) return db.status();
     std::shared_ptr<OpenDatabase> shared(std::move(db).value());
     open_[key] = shared;

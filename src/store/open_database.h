@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,16 +33,27 @@ public:
     virtual jet::Status flush() = 0;
 };
 
-// Opens `path` read-only, checking `password`.
+// Opens another handle on a file that has no name to open it by (an unnamed working copy).
+using FileOpener = std::function<jet::Result<std::unique_ptr<jet::File>>()>;
+
+// Opens `path` read-only, checking `password`; through `opener` when one is given, with `path`
+// as its name.
 jet::Result<std::unique_ptr<OpenDatabase>> openReadOnlyDatabase(const std::string& path,
-                                                                 const std::string& password);
-// Opens `path` for appending rows, checking `password`.
+                                                                const std::string& password,
+                                                                FileOpener opener = {});
+// Opens `path` for appending rows, checking `password`; through `opener` as above.
 jet::Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::string& path,
-                                                                 const std::string& password);
+                                                                const std::string& password,
+                                                                FileOpener opener = {});
 
 // Hands out one shared OpenDatabase per file and mode.
 class DatabaseRegistry {
 public:
+    // Makes `path` (exactly as a connection string names it) reach the file `opener` opens.
+    void provide(const std::string& path, FileOpener opener) {
+        providers_[path] = std::move(opener);
+    }
+
     jet::Result<std::shared_ptr<OpenDatabase>> open(const std::string& path,
                                                     const std::string& password, bool writable);
     // Flushes every writable database; the first error is returned.
@@ -53,6 +65,7 @@ private:
     // Keyed by canonical path, mode and password: a different password must be checked anew.
     std::map<std::tuple<std::string, bool, std::string>, std::weak_ptr<OpenDatabase>> open_;
     std::vector<std::shared_ptr<OpenDatabase>> writable_;
+    std::map<std::string, FileOpener> providers_;
 };
 
 }  // namespace vkdc

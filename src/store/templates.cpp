@@ -22,6 +22,11 @@ bool isMemo(const std::string& table, const std::string& column) {
 // it (flush + fsync) and renames it into place. A failure leaves no partial file behind.
 Status writeAtomically(const std::string& path, const std::string& version,
                        const std::function<Status(jet::Writer&)>& fill) {
+    // The rename below would put the new file in place of a FIFO or a device.
+    JET_ASSIGN_OR_RETURN(FileInfo existing, fileInfo(path));
+    if (existing.kind == FileKind::kFolder || existing.kind == FileKind::kOther) {
+        return Status::ioError(path + ": is " + existing.what + ", not a regular file");
+    }
     const std::string tmp = path + ".tmp-" + std::to_string(::getpid());
     jet::CreateOptions options;
     options.password = jet::fromUtf8(passwordOfVersion(version));

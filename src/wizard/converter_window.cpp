@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -365,7 +366,7 @@ void ConverterWindow::convertDatabase() {
         return;
     }
     message(QMessageBox::Information, texts::kConverted);
-    if (!outcome.ok() || report_.totalFailed() > 0)
+    if (!outcome.ok() || report_.totalLost() > 0)
         message(QMessageBox::Warning, texts::kRowsLost, rowsLostDetail(outcome));
     convert_db_->setEnabled(false);
     text2_->setEnabled(true);
@@ -412,13 +413,16 @@ void ConverterWindow::browseSave() {
 }
 
 void ConverterWindow::saveDatabase() {
-    if (text2_->text().isEmpty()) {
+    // Blanks or a relative path name no place the user chose: they would land in whatever the
+    // working folder happens to be.
+    const QString dest = text2_->text();
+    if (dest.trimmed().isEmpty() || !QDir::isAbsolutePath(dest)) {
         message(QMessageBox::Warning, texts::kNoDestination);
         return;
     }
     Outcome outcome;
     if (conversion_) {
-        outcome = conversion_->save(toPath(text2_->text()));
+        outcome = conversion_->save(toPath(dest));
     } else {
         outcome.problem = Problem::kNotAnalysed;
         outcome.detail = problemName(Problem::kNotAnalysed);
@@ -462,11 +466,12 @@ QString ConverterWindow::sourceProblemText(const Outcome& outcome) const {
 }
 
 // The details of the lost-rows warning: one line per table with the number of rows that did
-// not reach the new database, each followed by the first reasons.
+// not reach the new database, whether they failed to store or could not be read from a
+// damaged source, each followed by the first reasons.
 QString ConverterWindow::rowsLostDetail(const Outcome& outcome) const {
     QStringList lines;
     for (const TableReport& table : report_.tables) {
-        lines << QStringLiteral("%1: %2").arg(fromStd(table.table)).arg(table.failed);
+        lines << QStringLiteral("%1: %2").arg(fromStd(table.table)).arg(table.lost());
         for (const std::string& reason : table.reasons)
             lines << QStringLiteral("  ") + fromStd(reason);
     }

@@ -1,63 +1,29 @@
 // The built vkdc-cli, run as a user would: exit statuses, where messages go, password
 // handling, and that a dump equals the truth export of the same table.
-#include <fcntl.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <filesystem>
 #include <fstream>
 
+#include "cli/cli_run.h"
 #include "support/files.h"
-#include "support/json_lite.h"
+#include "support/json.h"
 
 namespace {
 
+using cli_test::CliRun;
+using cli_test::runCli;
+using testing_support::element;
+using testing_support::isTrue;
+using testing_support::items;
+using testing_support::member;
+using testing_support::numberText;
 using testing_support::TempDir;
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs vkdc-cli with `args`; stdout and stderr go to files so large output cannot block.
-CliRun runCli(const std::vector<std::string>& args) {
-    TempDir tmp;
-    const std::string out_path = tmp.file("out"), err_path = tmp.file("err");
-    std::vector<std::string> argv_s{VKDC_CLI_PATH};
-    argv_s.insert(argv_s.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argv_s)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    CliRun r;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int in = ::open("/dev/null", O_RDONLY);
-        if (out < 0 || err < 0 || in < 0)
-            ::_exit(127);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    if (pid < 0)
-        return r;
-    int ws = 0;
-    while (::waitpid(pid, &ws, 0) < 0 && errno == EINTR) {
-    }
-    r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : 128 + WTERMSIG(ws);
-    r.out = testing_support::readFile(out_path).value_or("");
-    r.err = testing_support::readFile(err_path).value_or("");
-    return r;
-}
+using testing_support::utf8;
 
 size_t lineCount(const std::string& s) {
     return std::count(s.begin(), s.end(), '\n');
@@ -82,7 +48,7 @@ class CliTest : public testing::Test {
 TEST_F(CliTest, UsageAndBadArguments) {
     CliRun r = runCli({});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("usage"), std::string::npos);
+    EXPECT_NE(r.out.find("Usage: vkdc-cli"), std::string::npos);
 
     r = runCli({"--help"});
     EXPECT_EQ(r.status, 0);
@@ -95,6 +61,33 @@ TEST_F(CliTest, UsageAndBadArguments) {
     EXPECT_EQ(runCli({"dump", "a.mdb", "T", "--format", "xml"}).status, 2);
     EXPECT_EQ(runCli({"inspect", "a.mdb", "--bogus"}).status, 2);
     EXPECT_EQ(runCli({"dump", "--help"}).status, 0);
+}
+
+TEST_F(CliTest, OptionsHelpDashedNamesAndWhatMessagesEcho) {
+    for (const char* verb : {"inspect", "dump", "convert", "make-template", "make-sample"}) {
+        CliRun r = runCli({verb, "--help"});
+        EXPECT_EQ(r.status, 0) << verb;
+        EXPECT_NE(r.out.find(std::string("Usage: vkdc-cli ") + verb), std::string::npos) << r.out;
+    }
+    TempDir tmp;
+    cli_test::CliEnv here;
+    here.cwd = tmp.path();
+    // Names that start with "-" follow "--"; without it they are options, and refused.
+    ASSERT_EQ(0, runCli({"make-sample", "2.0", "--", "-old.dbb"}, here).status);
+    EXPECT_EQ(2, runCli({"convert", "-old.dbb", "-new.dbb"}, here).status);
+    CliRun r = runCli({"convert", "--", "-old.dbb", "-new.dbb"}, here);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(0, runCli({"inspect", "--", "-new.dbb"}, here).status);
+    // A name as long as a file system allows (255 bytes) is a fine destination.
+    const std::string longest = std::string(251, 'n') + ".dbb";
+    EXPECT_EQ(0, runCli({"convert", "--", "-old.dbb", longest}, here).status);
+    EXPECT_TRUE(std::filesystem::exists(tmp.file(longest)));
+    // Control characters in a name are escaped in messages, never echoed to the terminal.
+    r = runCli({"convert", "gone\x1B[2J\n.dbb", "x.dbb"}, here);
+    EXPECT_EQ(3, r.status);
+    EXPECT_NE(r.err.find("gone\\x1B[2J\\n.dbb"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1B'), std::string::npos);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
 }
 
 TEST_F(CliTest, FilesThatCannotBeOpened) {
@@ -116,6 +109,18 @@ TEST_F(CliTest, FilesThatCannotBeOpened) {
     const std::string empty = tmp.file("empty.mdb");
     std::ofstream{empty};
     EXPECT_EQ(runCli({"inspect", empty}).status, 3);
+
+    // A FIFO is refused at once, not waited on.
+    const std::string fifo = tmp.file("fifo.mdb");
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    cli_test::CliEnv briefly;
+    briefly.timeout_s = 20;
+    r = runCli({"inspect", fifo}, briefly);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("not a regular file (a FIFO)"), std::string::npos) << r.err;
+    // Nor is one ever replaced by a file the make verbs write.
+    EXPECT_EQ(runCli({"make-template", "2.0", fifo}).status, 3);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 
     REQUIRE_CORPUS();
     r = runCli({"inspect", corpus("jackcess-V2010-testV2010.accdb")});
@@ -145,6 +150,11 @@ TEST_F(CliTest, Passwords) {
     r = runCli({"dump", file, "Table1", "--password=Password"});
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.err.find("Password"), std::string::npos) << r.err;
+
+    // An empty password is a password, however it is spelled.
+    EXPECT_EQ(runCli({"dump", file, "Table1", "--password="}).status, 4);
+    EXPECT_EQ(runCli({"inspect", "--password=", corpus("mdbreader-V2000_no-password.mdb")}).status,
+              0);
 
     r = runCli({"dump", file, "Table1", "--password", "password"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -183,19 +193,19 @@ TEST_F(CliTest, JsonDump) {
     std::string err;
     auto doc = testing_support::parseJson(r.out, &err);
     ASSERT_TRUE(doc) << err << "\n" << r.out;
-    EXPECT_EQ((*doc)["table"].utf8(), "Table1");
-    ASSERT_EQ((*doc)["columns"].array.size(), 9u);
-    EXPECT_EQ((*doc)["columns"].array[0]["name"].utf8(), "A");
-    EXPECT_EQ((*doc)["columns"].array[0]["type"].utf8(), "Text");
-    const auto& rows = (*doc)["rows"].array;
+    EXPECT_EQ(utf8(member(*doc, "table")), "Table1");
+    ASSERT_EQ(items(member(*doc, "columns")).size(), 9u);
+    EXPECT_EQ(utf8(member(element(member(*doc, "columns"), 0), "name")), "A");
+    EXPECT_EQ(utf8(member(element(member(*doc, "columns"), 0), "type")), "Text");
+    const auto& rows = items(member(*doc, "rows"));
     ASSERT_EQ(rows.size(), 2u);
-    ASSERT_EQ(rows[0].array.size(), 9u);
-    EXPECT_EQ(rows[0].array[0].utf8(), "abcdefg");
-    EXPECT_EQ(rows[0].array[5].number, "444.555");
-    EXPECT_EQ(rows[0].array[6].utf8(), "1974-09-21T00:00:00.000");
-    EXPECT_EQ(rows[0].array[7].utf8(), "3.5000");
-    EXPECT_TRUE(rows[0].array[8].boolean);
-    EXPECT_FALSE(rows[1].array[8].boolean);
+    ASSERT_EQ(rows[0].size(), 9u);
+    EXPECT_EQ(utf8(rows[0][0]), "abcdefg");
+    EXPECT_EQ(numberText(rows[0][5]), "444.555");
+    EXPECT_EQ(utf8(rows[0][6]), "1974-09-21T00:00:00.000");
+    EXPECT_EQ(utf8(rows[0][7]), "3.5000");
+    EXPECT_TRUE(isTrue(rows[0][8]));
+    EXPECT_TRUE(rows[1][8].is_boolean() && !isTrue(rows[1][8]));
 }
 
 }  // namespace
@@ -219,8 +229,8 @@ TEST(CliConvert, SamplesConvertThroughEveryRouteWithTheRightStatus) {
     EXPECT_EQ(0, r.status) << r.err;
     auto json = testing_support::parseJson(r.out);
     ASSERT_TRUE(json.has_value()) << r.out;
-    EXPECT_TRUE((*json)["ok"].boolean);
-    EXPECT_EQ(2u, (*json)["steps"].array.size());
+    EXPECT_TRUE(isTrue(member(*json, "ok")));
+    EXPECT_EQ(2u, items(member(*json, "steps")).size());
     // The result is a 3.0 file: converting it again is refused as already current.
     EXPECT_EQ(2, runCli({"convert", tmp.file("b.dbb"), tmp.file("c.dbb")}).status);
 

@@ -24,7 +24,14 @@ namespace vkdc {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::element;
+using testing_support::isTrue;
+using testing_support::items;
 using testing_support::Json;
+using testing_support::member;
+using testing_support::number;
+using testing_support::numberText;
+using testing_support::utf8;
 using testing_support::TempDir;
 
 struct TestFile {
@@ -130,9 +137,9 @@ std::vector<TestFile> JackcessTest::files_;
 
 std::set<uint32_t> expand(const Json& ranges) {
     std::set<uint32_t> out;
-    for (const auto& r : ranges.array)
-        for (uint32_t p = static_cast<uint32_t>(r.array[0].asDouble());
-             p <= static_cast<uint32_t>(r.array[1].asDouble()); ++p)
+    for (const auto& r : items(ranges))
+        for (uint32_t p = static_cast<uint32_t>(number(element(r, 0)));
+             p <= static_cast<uint32_t>(number(element(r, 1))); ++p)
             out.insert(p);
     return out;
 }
@@ -146,25 +153,25 @@ std::set<uint32_t> ours(jet::Database& db, jet::RowPointer map) {
 // Jackcess's reading of every table map, long-value map and the global map against ours.
 void expectSameMaps(const TestFile& f, const Json& maps) {
     SCOPED_TRACE(f.path);
-    ASSERT_TRUE(maps["ok"].boolean) << maps["error"].utf8();
+    ASSERT_TRUE(isTrue(member(maps, "ok"))) << utf8(member(maps, "error"));
     jet::OpenOptions o;
     o.password = passwordOf(f.version);
     auto db = jet::Database::open(f.path, o);
     ASSERT_TRUE(db.isOk());
-    for (const auto& t : maps["tables"].array) {
-        const std::string name = t["name"].utf8();
+    for (const auto& t : items(member(maps, "tables"))) {
+        const std::string name = utf8(member(t, "name"));
         auto def = name == "MSysObjects" ? (*db)->tableDefAt(2) : (*db)->tableDef(name);
         ASSERT_TRUE(def.isOk()) << name;
-        EXPECT_EQ(expand(t["owned"]), ours(**db, def->owned_map)) << name;
-        EXPECT_EQ(expand(t["free"]), ours(**db, def->free_map)) << name;
-        for (const auto& lv : t["longValues"].array) {
-            const jet::ColumnDef* c = def->findColumn(lv["column"].utf8());
+        EXPECT_EQ(expand(member(t, "owned")), ours(**db, def->owned_map)) << name;
+        EXPECT_EQ(expand(member(t, "free")), ours(**db, def->free_map)) << name;
+        for (const auto& lv : items(member(t, "longValues"))) {
+            const jet::ColumnDef* c = def->findColumn(utf8(member(lv, "column")));
             ASSERT_NE(c, nullptr);
             for (const auto& m : def->long_value_maps) {
                 if (m.column_number != c->number)
                     continue;
-                EXPECT_EQ(expand(lv["owned"]), ours(**db, m.owned)) << name << "." << c->name;
-                EXPECT_EQ(expand(lv["free"]), ours(**db, m.free)) << name << "." << c->name;
+                EXPECT_EQ(expand(member(lv, "owned")), ours(**db, m.owned)) << name << "." << c->name;
+                EXPECT_EQ(expand(member(lv, "free")), ours(**db, m.free)) << name << "." << c->name;
             }
         }
     }
@@ -172,7 +179,7 @@ void expectSameMaps(const TestFile& f, const Json& maps) {
     auto file = jet::openFileReadOnly(f.path);
     jet::Pager pager(std::move(file).value(), 4096, 0);
     jet::GlobalMap global(pager);
-    const std::set<uint32_t> jackcess_free = expand(maps["globalFree"]);
+    const std::set<uint32_t> jackcess_free = expand(member(maps, "globalFree"));
     std::set<uint32_t> our_free;
     for (uint32_t p = 0; p < pager.pageCount() + 40000; ++p)
         if (*global.state(p) == jet::GlobalMap::PageState::kFree)
@@ -195,9 +202,9 @@ std::string cellOf(const jet::Value& v, bool blank_null) {
     return jet::toUtf8(std::get<std::u16string>(v));
 }
 std::string cellOf(const Json& j, bool blank_null) {
-    if (j.isNull())
+    if (j.is_null())
         return blank_null ? "" : kNull;
-    return j.kind == Json::Kind::kNumber ? j.number : j.utf8();
+    return j.is_number() ? numberText(j) : utf8(j);
 }
 
 template <typename Rows, typename Cell>
@@ -225,21 +232,21 @@ TEST_F(JackcessTest, ReadsEveryKindOfFileWeWriteWithOurRowsAndMaps) {
         const TestFile& f = files_[i];
         SCOPED_TRACE(f.path);
         const Json& dump = (*reads)[i];
-        ASSERT_TRUE(dump["ok"].boolean) << dump["error"].utf8();
-        EXPECT_EQ(passwordOfVersion(f.version), dump["password"].utf8());
-        ASSERT_EQ(4u, dump["tables"].array.size());
+        ASSERT_TRUE(isTrue(member(dump, "ok"))) << utf8(member(dump, "error"));
+        EXPECT_EQ(passwordOfVersion(f.version), utf8(member(dump, "password")));
+        ASSERT_EQ(4u, items(member(dump, "tables")).size());
         for (const std::string& table : tableNames()) {
             const Json* t = tableIn(dump, table);
             ASSERT_NE(t, nullptr) << table;
             auto rows = writer_test::readAll(f.path, table, passwordOf(f.version));
             ASSERT_TRUE(rows.isOk());
-            ASSERT_EQ(rows->size(), static_cast<size_t>((*t)["rowCount"].asDouble())) << table;
-            const auto& theirs = (*t)["rows"].array;
+            ASSERT_EQ(rows->size(), static_cast<size_t>(number(member(*t, "rowCount")))) << table;
+            const Json& theirs = items(member(*t, "rows"));
             ASSERT_EQ(rows->size(), theirs.size()) << table;
             // Same order: our row order is the engine's scan order.
             for (size_t r = 0; r < rows->size(); ++r) {
                 for (size_t c = 0; c < (*rows)[r].size(); ++c) {
-                    ASSERT_EQ(cellOf((*rows)[r][c], false), cellOf(theirs[r].array[c], false))
+                    ASSERT_EQ(cellOf((*rows)[r][c], false), cellOf(element(element(theirs, r), c), false))
                         << table << " row " << r << " column " << c;
                 }
             }
@@ -263,7 +270,7 @@ TEST_F(JackcessTest, WritesIntoCopiesThatOurWriterAndEveryReaderThenAgreeOn) {
         const TestFile& f = copies[i];
         SCOPED_TRACE(f.path);
         const Json& m = (*modified)[i];
-        ASSERT_TRUE(m["ok"].boolean) << m["error"].utf8();
+        ASSERT_TRUE(isTrue(member(m, "ok"))) << utf8(member(m, "error"));
         // Our writer appends after Jackcess, to a table Jackcess did not index.
         jet::WriterOpenOptions oo;
         oo.password = passwordOf(f.version);
@@ -288,7 +295,7 @@ TEST_F(JackcessTest, WritesIntoCopiesThatOurWriterAndEveryReaderThenAgreeOn) {
         const TestFile& f = copies[i];
         SCOPED_TRACE(f.path);
         const Json& dump = (*reads)[i];
-        ASSERT_TRUE(dump["ok"].boolean) << dump["error"].utf8();
+        ASSERT_TRUE(isTrue(member(dump, "ok"))) << utf8(member(dump, "error"));
         std::optional<Json> mdbreader;
         if (reader) {
             mdbreader = writer_test::mdbReaderDump(f.path, passwordOfVersion(f.version));
@@ -304,8 +311,8 @@ TEST_F(JackcessTest, WritesIntoCopiesThatOurWriterAndEveryReaderThenAgreeOn) {
             const auto expected = sortedRows(*rows, [](const jet::Value& v) { return cellOf(v, false); });
             auto json_rows = [](const Json& t) {
                 std::vector<std::vector<Json>> out;
-                for (const auto& r : t["rows"].array)
-                    out.push_back(r.array);
+                for (const auto& r : items(member(t, "rows")))
+                    out.emplace_back(items(r).begin(), items(r).end());
                 return out;
             };
             EXPECT_EQ(expected, sortedRows(json_rows(*t), [](const Json& j) { return cellOf(j, false); }))

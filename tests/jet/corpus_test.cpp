@@ -13,13 +13,20 @@
 #include "jet/database.h"
 #include "support/csv_lite.h"
 #include "support/files.h"
-#include "support/json_lite.h"
+#include "support/json.h"
 
 namespace {
 
 using testing_support::CsvField;
 using testing_support::CsvRow;
+using testing_support::element;
+using testing_support::items;
 using testing_support::Json;
+using testing_support::member;
+using testing_support::number;
+using testing_support::numberText;
+using testing_support::utf16;
+using testing_support::utf8;
 
 constexpr size_t kMaxReported = 25;
 
@@ -195,11 +202,11 @@ std::optional<std::string> checkCell(const CellContext& ctx, const jet::Value& v
     const bool truth_null = !truth.quoted && truth.text.empty();
     // mdb-export writes a zero-length value as NULL (it cannot tell them apart); Access keeps
     // the empty text "" distinct from NULL, and so do mdb-reader and we.
-    if (truth_null && reader_value.kind == Json::Kind::kString && reader_value.string.empty()) {
+    if (truth_null && reader_value.is_string() && utf16(reader_value).empty()) {
         return actual == "\"\"" ? std::nullopt : std::optional<std::string>("\"\"");
     }
-    if (truth_null && reader_value.kind == Json::Kind::kObject &&
-        reader_value["hex"].kind == Json::Kind::kString && reader_value["hex"].string.empty()) {
+    if (truth_null && reader_value.is_object() && member(reader_value, "hex").is_string() &&
+        utf16(member(reader_value, "hex")).empty()) {
         return actual == "\"\"" ? std::nullopt : std::optional<std::string>("\"\"");
     }
     switch (ctx.column->type) {
@@ -208,12 +215,12 @@ std::optional<std::string> checkCell(const CellContext& ctx, const jet::Value& v
             // mdbtools prints %.8g / %.16g, which need not read back exactly; mdb-reader has
             // the exact IEEE value (single widened to double). Compare numbers, and check that
             // our own text reads back to the very same value.
-            if (truth_null || reader_value.isNull()) {
-                if (jet::isNull(value) && truth_null && reader_value.isNull())
+            if (truth_null || reader_value.is_null()) {
+                if (jet::isNull(value) && truth_null && reader_value.is_null())
                     return std::nullopt;
                 return truth.encoded();
             }
-            const double want = reader_value.asDouble();
+            const double want = number(reader_value);
             double got;
             bool round_trips;
             if (const float* f = std::get_if<float>(&value)) {
@@ -223,15 +230,15 @@ std::optional<std::string> checkCell(const CellContext& ctx, const jet::Value& v
                 got = *d;
                 round_trips = std::strtod(actual.c_str(), nullptr) == *d;
             } else {
-                return reader_value.number;
+                return numberText(reader_value);
             }
             if (got == want && round_trips)
                 return std::nullopt;
-            return reader_value.number + (round_trips ? "" : " (our text does not read back)");
+            return numberText(reader_value) + (round_trips ? "" : " (our text does not read back)");
         }
         case jet::ColumnType::kDateTime: {
-            if (reader_value.kind == Json::Kind::kString) {
-                const std::string iso = reader_value.utf8();
+            if (reader_value.is_string()) {
+                const std::string iso = utf8(reader_value);
                 if (iso < "1899-12-30") {  // see accessDateFromLinearIso
                     auto want = accessDateFromLinearIso(iso);
                     if (!want)
@@ -246,9 +253,9 @@ std::optional<std::string> checkCell(const CellContext& ctx, const jet::Value& v
         case jet::ColumnType::kGuid: {
             // mdb-export applies its binary format to GUIDs: hex of the ASCII text, with one
             // hyphen missing. mdb-reader has the plain lower-case form.
-            if (reader_value.isNull())
+            if (reader_value.is_null())
                 break;
-            std::string want = reader_value.utf8();
+            std::string want = utf8(reader_value);
             std::transform(want.begin(), want.end(), want.begin(),
                            [](unsigned char c) { return std::toupper(c); });
             want = csvQuoted("{" + want + "}");
@@ -256,13 +263,13 @@ std::optional<std::string> checkCell(const CellContext& ctx, const jet::Value& v
         }
         case jet::ColumnType::kText:
         case jet::ColumnType::kMemo: {
-            if (reader_value.kind != Json::Kind::kString)
+            if (!reader_value.is_string())
                 break;
-            const std::u16string& mr = reader_value.string;
+            const std::u16string& mr = utf16(reader_value);
             // mdbtools cuts text at U+0000 and mangles characters outside the BMP; mdb-reader
             // keeps both exactly.
             if (mr.find(u'\0') != std::u16string::npos || hasSurrogatePair(mr)) {
-                const std::string want = csvQuoted(reader_value.utf8());
+                const std::string want = csvQuoted(utf8(reader_value));
                 return actual == want ? std::nullopt : std::optional<std::string>(want);
             }
             // Jet 3 bytes 0x81, 0x8D, 0x8F, 0x90 and 0x9D: mdbtools prints '?', mdb-reader
@@ -279,7 +286,7 @@ std::optional<std::string> checkCell(const CellContext& ctx, const jet::Value& v
                 }
                 if (ok)
                     return std::nullopt;
-                return csvQuoted(reader_value.utf8()) + " (U+FFFD as U+0081/8D/8F/90/9D)";
+                return csvQuoted(utf8(reader_value)) + " (U+FFFD as U+0081/8D/8F/90/9D)";
             }
             break;
         }
@@ -294,13 +301,14 @@ std::optional<std::string> checkCell(const CellContext& ctx, const jet::Value& v
 void compareRow(const TableContext& ctx, const std::vector<jet::Value>& ours, const CsvRow& truth,
                 const Json& reader_row, size_t row, std::vector<CellDiff>& diffs) {
     const auto& cols = *ctx.columns;
-    if (truth.size() != cols.size() || reader_row.array.size() != cols.size()) {
+    if (truth.size() != cols.size() || items(reader_row).size() != cols.size()) {
         diffs.push_back(
             {row, "(cells)", std::to_string(cols.size()), std::to_string(truth.size())});
         return;
     }
     for (size_t c = 0; c < cols.size(); ++c) {
-        if (auto want = checkCell({&cols[c], ctx.jet3}, ours[c], truth[c], reader_row.array[c])) {
+        if (auto want =
+                checkCell({&cols[c], ctx.jet3}, ours[c], truth[c], element(reader_row, c))) {
             diffs.push_back({row, cols[c].name, *want, csvOf(ours[c])});
         }
     }
@@ -335,8 +343,8 @@ void checkTable(jet::Database& db, const std::string& dir, const std::string& fi
         return;
     }
     const auto& cols = (*cursor)->def().columns;
-    const Json& reader_cols = reader_table["columns"];
-    if (cols.size() != header.size() || cols.size() != reader_cols.array.size()) {
+    const Json& reader_cols = member(reader_table, "columns");
+    if (cols.size() != header.size() || cols.size() != items(reader_cols).size()) {
         mm.add(table, 0, "(columns)", std::to_string(header.size()) + " columns",
                std::to_string(cols.size()));
         return;
@@ -346,10 +354,10 @@ void checkTable(jet::Database& db, const std::string& dir, const std::string& fi
             mm.add(table, 0, "(name of column " + std::to_string(c) + ")", header[c].text,
                    cols[c].name);
         }
-        const auto want_type = typeFromMdbReader(reader_cols.array[c]["type"].utf8());
+        const auto want_type = typeFromMdbReader(utf8(member(element(reader_cols, c), "type")));
         if (!want_type || *want_type != cols[c].type) {
-            mm.add(table, 0, cols[c].name + " (type)", reader_cols.array[c]["type"].utf8(),
-                   jet::typeName(cols[c].type));
+            mm.add(table, 0, cols[c].name + " (type)",
+                   utf8(member(element(reader_cols, c), "type")), jet::typeName(cols[c].type));
         }
     }
 
@@ -374,15 +382,15 @@ void checkTable(jet::Database& db, const std::string& dir, const std::string& fi
     }
 
     const TableContext ctx{&cols, db.header().version == jet::JetVersion::kJet3};
-    const Json& reader_rows = reader_table["rows"];
-    if (reader_rows.array.size() != truth_rows) {
+    const Json& reader_rows = member(reader_table, "rows");
+    if (items(reader_rows).size() != truth_rows) {
         mm.add(table, 0, "(mdb-reader rows)", std::to_string(truth_rows),
-               std::to_string(reader_rows.array.size()));
+               std::to_string(items(reader_rows).size()));
         return;
     }
     std::vector<CellDiff> diffs;
     for (size_t r = 0; r < truth_rows; ++r) {
-        compareRow(ctx, ours[r], truth[r + 1], reader_rows.array[r], r, diffs);
+        compareRow(ctx, ours[r], truth[r + 1], element(reader_rows, r), r, diffs);
     }
     if (diffs.empty())
         return;
@@ -401,7 +409,7 @@ void checkTable(jet::Database& db, const std::string& dir, const std::string& fi
             if (used[t])
                 continue;
             std::vector<CellDiff> d;
-            compareRow(ctx, ours[r], truth[t + 1], reader_rows.array[t], r, d);
+            compareRow(ctx, ours[r], truth[t + 1], element(reader_rows, t), r, d);
             if (d.empty()) {
                 used[t] = found = true;
                 moved += t != r;
@@ -440,8 +448,8 @@ TEST_P(CorpusTest, MatchesTruth) {
     auto reader = testing_support::readJsonFile(dir + "/truth/" + file + "/_mdbreader.json", &err);
     ASSERT_TRUE(reader) << err;
 
-    auto db = openCorpus(file, (*reader)["password"].string);
-    if ((*info)["kind"].utf8() != "Jet") {
+    auto db = openCorpus(file, utf16(member(*reader, "password")));
+    if (utf8(member(*info, "kind")) != "Jet") {
         ASSERT_FALSE(db) << file << " is not Jet 3/4 and must be refused";
         EXPECT_EQ(db.status().code(), jet::Status::Code::kUnsupportedVersion)
             << db.status().toString();
@@ -451,24 +459,24 @@ TEST_P(CorpusTest, MatchesTruth) {
 
     // Header facts.
     const jet::Header& h = (*db)->header();
-    const Json& th = (*info)["header"];
-    EXPECT_EQ(h.code_page, th["code_page"].asDouble());
-    EXPECT_EQ(h.sort_order, th["sort_order"].asDouble());
-    EXPECT_EQ(h.page_size, th["page_size"].asDouble());
-    EXPECT_EQ(h.version == jet::JetVersion::kJet3 ? 0 : 1, th["version_byte"].asDouble());
-    EXPECT_EQ(h.db_key != 0, th["pages_encoded"].boolean);
+    const Json& th = member(*info, "header");
+    EXPECT_EQ(h.code_page, number(member(th, "code_page")));
+    EXPECT_EQ(h.sort_order, number(member(th, "sort_order")));
+    EXPECT_EQ(h.page_size, number(member(th, "page_size")));
+    EXPECT_EQ(h.version == jet::JetVersion::kJet3 ? 0 : 1, number(member(th, "version_byte")));
+    EXPECT_EQ(h.db_key != 0, testing_support::isTrue(member(th, "pages_encoded")));
     if (h.version == jet::JetVersion::kJet4) {
-        EXPECT_EQ(h.creation_date, th["creation_date_raw"].asDouble());
+        EXPECT_EQ(h.creation_date, number(member(th, "creation_date_raw")));
     }
-    EXPECT_EQ(h.hasPassword(), !(*reader)["password"].isNull());
-    EXPECT_EQ(jet::toUtf8(h.password()), (*reader)["password"].utf8());
+    EXPECT_EQ(h.hasPassword(), !member(*reader, "password").is_null());
+    EXPECT_EQ(jet::toUtf8(h.password()), utf8(member(*reader, "password")));
 
     // The table list, and linked tables reported as such.
     std::set<std::string> want_tables, got_tables, want_linked, got_linked;
-    for (const auto& t : (*info)["tables"].array)
-        want_tables.insert(t["name"].utf8());
-    for (const auto& t : (*info)["linked_tables"].array)
-        want_linked.insert(t.utf8());
+    for (const auto& t : items(member(*info, "tables")))
+        want_tables.insert(utf8(member(t, "name")));
+    for (const auto& t : items(member(*info, "linked_tables")))
+        want_linked.insert(utf8(t));
     for (const auto& o : (*db)->objects()) {
         (o.kind == jet::ObjectKind::kTable ? got_tables : got_linked).insert(o.name);
     }
@@ -476,19 +484,20 @@ TEST_P(CorpusTest, MatchesTruth) {
     EXPECT_EQ(got_linked, want_linked);
 
     Mismatches mm;
-    for (const auto& t : (*info)["tables"].array) {
-        const std::string name = t["name"].utf8();
-        const Json* csv_name = (*info)["table_files"].find(name);
+    for (const auto& t : items(member(*info, "tables"))) {
+        const std::string name = utf8(member(t, "name"));
+        const Json& files = member(*info, "table_files");
+        const Json* csv_name = files.contains(name) ? &*files.find(name) : nullptr;
         const Json* reader_table = nullptr;
-        for (const auto& rt : (*reader)["tables"].array) {
-            if (rt["name"].utf8() == name)
+        for (const auto& rt : items(member(*reader, "tables"))) {
+            if (utf8(member(rt, "name")) == name)
                 reader_table = &rt;
         }
         if (!csv_name || !reader_table) {
             mm.add(name, 0, "-", "truth files for the table", "none");
             continue;
         }
-        checkTable(**db, dir, file, name, csv_name->utf8(), *reader_table, mm);
+        checkTable(**db, dir, file, name, utf8(*csv_name), *reader_table, mm);
     }
     EXPECT_EQ(mm.count(), 0u) << file << ": " << mm.report();
 }

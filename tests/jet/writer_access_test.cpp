@@ -11,6 +11,7 @@
 #include "jet/row_reader.h"
 #include "jet/writer.h"
 #include "support/files.h"
+#include "support/json.h"
 #include "writer_support.h"
 
 namespace {
@@ -18,41 +19,14 @@ namespace {
 using jet::ColumnType;
 using jet::Status;
 using jet::Value;
+using testing_support::element;
+using testing_support::items;
 using testing_support::Json;
+using testing_support::member;
+using testing_support::sameJson;
 using testing_support::TempDir;
+using testing_support::utf8;
 using namespace writer_test;
-
-bool sameJson(const Json& a, const Json& b) {
-    if (a.kind != b.kind)
-        return false;
-    switch (a.kind) {
-        case Json::Kind::kNull:
-            return true;
-        case Json::Kind::kBool:
-            return a.boolean == b.boolean;
-        case Json::Kind::kNumber:
-            return a.asDouble() == b.asDouble();
-        case Json::Kind::kString:
-            return a.string == b.string;
-        case Json::Kind::kArray:
-            if (a.array.size() != b.array.size())
-                return false;
-            for (size_t i = 0; i < a.array.size(); ++i)
-                if (!sameJson(a.array[i], b.array[i]))
-                    return false;
-            return true;
-        case Json::Kind::kObject:
-            if (a.object.size() != b.object.size())
-                return false;
-            for (const auto& [k, v] : a.object) {
-                const Json* w = b.find(k);
-                if (!w || !sameJson(v, *w))
-                    return false;
-            }
-            return true;
-    }
-    return false;
-}
 
 // Copies a corpus file into `tmp`; empty when the corpus is absent.
 std::string copyOf(const TempDir& tmp, const std::string& file) {
@@ -77,26 +51,27 @@ void expectTablesAsTruth(const std::string& path, const std::string& file,
     if (haveMdbReader()) {
         auto dump = mdbReaderDump(path);
         ASSERT_TRUE(dump) << "mdb-reader cannot read " << path;
-        for (const Json& want : (*truth)["tables"].array) {
-            const std::string name = want["name"].utf8();
+        for (const Json& want : items(member(*truth, "tables"))) {
+            const std::string name = utf8(member(want, "name"));
             const Json* got = dumpTable(*dump, name);
             ASSERT_TRUE(got) << name;
-            EXPECT_TRUE(sameJson(want["columns"], (*got)["columns"])) << name;
-            const auto& rows = (*got)["rows"].array;
+            EXPECT_TRUE(sameJson(member(want, "columns"), member(*got, "columns"))) << name;
+            const auto& rows = items(member(*got, "rows"));
             const size_t extra = name == grown_table ? added_rows : 0;
-            ASSERT_EQ(rows.size(), want["rows"].array.size() + extra) << name;
-            for (size_t i = 0; i < want["rows"].array.size(); ++i)
-                EXPECT_TRUE(sameJson(want["rows"].array[i], rows[i])) << name << " row " << i;
+            ASSERT_EQ(rows.size(), items(member(want, "rows")).size() + extra) << name;
+            for (size_t i = 0; i < items(member(want, "rows")).size(); ++i)
+                EXPECT_TRUE(sameJson(element(member(want, "rows"), i), rows[i]))
+                    << name << " row " << i;
         }
         if (!new_table.empty()) {
             const Json* t = dumpTable(*dump, new_table);
             ASSERT_TRUE(t);
-            EXPECT_EQ((*t)["rows"].array.size(), added_rows);
+            EXPECT_EQ(items(member(*t, "rows")).size(), added_rows);
         }
     }
     if (haveMdbTools()) {
-        for (const Json& want : (*truth)["tables"].array) {
-            const std::string name = want["name"].utf8();
+        for (const Json& want : items(member(*truth, "tables"))) {
+            const std::string name = utf8(member(want, "name"));
             if (name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
                                        "0123456789 _.-") != std::string::npos)
                 continue;  // truth CSV file names are percent-encoded; not needed here

@@ -19,7 +19,7 @@
 #include "jet/row_reader.h"
 #include "jet/value.h"
 #include "support/csv_lite.h"
-#include "support/json_lite.h"
+#include "support/json.h"
 
 namespace writer_test {
 
@@ -132,7 +132,7 @@ inline std::optional<testing_support::Json> mdbReaderDump(const std::string& fil
         cmd += " --no-rows";
     const CommandResult r = run(cmd);
     auto json = testing_support::parseJson(r.out);
-    if (!json || (*json)["ok"].kind != testing_support::Json::Kind::kBool || !(*json)["ok"].boolean)
+    if (!json || !testing_support::isTrue(testing_support::member(*json, "ok")))
         return std::nullopt;
     return json;
 }
@@ -202,8 +202,8 @@ inline std::optional<std::vector<testing_support::Json>> jackcessProbe(
 
 inline const testing_support::Json* dumpTable(const testing_support::Json& dump,
                                               const std::string& name) {
-    for (const auto& t : dump["tables"].array) {
-        if (t["name"].utf8() == name)
+    for (const auto& t : testing_support::items(testing_support::member(dump, "tables"))) {
+        if (testing_support::utf8(testing_support::member(t, "name")) == name)
             return &t;
     }
     return nullptr;

@@ -22,8 +22,15 @@ namespace {
 using jet::ColumnType;
 using jet::Status;
 using jet::Value;
+using testing_support::element;
+using testing_support::items;
 using testing_support::Json;
+using testing_support::member;
+using testing_support::number;
+using testing_support::numberText;
 using testing_support::TempDir;
+using testing_support::utf16;
+using testing_support::utf8;
 using namespace writer_test;
 
 constexpr double kAdoxDate = 42329.94480300926;  // creation date of adox_jet4.mdb
@@ -195,9 +202,9 @@ TEST(WriterCreate, EmptyDatabaseOpensEverywhere) {
     if (haveMdbReader()) {
         auto dump = mdbReaderDump(path);
         ASSERT_TRUE(dump);
-        EXPECT_TRUE((*dump)["tables"].array.empty());
-        EXPECT_EQ((*dump)["systemTables"].array.size(), 4u);
-        EXPECT_TRUE((*dump)["password"].isNull());
+        EXPECT_TRUE(items(member(*dump, "tables")).empty());
+        EXPECT_EQ(items(member(*dump, "systemTables")).size(), 4u);
+        EXPECT_TRUE(member(*dump, "password").is_null());
     }
 }
 
@@ -237,7 +244,7 @@ TEST(WriterCreate, PasswordsRoundTripAndOwnersFollowTheFinalHeader) {
         if (haveMdbReader()) {
             auto dump = mdbReaderDump(path, jet::toUtf8(pw), "", false);
             ASSERT_TRUE(dump);
-            EXPECT_EQ((*dump)["password"].string, pw);
+            EXPECT_EQ(utf16(member(*dump, "password")), pw);
         }
     }
     jet::CreateOptions too_long;
@@ -350,26 +357,26 @@ TEST(WriterTable, EveryTypeRoundTripsThroughThreeReaders) {
         ASSERT_TRUE(dump);
         const Json* t = dumpTable(*dump, "Table_Contact");
         ASSERT_TRUE(t);
-        EXPECT_EQ((*t)["rowCount"].number, "4");
-        const auto& cols = (*t)["columns"].array;
-        EXPECT_EQ(cols[0]["autoLong"].boolean, true);
-        EXPECT_EQ(cols[1]["size"].number, "100");
-        const Json& r = (*t)["rows"].array[0];
-        EXPECT_EQ(r.array[0].number, "1");
-        EXPECT_EQ(r.array[1].utf8(), "Ali");
-        EXPECT_EQ(r.array[2].utf8(), "a note");
-        EXPECT_EQ(r.array[3].number, "200");
-        EXPECT_EQ(r.array[6].number, "1");
-        EXPECT_EQ(r.array[7].asDouble(), 1.5);
-        EXPECT_EQ(r.array[8].asDouble(), 3.25);
-        EXPECT_EQ(r.array[9].utf8(), "-12.3456");
-        EXPECT_EQ(r.array[10].utf8(), "2000-01-01T12:00:00.000Z");
-        EXPECT_EQ(r.array[11]["hex"].utf8(), "010203");
-        EXPECT_EQ(r.array[12].utf8(), "13121110-1514-1716-1819-1a1b1c1d1e1f");
-        const Json& n = (*t)["rows"].array[1];
-        EXPECT_TRUE(n.array[1].isNull());
-        EXPECT_TRUE(n.array[2].isNull());
-        EXPECT_EQ(n.array[13].utf8(), "");
+        EXPECT_EQ(numberText(member(*t, "rowCount")), "4");
+        const auto& cols = items(member(*t, "columns"));
+        EXPECT_TRUE(testing_support::isTrue(member(cols[0], "autoLong")));
+        EXPECT_EQ(numberText(member(cols[1], "size")), "100");
+        const Json& r = element(member(*t, "rows"), 0);
+        EXPECT_EQ(numberText(element(r, 0)), "1");
+        EXPECT_EQ(utf8(element(r, 1)), "Ali");
+        EXPECT_EQ(utf8(element(r, 2)), "a note");
+        EXPECT_EQ(numberText(element(r, 3)), "200");
+        EXPECT_EQ(numberText(element(r, 6)), "1");
+        EXPECT_EQ(number(element(r, 7)), 1.5);
+        EXPECT_EQ(number(element(r, 8)), 3.25);
+        EXPECT_EQ(utf8(element(r, 9)), "-12.3456");
+        EXPECT_EQ(utf8(element(r, 10)), "2000-01-01T12:00:00.000Z");
+        EXPECT_EQ(utf8(member(element(r, 11), "hex")), "010203");
+        EXPECT_EQ(utf8(element(r, 12)), "13121110-1514-1716-1819-1a1b1c1d1e1f");
+        const Json& n = element(member(*t, "rows"), 1);
+        EXPECT_TRUE(element(n, 1).is_null());
+        EXPECT_TRUE(element(n, 2).is_null());
+        EXPECT_EQ(utf8(element(n, 13)), "");
     }
 }
 
@@ -414,10 +421,10 @@ TEST(WriterTable, TextEdgesSurviveExactly) {
         const Json* t = dumpTable(*dump, "Texts");
         ASSERT_TRUE(t);
         for (size_t i = 0; i < texts.size(); ++i) {
-            EXPECT_EQ((*t)["rows"].array[i].array[1].string, texts[i]) << i;
-            EXPECT_EQ((*t)["rows"].array[i].array[2].string, texts[i]) << i;
+            EXPECT_EQ(utf16(element(element(member(*t, "rows"), i), 1)), texts[i]) << i;
+            EXPECT_EQ(utf16(element(element(member(*t, "rows"), i), 2)), texts[i]) << i;
         }
-        EXPECT_TRUE((*t)["rows"].array.back().array[1].isNull());
+        EXPECT_TRUE(element(items(member(*t, "rows")).back(), 1).is_null());
     }
     if (haveMdbTools()) {
         auto csv = mdbExport(path, "Texts");
@@ -515,7 +522,8 @@ TEST(WriterTable, LongValuesInAllThreeForms) {
         const Json* m = dumpTable(*dump, "Memos");
         ASSERT_TRUE(m);
         for (size_t i = 0; i < memos.size(); ++i)
-            EXPECT_TRUE((*m)["rows"].array[i].array[1].string == memos[i]) << "memo " << i;
+            EXPECT_TRUE(utf16(element(element(member(*m, "rows"), i), 1)) == memos[i])
+                << "memo " << i;
         const Json* b = dumpTable(*dump, "Blobs");
         ASSERT_TRUE(b);
         for (size_t i = 0; i < blobs.size(); ++i) {
@@ -525,7 +533,8 @@ TEST(WriterTable, LongValuesInAllThreeForms) {
                 std::snprintf(buf, sizeof buf, "%02x", x);
                 hex += buf;
             }
-            EXPECT_TRUE((*b)["rows"].array[i].array[1]["hex"].utf8() == hex) << "blob " << i;
+            EXPECT_TRUE(utf8(member(element(element(member(*b, "rows"), i), 1), "hex")) == hex)
+                << "blob " << i;
         }
     }
     if (haveMdbTools()) {
@@ -597,8 +606,8 @@ TEST(WriterTable, HundredThousandRowsSpanManyPagesAndMaps) {
         ASSERT_TRUE(dump);
         const Json* t = dumpTable(*dump, "Big");
         ASSERT_TRUE(t);
-        EXPECT_EQ((*t)["rows"].array.size(), static_cast<size_t>(kRows));
-        EXPECT_EQ((*t)["rows"].array[54321].array[1].utf8(), "row 54321");
+        EXPECT_EQ(items(member(*t, "rows")).size(), static_cast<size_t>(kRows));
+        EXPECT_EQ(utf8(element(element(member(*t, "rows"), 54321), 1)), "row 54321");
     }
 }
 
@@ -741,8 +750,8 @@ TEST(WriterTable, ReopenedFilesTakeMoreTablesAndRows) {
     if (haveMdbReader()) {
         auto dump = mdbReaderDump(path, jet::toUtf8(opts.password));
         ASSERT_TRUE(dump);
-        EXPECT_EQ((*dump)["tables"].array.size(), 4u);
-        EXPECT_EQ((*dumpTable(*dump, "Table_Site"))["rows"].array[1].array[2].string,
+        EXPECT_EQ(items(member(*dump, "tables")).size(), 4u);
+        EXPECT_EQ(utf16(element(element(member(*dumpTable(*dump, "Table_Site"), "rows"), 1), 2)),
                   std::u16string(9000, u'\u0634'));
     }
 }
@@ -814,7 +823,7 @@ TEST(WriterTable, WideTableDefinitionSpansSeveralPages) {
     if (haveMdbReader()) {
         auto dump = mdbReaderDump(path);
         ASSERT_TRUE(dump);
-        EXPECT_EQ((*dumpTable(*dump, "Wide"))["rows"].array[0].array[254].utf8(), "254");
+        EXPECT_EQ(utf8(element(element(member(*dumpTable(*dump, "Wide"), "rows"), 0), 254)), "254");
     }
 }
 

@@ -1,14 +1,20 @@
-// File helpers for tests: the corpus folder, whole-file reads, temporary folders.
+// File helpers for tests: the corpus folder, whole-file reads, temporary folders, special files.
 #pragma once
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
-
-#include "support/json_lite.h"
+#include <vector>
 
 namespace testing_support {
 
@@ -38,16 +44,6 @@ inline std::optional<std::string> readFile(const std::string& path) {
     return ss.str();
 }
 
-inline std::optional<Json> readJsonFile(const std::string& path, std::string* error = nullptr) {
-    auto text = readFile(path);
-    if (!text) {
-        if (error)
-            *error = "cannot read " + path;
-        return std::nullopt;
-    }
-    return parseJson(*text, error);
-}
-
 // A fresh folder under the system temp dir, removed with everything in it on destruction.
 class TempDir {
   public:
@@ -70,5 +66,30 @@ class TempDir {
   private:
     std::string path_;
 };
+
+// Files that are not regular files, made in `dir`: a FIFO, a Unix socket and, where this
+// process may make one, a null device of its own. Tests never point at /dev/null itself: a
+// program that wrongly replaced it would break the whole machine.
+inline std::vector<std::string> specialFiles(const std::string& dir) {
+    std::vector<std::string> made;
+    const std::string fifo = dir + "/fifo";
+    if (::mkfifo(fifo.c_str(), 0600) == 0)
+        made.push_back(fifo);
+    const std::string sock = dir + "/socket";
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd >= 0 && sock.size() < sizeof addr.sun_path) {
+        std::memcpy(addr.sun_path, sock.c_str(), sock.size() + 1);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
+            made.push_back(sock);
+    }
+    if (fd >= 0)
+        ::close(fd);
+    const std::string device = dir + "/null-device";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        made.push_back(device);
+    return made;
+}
 
 }  // namespace testing_support

@@ -12,9 +12,16 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "jet/pager.h"
 #include "jet/value.h"
+#include "jet/writer.h"
 #include "store/version_pair.h"
+#include "support/damage.h"
 #include "support/files.h"
 #include "wizard/converter_texts.h"
 #include "wizard/converter_window.h"
@@ -522,6 +529,44 @@ TEST_P(ConverterWindowTest, ASourceThatCannotBeOpenedIsReportedAndStepOneStaysOp
     EXPECT_EQ(dialogs_.messages[0].text, texts::kConverted);
 }
 
+// Beyond what cannot be opened: a file of the next version (2.0 and 3.0 share a password), a
+// FIFO that would block the open, and a template that holds rows.
+TEST_P(ConverterWindowTest, SourcesAndTemplatesThatWouldMixOrHangAreRefused) {
+    installTemplate({});
+    const QString next = q(dir_.file("next.mdb"));
+    std::string why;
+    ASSERT_TRUE(ui_test::writeDatabase(next.toStdString(), {pair().target_version, {}, {}},
+                                       pair().source_version, &why))
+        << why;
+    const QString fifo = q(dir_.file("fifo.dbb"));
+    ASSERT_EQ(0, ::mkfifo(fifo.toLocal8Bit().constData(), 0600));
+    showWindow();
+    for (const auto& [path, text] :
+         {std::pair{next, texts().wrongVersion}, std::pair{fifo, texts::kSourceUnreadable}}) {
+        dialogs_.messages.clear();
+        text1()->setText(path);
+        button("ConvertDB")->click();
+        ASSERT_EQ(dialogs_.messages.size(), 1u) << path.toStdString();
+        EXPECT_EQ(dialogs_.messages[0].text, text) << path.toStdString();
+        EXPECT_TRUE(text1()->isEnabled());
+    }
+
+    const std::string installed =
+        (install_ + QLatin1Char('/') + q(pair().template_file)).toStdString();
+    {
+        auto w = jet::Writer::open(installed, {.password = jet::fromUtf8(pair().target_password)});
+        ASSERT_TRUE(w.isOk());
+        const jet::Value n = jet::Null{};
+        ASSERT_TRUE((*w)->append("Table_User", {std::u16string(u"earlier"), n, n, n}).isOk());
+        ASSERT_TRUE((*w)->close().isOk());
+    }
+    dialogs_.messages.clear();
+    convertFrom(writeSource(QStringLiteral("good.mdb"), pair().source_version));
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].text, texts::kTemplateMissing);
+    EXPECT_TRUE(button("ConvertDB")->isEnabled());
+}
+
 TEST_P(ConverterWindowTest, AnUnsupportedFormatIsReported) {
     const std::string corpus = testing_support::testdataDir();
     if (corpus.empty())
@@ -602,8 +647,10 @@ TEST_P(ConverterWindowTest, AWholeConversionGoesThroughEveryStateAndSaves) {
     EXPECT_TRUE(button("ConvertDB")->isEnabled());
     EXPECT_FALSE(text2()->isEnabled());
     ASSERT_NE(window_->conversion(), nullptr);
+    // The working copy is unnamed where the file system allows it; a named one lies in the
+    // work folder.
     const QString working = q(window_->conversion()->workingPath());
-    EXPECT_TRUE(ui_test::fileExists(working));
+    EXPECT_FALSE(working.isEmpty());
     auto* user_old = window_->findChild<vkdc::DataControlView*>(q(pair().tables[0].old_control));
     EXPECT_EQ(user_old->recordSource, QStringLiteral("SELECT * FROM Table_User"));
     EXPECT_TRUE(user_old->connectionString.contains(source))
@@ -621,7 +668,7 @@ TEST_P(ConverterWindowTest, AWholeConversionGoesThroughEveryStateAndSaves) {
     EXPECT_FALSE(button("SaveDB")->isEnabled());
     EXPECT_FALSE(text1()->isEnabled());
     ASSERT_EQ(window_->report().tables.size(), 4u);
-    EXPECT_EQ(window_->report().totalFailed(), 0u);
+    EXPECT_EQ(window_->report().totalLost(), 0u);
     EXPECT_EQ(window_->report().totalRows(), 7u);
 
     // Typing a destination does not enable SaveDB; browsing does.
@@ -659,6 +706,7 @@ TEST_P(ConverterWindowTest, AWholeConversionGoesThroughEveryStateAndSaves) {
     EXPECT_FALSE(window_->isVisible());
     EXPECT_EQ(end.count(), 1);
     EXPECT_FALSE(ui_test::fileExists(working)) << "the working copy goes with the window";
+    EXPECT_TRUE(QDir(work_).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
     EXPECT_EQ(ui_test::fileBytes(source), source_bytes) << "the source is only read";
 
     ASSERT_TRUE(ui_test::fileExists(dest));
@@ -733,6 +781,72 @@ TEST_P(ConverterWindowTest, AResultPastTheSizeLimitIsReportedAndCannotBeSaved) {
     EXPECT_FALSE(button("ConvertDB")->isEnabled());
     EXPECT_FALSE(button("BrowseSave")->isEnabled());
     EXPECT_FALSE(button("SaveDB")->isEnabled());
+}
+
+// Rows a damaged data page hides from the reader are lost rows too: the definition counts them.
+TEST_P(ConverterWindowTest, RowsADamagedSourceHidesAreListedAsLost) {
+    installTemplate({});
+    const QString source = writeSource(QStringLiteral("src.mdb"), pair().source_version);
+    ASSERT_TRUE(testing_support::setDeclaredRows(source.toStdString(), "Table_Contact",
+                                                 jet::fromUtf8(pair().source_password), 5));
+    showWindow();
+    convertFrom(source);
+    ASSERT_EQ(dialogs_.messages.size(), 2u);
+    EXPECT_EQ(dialogs_.messages[1].text, texts::kRowsLost);
+    const QStringList detail = dialogs_.messages[1].detail.split(QLatin1Char('\n'));
+    EXPECT_TRUE(detail.contains(QStringLiteral("Table_User: 0"))) << detail.join('|').toStdString();
+    EXPECT_TRUE(detail.contains(QStringLiteral("Table_Contact: 3"))) << detail.join('|').toStdString();
+    EXPECT_TRUE(button("BrowseSave")->isEnabled()) << "the user may still save what was read";
+}
+
+// Destinations that would destroy the source or a template, replace a device or FIFO, or land
+// wherever the working folder is: refused, and the window stays for another path.
+TEST_P(ConverterWindowTest, UnsafeDestinationsAreRefusedAndTheWindowStays) {
+    installTemplate({});
+    const QString source = writeSource(QStringLiteral("src.mdb"), pair().source_version);
+    const QByteArray source_bytes = ui_test::fileBytes(source);
+    const QString installed = install_ + QLatin1Char('/') + q(pair().template_file);
+    const QByteArray template_bytes = ui_test::fileBytes(installed);
+    const QString hard = q(dir_.file("hard.dbb"));
+    std::filesystem::create_hard_link(source.toStdString(), hard.toStdString());
+    const QString fifo = q(dir_.file("fifo.dbb"));
+    ASSERT_EQ(0, ::mkfifo(fifo.toLocal8Bit().constData(), 0600));
+    QSignalSpy end(window_.get(), &ConverterWindow::programEndRequested);
+    showWindow();
+    convertFrom(source);
+
+    for (const QString& bad : {hard, installed, fifo}) {
+        dialogs_.messages.clear();
+        saveTo(bad);
+        ASSERT_EQ(dialogs_.messages.size(), 1u) << bad.toStdString();
+        EXPECT_EQ(dialogs_.messages[0].text, texts::kSaveFailed) << bad.toStdString();
+        EXPECT_TRUE(window_->isVisible());
+    }
+    // Blanks or a relative path after a browse name no place the user chose.
+    for (const QString& typed : {QStringLiteral("   "), QStringLiteral("relative.dbb")}) {
+        dialogs_.messages.clear();
+        dialogs_.saveAnswers.push_back(q(dir_.file("chosen.dbb")));
+        button("BrowseSave")->click();
+        text2()->setText(typed);
+        button("SaveDB")->click();
+        ASSERT_EQ(dialogs_.messages.size(), 1u);
+        EXPECT_EQ(dialogs_.messages[0].text, texts::kNoDestination);
+    }
+    EXPECT_EQ(ui_test::fileBytes(source), source_bytes);
+    EXPECT_EQ(ui_test::fileBytes(installed), template_bytes);
+    EXPECT_FALSE(ui_test::fileExists(q(dir_.file("chosen.dbb"))));
+    EXPECT_EQ(end.count(), 0);
+
+    // A private file stays private when it is replaced.
+    const QString mine = q(dir_.file("mine.dbb"));
+    QFile old(mine);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("older");
+    old.close();
+    ASSERT_EQ(0, ::chmod(mine.toLocal8Bit().constData(), 0600));
+    saveTo(mine);
+    EXPECT_EQ(dialogs_.messages.back().text, texts::kSavedMessage);
+    EXPECT_EQ(QFile::permissions(mine) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), 0);
 }
 
 TEST_P(ConverterWindowTest, AFailedSaveIsReportedAndTheWindowStaysForAnotherPath) {

@@ -289,8 +289,13 @@ QString makeSample(const QString& path, const QString& version, QString* why) {
 }
 
 bool writeDatabase(const std::string& path, const DatabaseSpec& layout, std::string* why) {
+    return writeDatabase(path, layout, layout.version, why);
+}
+
+bool writeDatabase(const std::string& path, const DatabaseSpec& layout,
+                   const std::string& password_of, std::string* why) {
     jet::CreateOptions options;
-    options.password = jet::fromUtf8(vkdc::passwordOfVersion(layout.version));
+    options.password = jet::fromUtf8(vkdc::passwordOfVersion(password_of));
     auto writer = jet::Writer::create(path, options);
     if (!writer.isOk()) {
         *why = writer.status().toString();

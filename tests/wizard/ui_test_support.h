@@ -143,6 +143,10 @@ struct DatabaseSpec {
     std::map<std::string, uint16_t> narrow;
 };
 bool writeDatabase(const std::string& path, const DatabaseSpec& layout, std::string* why);
+// The same with the password of version `password_of`: the tables of one version behind the
+// password of another.
+bool writeDatabase(const std::string& path, const DatabaseSpec& layout,
+                   const std::string& password_of, std::string* why);
 
 // A table read back with mdb-export: the header row, then one row per record. Empty when
 // mdb-export is missing or fails (`why` says which).

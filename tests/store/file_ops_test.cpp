@@ -1,0 +1,102 @@
+// The file operations a conversion relies on when a process dies: what a killed run leaves is
+// removed by the next one, what a live run holds is not, and nothing else is touched.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "store/file_ops.h"
+#include "support/files.h"
+
+namespace vkdc {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+
+std::vector<std::string> entries(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(FileOps, LeftoversOfDeadRunsGoAndFilesOfLiveRunsStay) {
+    TempDir tmp;
+    // A killed run's folder (no lock holds it) with its working copy, and a live one.
+    fs::create_directory(tmp.file("vkdc-work-DEAD01"));
+    std::ofstream(tmp.file("vkdc-work-DEAD01/VKDB23.mdb")) << "a whole database";
+    auto live = PrivateFolder::create(tmp.path(), kWorkFolderPrefix);
+    ASSERT_TRUE(live.isOk()) << live.status().message();
+    std::ofstream((*live)->path() + "/VKDB23.mdb") << "in use";
+    // Names that are not exactly ours are never touched.
+    fs::create_directory(tmp.file("vkdc-work-notours"));
+    fs::create_directory(tmp.file("vkdc-test-ABCDEF"));
+    removeStaleFolders(tmp.path(), kWorkFolderPrefix);
+    EXPECT_FALSE(fs::exists(tmp.file("vkdc-work-DEAD01")));
+    EXPECT_TRUE(fs::exists((*live)->path() + "/VKDB23.mdb"));
+    EXPECT_TRUE(fs::exists(tmp.file("vkdc-work-notours")));
+    EXPECT_TRUE(fs::exists(tmp.file("vkdc-test-ABCDEF")));
+    const std::string live_path = (*live)->path();
+    live->reset();
+    EXPECT_FALSE(fs::exists(live_path)) << "a private folder goes with its owner";
+
+    // Beside a destination: a killed save's temporary file goes, a locked one stays.
+    std::ofstream(tmp.file(".vkdc-DEAD02")) << "complete copy";
+    std::ofstream(tmp.file(".vkdc-LIVE03")) << "being written";
+    std::ofstream(tmp.file(".vkdc-x")) << "the user's";
+    const int held = ::open(tmp.file(".vkdc-LIVE03").c_str(), O_RDONLY);
+    ASSERT_EQ(0, ::flock(held, LOCK_EX));
+    removeStaleSaveFiles(tmp.path());
+    EXPECT_EQ(entries(tmp.path()),
+              (std::vector<std::string>{".vkdc-LIVE03", ".vkdc-x", "vkdc-test-ABCDEF",
+                                        "vkdc-work-notours"}));
+    ::close(held);
+}
+
+// Where unnamed files are not to be had, the named forms behave the same and leave nothing.
+TEST(FileOps, NamedWorkingCopiesAndSavesLeaveNothingBehind) {
+    TempDir tmp;
+    const std::string src = tmp.file("src.mdb");
+    std::ofstream(src) << std::string(100000, 'x');
+    fs::create_directory(tmp.file("work"));
+    {
+        auto copy = WorkingCopy::create(src, tmp.file("work"), "VKDB23.mdb", false);
+        ASSERT_TRUE(copy.isOk()) << copy.status().message();
+        EXPECT_FALSE((*copy)->unnamed());
+        EXPECT_TRUE(fs::exists((*copy)->path()));
+        auto file = (*copy)->open();
+        ASSERT_TRUE(file.isOk());
+
+        const std::string dest = tmp.file("dest.dbb");
+        std::ofstream(dest) << "old";
+        ::chmod(dest.c_str(), 0600);
+        ReplaceOptions named;
+        named.allow_unnamed = false;
+        bool checked = false;
+        named.check = [&](const std::string& complete) {
+            checked = true;
+            EXPECT_EQ(tmp.path(), complete.substr(0, complete.rfind('/')));
+            EXPECT_EQ(100000u, fs::file_size(complete));
+            return jet::Status::corrupt("not as expected");
+        };
+        EXPECT_FALSE(replaceFile(**file, dest, named).isOk());
+        EXPECT_TRUE(checked);
+        EXPECT_EQ("old", testing_support::readFile(dest).value_or(""));
+        named.check = nullptr;
+        ASSERT_TRUE(replaceFile(**file, dest, named).isOk());
+        EXPECT_EQ(100000u, fs::file_size(dest));
+        EXPECT_EQ(fs::perms(0600), fs::status(dest).permissions() & fs::perms::mask);
+    }
+    EXPECT_TRUE(fs::is_empty(tmp.file("work")));
+    EXPECT_EQ(entries(tmp.path()), (std::vector<std::string>{"dest.dbb", "src.mdb", "work"}));
+}
+
+}  // namespace
+}  // namespace vkdc
