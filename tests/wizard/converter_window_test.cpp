@@ -23,7 +23,7 @@
 #include "store/version_pair.h"
 #include "support/damage.h"
 #include "support/files.h"
-#include "wizard/converter_texts.h"
+#include "convert/converter_texts.h"
 #include "wizard/converter_window.h"
 #include "wizard/ui_test_support.h"
 
