@@ -334,10 +334,11 @@ TEST_P(ConverterPresenterTest, EachSourceProblemHasItsMessageAndStepOneStaysOpen
         f.put('\x02');
     }
     const std::string fifo = testing_support::specialFiles(dir_.path()).at(0);
-    const struct {
+    struct Case {
         std::string path;
         MessageId id;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"", MessageId::kNoSourcePath},
         {dir_.file("missing.dbb"), MessageId::kSourceMissing},
         {"   ", MessageId::kSourceMissing},
@@ -348,7 +349,10 @@ TEST_P(ConverterPresenterTest, EachSourceProblemHasItsMessageAndStepOneStaysOpen
         {other, MessageId::kWrongVersion},
         {next, MessageId::kWrongVersion},
     };
-    for (const auto& c : cases) {
+    if (const std::string corpus = testing_support::testdataDir(); !corpus.empty())
+        cases.push_back(
+            {corpus + "/files/jackcess-V2007-testV2007.accdb", MessageId::kSourceUnsupported});
+    for (const Case& c : cases) {
         view_.messages.clear();
         view_.focus = Control::kBrowseOpen;
         convertFrom(c.path);
