@@ -1,6 +1,5 @@
 #include "wizard/converter_window.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -90,10 +89,7 @@ ConverterWindow::ConverterWindow(PairId pair, Dialogs& dialogs, QWidget* owner)
     presenter_.load();
 
     auto* keys = new KeyPreview(this);
-    keys->onKey(Qt::Key_Escape, [this] {
-        if (!presenter_.busy())
-            reject();
-    });
+    keys->onKey(Qt::Key_Escape, [this] { reject(); });
     keys->onKey(Qt::Key_F1, [this] { presenter_.help(); });
 }
 
@@ -239,15 +235,8 @@ void ConverterWindow::showEvent(QShowEvent* event) {
         presenter_.shown();
 }
 
-void ConverterWindow::closeEvent(QCloseEvent* event) {
-    if (presenter_.busy()) {
-        event->ignore();  // the conversion takes no other input until it ends
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-// Every way the window closes comes here; the presenter keeps it open while a conversion runs.
+// Every way the window closes (Esc, the close button, the unload after a save) comes here; the
+// presenter keeps it open while a conversion runs.
 void ConverterWindow::done(int result) {
     if (!presenter_.close())
         return;

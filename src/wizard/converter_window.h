@@ -88,7 +88,6 @@ class ConverterWindow : public QDialog, private ConverterView {
 
   protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
   private:
     void build();

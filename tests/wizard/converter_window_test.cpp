@@ -669,8 +669,25 @@ TEST_P(ConverterWindowTest, EscapeInTheMiddleWritesNothing) {
 TEST_P(ConverterWindowTest, ProgressShowsRowsDoneOutOfTheTotal) {
     installTemplate();
     window_->setProgressDelay(0);
+    int guides = 0;
+    window_->setGuideOpener([&](QWidget*) { ++guides; });
     showWindow();
-    convertFrom(writeSource(QStringLiteral("src.mdb"), pair().source_version));
+    const QString source = writeSource(QStringLiteral("src.mdb"), pair().source_version);
+    // While it runs (the bar lets timers through), neither Esc nor the close button closes the
+    // window, and F1 opens nothing.
+    bool tried = false;
+    bool stayed = false;
+    QTimer::singleShot(0, window_.get(), [&] {
+        tried = child<QProgressBar>("Progress")->isVisible();
+        QTest::keyClick(window_.get(), Qt::Key_Escape);
+        QTest::keyClick(window_.get(), Qt::Key_F1);
+        window_->close();
+        stayed = window_->isVisible();
+    });
+    convertFrom(source);
+    EXPECT_TRUE(tried && stayed);
+    EXPECT_EQ(guides, 0);
+    EXPECT_EQ(dialogs_.messageTexts(), std::vector<QString>{texts::kConverted});
     auto* bar = child<QProgressBar>("Progress");
     EXPECT_GE(window_->progressShown(), 1);
     EXPECT_EQ(bar->maximum(), 7);
