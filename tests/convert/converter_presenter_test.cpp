@@ -92,10 +92,8 @@ class ScriptedView : public ConverterView {
         std::string row;
         for (const auto& [control, name] : names) {
             const auto it = enabled.find(control);
-            row += std::string(row.empty() ? "" : " ") + name +
-                   (it == enabled.end() ? "?"
-                    : it->second        ? "+"
-                                        : "-");
+            const char* mark = it == enabled.end() ? "?" : (it->second ? "+" : "-");
+            row += std::string(row.empty() ? "" : " ") + name + mark;
         }
         return row;
     }
