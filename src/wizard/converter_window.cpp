@@ -1,22 +1,15 @@
 #include "wizard/converter_window.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 
-#include <algorithm>
-
-#include "store/data_control.h"
-#include "wizard/converter_texts.h"
+#include "convert/converter_texts.h"
 #include "wizard/design_controls.h"
 #include "wizard/dialogs.h"
-#include "wizard/install_paths.h"
 #include "wizard/key_preview.h"
 #include "wizard/ui_look.h"
 
@@ -29,8 +22,8 @@ QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-std::string toPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+std::string toStd(const QString& text) {
+    return text.toStdString();
 }
 
 QPushButton* makeButton(const QString& name, const QString& caption, QRect geometry,
@@ -91,35 +84,37 @@ DataControlView::DataControlView(const QString& name, const QString& table_name,
 }
 
 ConverterWindow::ConverterWindow(PairId pair, Dialogs& dialogs, QWidget* owner)
-    : QDialog(owner),
-      pair_(vkdc::versionPair(pair)),
-      texts_(converterTexts(pair)),
-      dialogs_(dialogs) {
+    : QDialog(owner), dialogs_(dialogs), presenter_(pair, *this) {
     build();
-    load();
+    presenter_.load();
 
     auto* keys = new KeyPreview(this);
-    keys->onKey(Qt::Key_Escape, [this] {
-        if (!busy_)
-            reject();
-    });
-    keys->onKey(Qt::Key_F1, [this] {
-        if (!busy_)
-            showGuide();
-    });
+    keys->onKey(Qt::Key_Escape, [this] { reject(); });
+    keys->onKey(Qt::Key_F1, [this] { presenter_.help(); });
 }
 
 ConverterWindow::~ConverterWindow() = default;
 
+void ConverterWindow::setTemplateDir(const QString& dir) {
+    presenter_.setTemplateDir(toStd(dir));
+}
+
 QString ConverterWindow::templateDir() const {
-    if (!template_dir_.isEmpty())
-        return template_dir_;
-    return dataFolderOf(fromStd(pair_.template_file));
+    return fromStd(presenter_.templateDir());
+}
+
+void ConverterWindow::setWorkDir(const QString& dir) {
+    presenter_.setWorkDir(toStd(dir));
+}
+
+void ConverterWindow::setProgressDelay(int ms) {
+    presenter_.setProgressDelay(std::chrono::milliseconds(ms));
 }
 
 void ConverterWindow::build() {
-    setObjectName(texts_.window);
-    setWindowTitle(texts_.caption);
+    const ConverterTexts& own = presenter_.texts();
+    setObjectName(own.window);
+    setWindowTitle(own.caption);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
@@ -131,7 +126,7 @@ void ConverterWindow::build() {
     image1_->setObjectName(QStringLiteral("Image1"));
     image1_->setGeometry(twipsRect(120, 0, 5415, 840));
     image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop | Qt::AlignAbsolute);
-    image1_->setPixmap(ui::installedPicture(texts_.banner));
+    image1_->setPixmap(ui::installedPicture(own.banner));
 
     // Step 1: the source. The frames read right to left, so their captions sit at the right.
     auto* frame1 = new ui::FrameBox(QStringLiteral("Vel_Frame1"), texts::kStep1Frame, this);
@@ -198,8 +193,9 @@ void ConverterWindow::build() {
 // (DataSource and DataField say what it stands for) and the table operation's button.
 void ConverterWindow::buildTableFrames() {
     const QPoint origins[4] = {{5880, 0}, {11040, 0}, {5880, 4800}, {11040, 4800}};
-    for (size_t t = 0; t < pair_.tables.size(); ++t) {
-        const TablePair& table = pair_.tables[t];
+    const VersionPair& pair = presenter_.pair();
+    for (size_t t = 0; t < pair.tables.size(); ++t) {
+        const TablePair& table = pair.tables[t];
         const QString table_name = fromStd(table.table);
         auto* frame = new ui::FrameBox(fromStd(table.frame), table_name, this);
         const QPoint origin = origins[t];
@@ -229,213 +225,42 @@ void ConverterWindow::buildTableFrames() {
     }
 }
 
-// Puts every control in its design state: each showing starts afresh.
-void ConverterWindow::load() {
-    conversion_.reset();
-    report_ = {};
-    busy_ = false;
-    progress_shown_ = 0;
-    open_file_name_ = texts_.openFileName;
-    save_file_name_ = texts::kSaveFileName;
-
-    text1_->clear();
-    text1_->setEnabled(true);
-    browse_open_->setEnabled(true);
-    convert_db_->setEnabled(true);
-    convert_db_->show();
-    analysis_db_->setEnabled(true);
-    label3_->setText(texts::kNotYet);
-    text2_->clear();
-    text2_->setEnabled(false);
-    browse_save_->setEnabled(false);
-    save_db_->setEnabled(false);
-    label1_->setText(texts::kNotYet);
-    progress_->hide();
-    progress_->reset();
-
-    for (DataControlView* control : findChildren<DataControlView*>()) {
-        control->connectionString.clear();
-        control->recordSource.clear();
-    }
-    for (QLineEdit* box : findChildren<QLineEdit*>()) {
-        if (box->property("DataField").isValid())
-            box->clear();
-    }
-    browse_open_->setFocus();
-}
-
 void ConverterWindow::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        load();
+        presenter_.load();
         ui::centreOnScreen(this);
     }
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        browse_open_->setFocus();
+        presenter_.shown();
 }
 
-void ConverterWindow::closeEvent(QCloseEvent* event) {
-    if (busy_) {
-        event->ignore();  // the conversion takes no other input until it ends
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-// Unloading drops the conversion, which deletes its working copy of the template.
+// Every way the window closes (Esc, the close button, the unload after a save) comes here; the
+// presenter keeps it open while a conversion runs.
 void ConverterWindow::done(int result) {
-    if (busy_)
+    if (!presenter_.close())
         return;
-    conversion_.reset();
     QDialog::done(result);
 }
 
-void ConverterWindow::message(int icon, const QString& text, const QString& detail) {
-    dialogs_.message(this, static_cast<QMessageBox::Icon>(icon), text, detail);
-}
-
 void ConverterWindow::browseOpen() {
-    text1_->clear();
-    FileRequest request;
-    request.objectName = QStringLiteral("Opens");
-    request.title = texts_.openTitle;
-    request.initialPath = open_file_name_;
-    request.folder = texts::kDesignFolder;
-    request.filterName = texts::kOpenFilterName;
-    request.patterns = {QStringLiteral("*.mdb"), QStringLiteral("*.dbb")};
-    const QString chosen = dialogs_.openFile(this, request);
-    // A cancel keeps what the dialog held before: the preset name or the last choice.
-    if (!chosen.isEmpty())
-        open_file_name_ = chosen;
-    text1_->setText(open_file_name_);
-    if (text1_->text() == texts_.openFileName)
-        text1_->clear();
-    else
-        analysis_db_->setEnabled(true);
+    presenter_.browseOpen();
 }
 
 void ConverterWindow::analyse() {
-    if (text1_->text().isEmpty()) {
-        message(QMessageBox::Warning, texts::kNoSourcePath);
-        text1_->setFocus();
-        return;
-    }
-    if (!conversion_) {
-        conversion_ = std::make_unique<Conversion>(pair_, toPath(templateDir()), toPath(work_dir_));
-    }
-    const Outcome outcome = conversion_->analyse(toPath(text1_->text()));
-    if (!outcome.ok()) {
-        // Step 1 stays open, so another source can be chosen.
-        message(QMessageBox::Warning, sourceProblemText(outcome), fromStd(outcome.detail));
-        text1_->setFocus();
-        return;
-    }
-    // Mirror what the core set on its data controls, so they can be inspected by name.
-    for (DataControlView* view : findChildren<DataControlView*>()) {
-        if (const DataControl* control = conversion_->control(view->objectName().toStdString())) {
-            view->connectionString = fromStd(control->ConnectionString());
-            view->recordSource = fromStd(control->RecordSource());
-        }
-    }
-    label3_->setText(texts::kAnalysed);
-    text1_->setEnabled(false);
-    browse_open_->setEnabled(false);
+    presenter_.analyse();
 }
 
 void ConverterWindow::convertDatabase() {
-    analyse();
-    if (label3_->text() != texts::kAnalysed || !conversion_)
-        return;
-
-    busy_ = true;
-    work_clock_.start();
-    paint_clock_.invalidate();
-    report_ = {};
-    const Outcome outcome = conversion_->convert(
-        report_, [this](uint64_t done, uint64_t total) { onProgress(done, total); });
-    if (progress_->isVisible()) {
-        progress_->hide();
-        convert_db_->show();
-    }
-    busy_ = false;
-
-    if (outcome.problem == Problem::kTooLarge) {
-        // Nothing can be kept: no completion message, and step 2 stays closed.
-        message(QMessageBox::Warning, texts::kTooLarge);
-        convert_db_->setEnabled(false);
-        return;
-    }
-    message(QMessageBox::Information, texts::kConverted);
-    if (!outcome.ok() || report_.totalLost() > 0)
-        message(QMessageBox::Warning, texts::kRowsLost, rowsLostDetail(outcome));
-    convert_db_->setEnabled(false);
-    text2_->setEnabled(true);
-    browse_save_->setEnabled(true);
-}
-
-// Shows the bar once the work has run past the delay, and repaints it now and then. Only
-// paint and timer events are let through: the window takes no input until the work ends.
-void ConverterWindow::onProgress(uint64_t done, uint64_t total) {
-    if (!progress_->isVisible()) {
-        if (work_clock_.elapsed() < progress_delay_ms_ || total == 0)
-            return;
-        convert_db_->hide();
-        progress_->show();
-        ++progress_shown_;
-    }
-    // Scale to what a QProgressBar's int range holds.
-    const uint64_t scale = std::max<uint64_t>(1, total / 1000000 + 1);
-    progress_->setMaximum(static_cast<int>(total / scale));
-    progress_->setValue(static_cast<int>(std::min(done, total) / scale));
-    if (done < total && paint_clock_.isValid() && paint_clock_.elapsed() < 40)
-        return;
-    paint_clock_.start();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    presenter_.convert();
 }
 
 void ConverterWindow::browseSave() {
-    text2_->clear();
-    FileRequest request;
-    request.objectName = QStringLiteral("Saves");
-    request.title = texts_.saveTitle;
-    request.initialPath = save_file_name_;
-    request.folder = texts::kDesignFolder;
-    request.filterName = texts_.saveFilterName;
-    request.patterns = {QStringLiteral("*.dbb")};
-    const QString chosen = dialogs_.saveFile(this, request);
-    if (!chosen.isEmpty())
-        save_file_name_ = chosen;
-    text2_->setText(save_file_name_);
-    if (text2_->text() == texts::kSaveFileName)
-        text2_->clear();
-    else
-        save_db_->setEnabled(true);
+    presenter_.browseSave();
 }
 
 void ConverterWindow::saveDatabase() {
-    // Blanks or a relative path name no place the user chose: they would land in whatever the
-    // working folder happens to be.
-    const QString dest = text2_->text();
-    if (dest.trimmed().isEmpty() || !QDir::isAbsolutePath(dest)) {
-        message(QMessageBox::Warning, texts::kNoDestination);
-        return;
-    }
-    Outcome outcome;
-    if (conversion_) {
-        outcome = conversion_->save(toPath(dest));
-    } else {
-        outcome.problem = Problem::kNotAnalysed;
-        outcome.detail = problemName(Problem::kNotAnalysed);
-    }
-    if (!outcome.ok()) {
-        // Nothing was replaced; the window stays so that another path can be tried.
-        message(QMessageBox::Warning, texts::kSaveFailed, fromStd(outcome.detail));
-        return;
-    }
-    label1_->setText(texts::kSaved);
-    message(QMessageBox::Information, texts::kSavedMessage);
-    done(QDialog::Accepted);
-    emit programEndRequested();
+    presenter_.save();
 }
 
 void ConverterWindow::showGuide() {
@@ -443,42 +268,116 @@ void ConverterWindow::showGuide() {
         guide_opener_(this);
 }
 
-QString ConverterWindow::sourceProblemText(const Outcome& outcome) const {
-    switch (outcome.problem) {
-        case Problem::kEmptyPath:  // blanks only: no file has such a name
-        case Problem::kSourceMissing:
-            return texts::kSourceMissing;
-        case Problem::kSourceUnreadable:
-            return texts::kSourceUnreadable;
-        case Problem::kSourceInvalid:
-            return texts::kSourceInvalid;
-        case Problem::kSourceUnsupported:
-            return texts::kSourceUnsupported;
-        case Problem::kSourceWrongVersion:
-            return texts_.wrongVersion;
-        case Problem::kTemplateMissing:
-        case Problem::kTemplateInvalid:
-            return texts::kTemplateMissing;
-        default:
-            break;
+// ---- The view ----------------------------------------------------------------------------
+
+QWidget* ConverterWindow::widget(Control control) const {
+    switch (control) {
+        case Control::kText1:
+            return text1_;
+        case Control::kBrowseOpen:
+            return browse_open_;
+        case Control::kConvertDB:
+            return convert_db_;
+        case Control::kAnalysisDB:
+            return analysis_db_;
+        case Control::kLabel3:
+            return label3_;
+        case Control::kText2:
+            return text2_;
+        case Control::kBrowseSave:
+            return browse_save_;
+        case Control::kSaveDB:
+            return save_db_;
+        case Control::kLabel1:
+            return label1_;
+        case Control::kProgress:
+            return progress_;
     }
-    return texts::kSourceInvalid;
+    return nullptr;
 }
 
-// The details of the lost-rows warning: one line per table with the number of rows that did
-// not reach the new database, whether they failed to store or could not be read from a
-// damaged source, each followed by the first reasons.
-QString ConverterWindow::rowsLostDetail(const Outcome& outcome) const {
-    QStringList lines;
-    for (const TableReport& table : report_.tables) {
-        lines << QStringLiteral("%1: %2").arg(fromStd(table.table)).arg(table.lost());
-        for (const std::string& reason : table.reasons)
-            lines << QStringLiteral("  ") + fromStd(reason);
+void ConverterWindow::setControlEnabled(Control control, bool enabled) {
+    widget(control)->setEnabled(enabled);
+}
+
+void ConverterWindow::setControlVisible(Control control, bool visible) {
+    widget(control)->setVisible(visible);
+}
+
+void ConverterWindow::setControlText(Control control, const std::string& text) {
+    QWidget* w = widget(control);
+    if (auto* box = qobject_cast<QLineEdit*>(w)) {
+        if (text.empty())
+            box->clear();
+        else
+            box->setText(fromStd(text));
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+        label->setText(fromStd(text));
     }
-    if (outcome.problem != Problem::kNone && outcome.problem != Problem::kRowsLost &&
-        !outcome.detail.empty())
-        lines << fromStd(outcome.detail);
-    return lines.join(QLatin1Char('\n'));
+}
+
+std::string ConverterWindow::controlText(Control control) const {
+    if (auto* box = qobject_cast<QLineEdit*>(widget(control)))
+        return toStd(box->text());
+    if (auto* label = qobject_cast<QLabel*>(widget(control)))
+        return toStd(label->text());
+    return {};
+}
+
+void ConverterWindow::focusControl(Control control) {
+    widget(control)->setFocus();
+}
+
+void ConverterWindow::showMessage(const Message& message) {
+    const QMessageBox::Icon icon =
+        message.icon == MessageIcon::kInformation ? QMessageBox::Information : QMessageBox::Warning;
+    dialogs_.message(this, icon, fromStd(message.text), fromStd(message.detail));
+}
+
+std::string ConverterWindow::askPath(const PathRequest& request) {
+    FileRequest file;
+    file.objectName = fromStd(request.objectName);
+    file.title = fromStd(request.title);
+    file.initialPath = fromStd(request.initialPath);
+    file.folder = fromStd(request.folder);
+    file.filterName = fromStd(request.filterName);
+    for (const std::string& pattern : request.patterns)
+        file.patterns << fromStd(pattern);
+    return toStd(request.save ? dialogs_.saveFile(this, file) : dialogs_.openFile(this, file));
+}
+
+void ConverterWindow::showProgress(int value, int maximum) {
+    if (maximum == 0) {
+        progress_->reset();
+        return;
+    }
+    progress_->setMaximum(maximum);
+    progress_->setValue(value);
+}
+
+// Only paint and timer events are let through: the window takes no input until the work ends.
+void ConverterWindow::paintNow() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void ConverterWindow::showConnection(const std::string& control, const std::string& connection,
+                                     const std::string& record_source) {
+    if (auto* view = findChild<DataControlView*>(fromStd(control))) {
+        view->connectionString = fromStd(connection);
+        view->recordSource = fromStd(record_source);
+    }
+}
+
+void ConverterWindow::openGuide() {
+    showGuide();
+}
+
+void ConverterWindow::unload() {
+    done(QDialog::Accepted);
+}
+
+void ConverterWindow::endProgram() {
+    emit programEndRequested();
 }
 
 }  // namespace vkdc

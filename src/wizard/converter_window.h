@@ -1,7 +1,8 @@
-// The converter window: the two-step wizard in which one conversion runs. One class serves
-// both VKDC12 (1.0 to 2.0) and VKDC23 (2.0 to 3.0); the pair decides the texts and the fixed
-// values. The window only gathers input and shows results: analysing, converting and saving
-// are done by vkdc::Conversion, the same core that `vkdc-cli convert` runs.
+// The converter window: the Qt face of the two-step wizard in which one conversion runs. One
+// class serves both VKDC12 (1.0 to 2.0) and VKDC23 (2.0 to 3.0). The window is a view of
+// ConverterPresenter, which decides every state and message: the window lays out the design,
+// passes clicks and keys on, and shows what it is told. The work itself is vkdc::Conversion's,
+// the same core that `vkdc-cli convert` runs.
 //
 // Every control carries the object name of the design. Besides the visible steps the window
 // holds the hidden machinery by name: the analysis button `AnalysisDB`, the flag labels
@@ -10,14 +11,13 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QString>
 
 #include <functional>
-#include <memory>
 
+#include "convert/converter_presenter.h"
+#include "convert/converter_view.h"
 #include "store/version_pair.h"
-#include "convert/conversion.h"
 
 class QLabel;
 class QLineEdit;
@@ -27,7 +27,6 @@ class QPushButton;
 namespace vkdc {
 
 class Dialogs;
-struct ConverterTexts;
 
 // Stands for one data control of the window (`User_Old`, `Adodc3`, ...). The database work
 // is the core's; this mirrors the connection the core made, so it can be inspected by name.
@@ -46,32 +45,32 @@ class DataControlView : public QObject {
     bool newSide = false;
 };
 
-class ConverterWindow : public QDialog {
+class ConverterWindow : public QDialog, private ConverterView {
     Q_OBJECT
   public:
     // A window for `pair`, owned by `owner` (shown modally over it). `dialogs` must outlive it.
     ConverterWindow(PairId pair, Dialogs& dialogs, QWidget* owner = nullptr);
     ~ConverterWindow() override;
 
-    PairId pairId() const { return pair_.id; }
-    const VersionPair& versionPair() const { return pair_; }
+    PairId pairId() const { return presenter_.pair().id; }
+    const VersionPair& versionPair() const { return presenter_.pair(); }
 
     // Folder of the installed template; by default the first install folder that holds it.
-    void setTemplateDir(const QString& dir) { template_dir_ = dir; }
+    void setTemplateDir(const QString& dir);
     QString templateDir() const;
     // Folder for the private working copy of the template (the system temp folder if empty).
-    void setWorkDir(const QString& dir) { work_dir_ = dir; }
+    void setWorkDir(const QString& dir);
     // What F1 runs, with this window as the owner of the guide it shows.
     void setGuideOpener(std::function<void(QWidget*)> opener) { guide_opener_ = std::move(opener); }
     // How long a conversion runs before its progress bar appears.
-    void setProgressDelay(int ms) { progress_delay_ms_ = ms; }
+    void setProgressDelay(int ms);
 
     // The conversion of this showing (nullptr before the first analysis and after closing),
     // and the result of its last conversion.
-    const Conversion* conversion() const { return conversion_.get(); }
-    const ConversionReport& report() const { return report_; }
+    const Conversion* conversion() const { return presenter_.conversion(); }
+    const ConversionReport& report() const { return presenter_.report(); }
     // How many times the progress bar was shown during this showing's conversion.
-    int progressShown() const { return progress_shown_; }
+    int progressShown() const { return presenter_.progressShown(); }
 
   signals:
     // A save succeeded and the window closed: the program is to end now.
@@ -89,24 +88,30 @@ class ConverterWindow : public QDialog {
 
   protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
   private:
     void build();
     void buildTableFrames();
-    void load();
-    void onProgress(uint64_t done, uint64_t total);
-    void message(int icon, const QString& text, const QString& detail = {});
-    QString sourceProblemText(const Outcome& outcome) const;
-    QString rowsLostDetail(const Outcome& outcome) const;
+    QWidget* widget(Control control) const;
 
-    const VersionPair& pair_;
-    const ConverterTexts& texts_;
+    // ConverterView
+    void setControlEnabled(Control control, bool enabled) override;
+    void setControlVisible(Control control, bool visible) override;
+    void setControlText(Control control, const std::string& text) override;
+    std::string controlText(Control control) const override;
+    void focusControl(Control control) override;
+    void showMessage(const Message& message) override;
+    std::string askPath(const PathRequest& request) override;
+    void showProgress(int value, int maximum) override;
+    void paintNow() override;
+    void showConnection(const std::string& control, const std::string& connection,
+                        const std::string& record_source) override;
+    void openGuide() override;
+    void unload() override;
+    void endProgram() override;
+
     Dialogs& dialogs_;
-    QString template_dir_;
-    QString work_dir_;
     std::function<void(QWidget*)> guide_opener_;
-    int progress_delay_ms_ = 500;
 
     QLabel* image1_ = nullptr;
     QLineEdit* text1_ = nullptr;
@@ -120,16 +125,7 @@ class ConverterWindow : public QDialog {
     QLabel* label1_ = nullptr;
     QProgressBar* progress_ = nullptr;
 
-    // What each file dialog returned last; its preset name until a file is chosen.
-    QString open_file_name_;
-    QString save_file_name_;
-
-    std::unique_ptr<Conversion> conversion_;
-    ConversionReport report_;
-    bool busy_ = false;
-    int progress_shown_ = 0;
-    QElapsedTimer work_clock_;
-    QElapsedTimer paint_clock_;
+    ConverterPresenter presenter_;
 };
 
 }  // namespace vkdc

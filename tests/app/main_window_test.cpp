@@ -14,7 +14,7 @@
 
 #include "app/main_window.h"
 #include "support/files.h"
-#include "wizard/converter_texts.h"
+#include "convert/converter_texts.h"
 #include "wizard/converter_window.h"
 #include "wizard/line_widget.h"
 #include "wizard/ui_test_support.h"

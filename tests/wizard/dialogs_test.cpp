@@ -12,7 +12,7 @@
 #include <QTextEdit>
 
 #include "support/files.h"
-#include "wizard/converter_texts.h"
+#include "convert/converter_texts.h"
 #include "wizard/dialogs.h"
 #include "wizard/ui_test_support.h"
 
