@@ -193,6 +193,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vkdc-bench-start: needs an X display in DISPLAY (an Xvfb will do)\n");
         return 2;
     }
+    // An X server started without -noreset resets when its last client leaves, and a client
+    // connecting during the reset is refused. Stay connected between runs so that never happens.
+    xcb_connection_t* keep_server = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(keep_server)) {
+        std::fprintf(stderr, "vkdc-bench-start: cannot connect to the display in DISPLAY\n");
+        xcb_disconnect(keep_server);
+        return 1;
+    }
     char folder_template[] = "/tmp/vkdc-bench-start.XXXXXX";
     if (!mkdtemp(folder_template)) {
         std::perror("vkdc-bench-start: mkdtemp");
@@ -216,6 +224,7 @@ int main(int argc, char** argv) {
         if (timings.back().painted < 0) {
             std::fprintf(stderr, "vkdc-bench-start: run %d: the launcher did not appear\n", i + 1);
             std::filesystem::remove_all(folder);
+            xcb_disconnect(keep_server);
             return 1;
         }
     }
@@ -232,5 +241,6 @@ int main(int argc, char** argv) {
     std::printf("later starts, slowest:         painted %6.0f ms\n",
                 *std::max_element(painted.begin(), painted.end()) * 1000);
     std::filesystem::remove_all(folder);
+    xcb_disconnect(keep_server);
     return 0;
 }
