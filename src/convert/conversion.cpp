@@ -475,9 +475,6 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
     if (jet::Status st = registry_->flushAll(); !st.isOk()) {
         return fail(Problem::kSaveFailed, st.message());
     }
-    auto file = working_->open();
-    if (!file)
-        return fail(Problem::kSaveFailed, file.status().message());
     ReplaceOptions replace;
     replace.new_file_permissions = options.permissions.value_or(source_permissions_);
     Outcome checked;
@@ -487,7 +484,7 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
             return checked.ok() ? jet::Status::ok() : jet::Status::invalidArgument(checked.detail);
         };
     }
-    if (jet::Status st = replaceFile(**file, dest_path, replace); !st.isOk()) {
+    if (jet::Status st = working_->saveAs(dest_path, replace); !st.isOk()) {
         return checked.ok() ? fail(Problem::kSaveFailed, st.message()) : checked;
     }
     return {};

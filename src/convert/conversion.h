@@ -124,9 +124,10 @@ public:
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
 
     // Refuses destinations that must never be written (checkDestination below), flushes the
-    // working database, then writes `dest_path` atomically (temporary file in the same
-    // folder, fsync, the check, rename). On failure any file already at `dest_path` is intact
-    // and the working copy is kept, so save() can be tried again with another path.
+    // working database, then puts it at `dest_path` atomically (WorkingCopy::saveAs: the
+    // working file itself where `dest_path` is on its file system, else a copy; fsync, the
+    // check, rename). On failure any file already at `dest_path` is intact and the working copy
+    // is kept, so save() can be tried again with another path.
     Outcome save(const std::string& dest_path, const SaveOptions& options = {});
 
     // The data control of that name ("User_Old", "Adodc3", ...), or nullptr. Controls exist

@@ -111,6 +111,11 @@ Status Pager::evictIfNeeded() {
 }
 
 Status Pager::flush() {
+    JET_RETURN_IF_ERROR(writeOut());
+    return file_->sync();
+}
+
+Status Pager::writeOut() {
     std::vector<uint32_t> dirty;
     for (auto& [n, e] : map_)
         if (e.dirty) dirty.push_back(n);
@@ -120,7 +125,7 @@ Status Pager::flush() {
         JET_RETURN_IF_ERROR(writeOut(*e.page));
         e.dirty = false;
     }
-    return file_->sync();
+    return Status::ok();
 }
 
 }  // namespace jet

@@ -56,6 +56,8 @@ public:
     // Writes every dirty page and fsyncs the file. Errors are reported, never swallowed;
     // after an error the dirty pages stay dirty.
     Status flush();
+    // flush() without the fsync: other handles on the file then read every page.
+    Status writeOut();
 
     File& file() { return *file_; }
 

@@ -382,6 +382,11 @@ Status Writer::flush() {
     return track(pager_->flush());
 }
 
+Status Writer::writeOut() {
+    JET_RETURN_IF_ERROR(usable());
+    return track(pager_->writeOut());
+}
+
 Status Writer::close() {
     Status st = flush();
     closed_ = true;

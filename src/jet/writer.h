@@ -114,6 +114,8 @@ class Writer {
 
     // Writes every changed page and fsyncs. Reports the first error.
     Status flush();
+    // Writes every changed page without the fsync, for readers of the same file.
+    Status writeOut();
     // flush(), then refuses further use.
     Status close();
 

@@ -72,6 +72,16 @@ void removeStaleFolders(const std::string& parent, const std::string& prefix);
 // live process holds. Best effort.
 void removeStaleSaveFiles(const std::string& folder);
 
+struct ReplaceOptions {
+    // Permission bits of a new destination; an existing one keeps its own.
+    uint32_t new_file_permissions = 0600;
+    // Runs on the complete, synced temporary file (given by path) just before it takes the
+    // destination's place; a failure stops the save and leaves the destination as it was.
+    std::function<jet::Status(const std::string& complete_file)> check;
+    // False forces a named temporary file from the start (tests use it).
+    bool allow_unnamed = true;
+};
+
 // A private copy of a file (mode 0600) that does not outlive its process: unnamed where the file
 // system allows it, so a kill leaves nothing; otherwise a named file in a PrivateFolder of
 // `dir`, which removeStaleFolders() deletes once the process is gone.
@@ -92,16 +102,16 @@ class WorkingCopy {
     virtual bool unnamed() const = 0;
     // Another read-write handle on the copy.
     virtual jet::Result<std::unique_ptr<jet::File>> open() = 0;
-};
 
-struct ReplaceOptions {
-    // Permission bits of a new destination; an existing one keeps its own.
-    uint32_t new_file_permissions = 0600;
-    // Runs on the complete, synced temporary file (given by path) just before it takes the
-    // destination's place; a failure stops the save and leaves the destination as it was.
-    std::function<jet::Status(const std::string& complete_file)> check;
-    // False forces a named temporary file from the start (tests use it).
-    bool allow_unnamed = true;
+    // Puts the copy itself at `dest`, with replaceFile()'s promises and options, instead of
+    // writing it a second time: the copy gets the permission bits and is synced, a name of
+    // ours beside `dest`, the check, and is renamed over `dest`. Only where that cannot be
+    // (`dest` on another file system, or one without links) is it written out by
+    // replaceFile(). Every handle on the copy must have written its data out first. After a
+    // success the copy and `dest` are one file for as long as the copy lives: it must not be
+    // written again. A save after one that linked the copy (even one whose check failed)
+    // writes it out.
+    virtual jet::Status saveAs(const std::string& dest, const ReplaceOptions& options) = 0;
 };
 
 // Writes the whole of `src` at `dest` atomically: into a temporary file in dest's folder

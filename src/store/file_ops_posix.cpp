@@ -64,6 +64,7 @@ class Fd {
   public:
     explicit Fd(int fd = -1) : fd_(fd) {}
     ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
@@ -203,12 +204,17 @@ Result<int> createLockedNamed(int dir_fd, const std::string& folder, const std::
     return Status::ioError("cannot create a file in " + folder + ": no free name");
 }
 
-// Gives the unnamed file `fd` a name `prefix`XXXXXX in the folder open as `dir_fd`.
-bool linkUnnamed(int fd, int dir_fd, const std::string& prefix, std::string& name) {
-    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+// The path that reaches the open file `fd`, named or not, for linkat(AT_SYMLINK_FOLLOW).
+std::string pathOfDescriptor(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// Gives the file at `from` another name `prefix`XXXXXX in the folder open as `dir_fd`; false
+// when no link can be made there (another file system, no links, no room).
+bool linkAs(const std::string& from, int dir_fd, const std::string& prefix, std::string& name) {
     for (int i = 0; i < kAttempts; ++i) {
         name = prefix + randomChars();
-        if (::linkat(AT_FDCWD, proc.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (::linkat(AT_FDCWD, from.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             return true;
         }
         if (errno != EEXIST)
@@ -216,6 +222,17 @@ bool linkUnnamed(int fd, int dir_fd, const std::string& prefix, std::string& nam
     }
     name.clear();
     return false;
+}
+
+// Saves the working file open as `fd`, reachable as `from`, at `dest` by linking it there; see
+// WorkingCopy::saveAs. `moved` false: no link could be made and nothing was done.
+Status moveIntoPlace(int fd, const std::string& from, const std::string& dest,
+                     const ReplaceOptions& options, bool& moved);
+
+// Writes the working copy out at `dest` (WorkingCopy::saveAs where no link can be made).
+Status copyIntoPlace(WorkingCopy& copy, const std::string& dest, const ReplaceOptions& options) {
+    JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::File> file, copy.open());
+    return replaceFile(*file, dest, options);
 }
 
 // ---- Private folders ----------------------------------------------------------------------
@@ -249,11 +266,23 @@ class UnnamedCopy final : public WorkingCopy {
             return Status::ioError(osError("cannot reopen", path_));
         return jet::fileFromDescriptor(fd, path_);
     }
+    Status saveAs(const std::string& dest, const ReplaceOptions& options) override {
+        if (!saved_) {
+            bool moved = false;
+            Status st = moveIntoPlace(fd_.get(), pathOfDescriptor(fd_.get()), dest, options, moved);
+            ::flock(fd_.get(), LOCK_UN);
+            saved_ = moved;
+            if (moved || !st.isOk())
+                return st;
+        }
+        return copyIntoPlace(*this, dest, options);
+    }
 
   private:
     std::string folder_;
     std::string path_;
     Fd fd_;
+    bool saved_ = false;  // linked beside a destination once: later saves copy
 };
 
 class NamedCopy final : public WorkingCopy {
@@ -264,10 +293,24 @@ class NamedCopy final : public WorkingCopy {
     const std::string& path() const override { return path_; }
     bool unnamed() const override { return false; }
     Result<std::unique_ptr<jet::File>> open() override { return jet::openFileReadWrite(path_); }
+    Status saveAs(const std::string& dest, const ReplaceOptions& options) override {
+        if (!saved_) {
+            Fd fd(::open(path_.c_str(), O_RDWR | O_CLOEXEC));
+            if (fd.get() < 0)
+                return Status::ioError(osError("cannot open", path_));
+            bool moved = false;
+            Status st = moveIntoPlace(fd.get(), path_, dest, options, moved);
+            saved_ = moved;
+            if (moved || !st.isOk())
+                return st;
+        }
+        return copyIntoPlace(*this, dest, options);
+    }
 
   private:
     std::unique_ptr<PrivateFolder> folder_;  // removes the file with itself
     std::string path_;
+    bool saved_ = false;  // linked beside a destination once: later saves copy
 };
 
 }  // namespace
@@ -451,9 +494,16 @@ Status fillTemporary(jet::File& src, int fd, uint32_t permissions, const std::st
     return Status::ok();
 }
 
-}  // namespace
+// Where a save puts its file: dest's folder, open, and the permission bits the file gets.
+struct SaveTarget {
+    std::string folder;
+    uint32_t permissions = 0600;
+    Fd dir;
+};
 
-Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions& options) {
+// Refuses a `dest` that is not a regular file, removes stale files of ours beside it and opens
+// its folder.
+Result<SaveTarget> prepareSave(const std::string& dest, const ReplaceOptions& options) {
     if (dest.empty())
         return Status::invalidArgument("no destination path given");
     JET_ASSIGN_OR_RETURN(FileInfo before, fileInfo(dest));
@@ -463,49 +513,30 @@ Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions
         return Status::ioError(dest + ": is " + before.what +
                                ", not a regular file; only a regular file is replaced");
     }
-    const uint32_t permissions =
-        before.exists() ? before.permissions : (options.new_file_permissions & 0777);
-    const std::string folder = folderOf(dest);
-    removeStaleSaveFiles(folder);
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0)
-        return Status::ioError(osError("cannot open the folder", folder));
+    SaveTarget t;
+    t.permissions = before.exists() ? before.permissions : (options.new_file_permissions & 0777);
+    t.folder = folderOf(dest);
+    removeStaleSaveFiles(t.folder);
+    t.dir.reset(::open(t.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (t.dir.get() < 0)
+        return Status::ioError(osError("cannot open the folder", t.folder));
+    return t;
+}
 
-    // The temporary file: unnamed while it is written, then linked under a name of ours so it
-    // can be checked and renamed; locked from birth, so no sweep takes it for a leftover.
-    std::string name;
-    Fd tmp;
-    if (options.allow_unnamed) {
-        Fd unnamed(openUnnamed(dir.get()));
-        if (unnamed.get() < 0 && !unnamedUnsupported(errno)) {
-            return Status::ioError(osError("cannot create a file in", folder));
-        }
-        if (unnamed.get() >= 0) {
-            ::flock(unnamed.get(), LOCK_EX);
-            JET_RETURN_IF_ERROR(fillTemporary(src, unnamed.get(), permissions, folder));
-            if (linkUnnamed(unnamed.get(), dir.get(), kSaveFilePrefix, name)) {
-                tmp.reset(unnamed.release());
-            }
-        }
-    }
-    if (tmp.get() < 0) {
-        JET_ASSIGN_OR_RETURN(int fd, createLockedNamed(dir.get(), folder, kSaveFilePrefix, name));
-        tmp.reset(fd);
-        if (Status st = fillTemporary(src, tmp.get(), permissions, folder); !st.isOk()) {
-            ::unlinkat(dir.get(), name.c_str(), 0);
-            return st;
-        }
-    }
-    const std::string tmp_path = folder + "/" + name;
+// The complete, synced file `name` beside `dest`: the check, then rename over `dest` and
+// fsync of the folder. On failure `name` is removed and `dest` is as it was.
+Status finishSave(const SaveTarget& t, const std::string& name, const std::string& dest,
+                  const ReplaceOptions& options) {
+    const std::string tmp_path = t.folder + "/" + name;
     auto discard = [&](Status st) {
-        ::unlinkat(dir.get(), name.c_str(), 0);
+        ::unlinkat(t.dir.get(), name.c_str(), 0);
         return st;
     };
     if (options.check) {
         if (Status st = options.check(tmp_path); !st.isOk())
             return discard(st);
     }
-    // The destination may have changed while we wrote; never put a file over a FIFO or device.
+    // The destination may have changed meanwhile; never put a file over a FIFO or device.
     JET_ASSIGN_OR_RETURN(FileInfo now, fileInfo(dest));
     if (now.kind == FileKind::kFolder || now.kind == FileKind::kOther) {
         return discard(Status::ioError(dest + ": is " + now.what + ", not a regular file"));
@@ -513,8 +544,63 @@ Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions
     if (::rename(tmp_path.c_str(), dest.c_str()) != 0) {
         return discard(Status::ioError(osError("cannot replace", dest)));
     }
-    ::fsync(dir.get());  // makes the rename itself durable
+    ::fsync(t.dir.get());  // makes the rename itself durable
     return Status::ok();
+}
+
+Status moveIntoPlace(int fd, const std::string& from, const std::string& dest,
+                     const ReplaceOptions& options, bool& moved) {
+    moved = false;
+    JET_ASSIGN_OR_RETURN(SaveTarget t, prepareSave(dest, options));
+    // Locked before it has a name there, so no sweep takes it for a leftover.
+    ::flock(fd, LOCK_EX);
+    if (::fchmod(fd, t.permissions) != 0)
+        return Status::ioError(osError("cannot set the permissions of", from));
+    if (::fsync(fd) != 0)
+        return Status::ioError(osError("cannot flush the working copy for", dest));
+    std::string name;
+    if (!linkAs(from, t.dir.get(), kSaveFilePrefix, name)) {
+        ::fchmod(fd, 0600);
+        return Status::ok();
+    }
+    moved = true;
+    Status st = finishSave(t, name, dest, options);
+    if (!st.isOk())
+        ::fchmod(fd, 0600);  // still only ours
+    return st;
+}
+
+}  // namespace
+
+Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions& options) {
+    JET_ASSIGN_OR_RETURN(SaveTarget t, prepareSave(dest, options));
+    // The temporary file: unnamed while it is written, then linked under a name of ours so it
+    // can be checked and renamed; locked from birth, so no sweep takes it for a leftover.
+    std::string name;
+    Fd tmp;
+    if (options.allow_unnamed) {
+        Fd unnamed(openUnnamed(t.dir.get()));
+        if (unnamed.get() < 0 && !unnamedUnsupported(errno)) {
+            return Status::ioError(osError("cannot create a file in", t.folder));
+        }
+        if (unnamed.get() >= 0) {
+            ::flock(unnamed.get(), LOCK_EX);
+            JET_RETURN_IF_ERROR(fillTemporary(src, unnamed.get(), t.permissions, t.folder));
+            if (linkAs(pathOfDescriptor(unnamed.get()), t.dir.get(), kSaveFilePrefix, name)) {
+                tmp.reset(unnamed.release());
+            }
+        }
+    }
+    if (tmp.get() < 0) {
+        JET_ASSIGN_OR_RETURN(int fd,
+                             createLockedNamed(t.dir.get(), t.folder, kSaveFilePrefix, name));
+        tmp.reset(fd);
+        if (Status st = fillTemporary(src, tmp.get(), t.permissions, t.folder); !st.isOk()) {
+            ::unlinkat(t.dir.get(), name.c_str(), 0);
+            return st;
+        }
+    }
+    return finishSave(t, name, dest, options);
 }
 
 }  // namespace vkdc

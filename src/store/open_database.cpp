@@ -56,9 +56,10 @@ public:
         JET_ASSIGN_OR_RETURN(jet::TableDef def, writer_->tableDef(table));
         return uint64_t{def.num_rows};
     }
-    // Reading goes through a reader over the flushed file, so it sees every stored row.
+    // Reading goes through a reader over the written-out file, so it sees every stored row;
+    // no fsync, since only this process reads it before the save syncs it.
     Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) override {
-        JET_RETURN_IF_ERROR(writer_->flush());
+        JET_RETURN_IF_ERROR(writer_->writeOut());
         jet::OpenOptions options;
         options.password = jet::fromUtf8(password_);
         std::unique_ptr<jet::Database> db;

@@ -98,5 +98,62 @@ TEST(FileOps, NamedWorkingCopiesAndSavesLeaveNothingBehind) {
     EXPECT_EQ(entries(tmp.path()), (std::vector<std::string>{"dest.dbb", "src.mdb", "work"}));
 }
 
+// A save moves the working copy itself into place where it can, else writes it out; either way
+// with the check, the kept permission bits, and nothing left beside the destination.
+TEST(FileOps, SavingAWorkingCopyMovesItWhereItCanAndCopiesElsewhere) {
+    TempDir tmp;
+    const std::string src = tmp.file("src.mdb");
+    std::ofstream(src) << std::string(100000, 'x');
+    fs::create_directory(tmp.file("work"));
+    struct Case {
+        std::string dir;
+        bool unnamed;
+    };
+    std::vector<Case> cases{{tmp.file("work"), true}, {tmp.file("work"), false}};
+    struct stat shm, here;
+    if (::stat("/dev/shm", &shm) == 0 && ::stat(tmp.path().c_str(), &here) == 0 &&
+        shm.st_dev != here.st_dev) {
+        cases.push_back({"/dev/shm", true});  // another file system: written out
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dir + (c.unnamed ? " unnamed" : " named"));
+        const std::string dest = tmp.file("dest.dbb"), other = tmp.file("other.dbb");
+        std::ofstream(dest) << "old";
+        ::chmod(dest.c_str(), 0640);
+        fs::remove(other);
+        {
+            auto copy = WorkingCopy::create(src, c.dir, "VKDB23.mdb", c.unnamed);
+            ASSERT_TRUE(copy.isOk()) << copy.status().message();
+            ReplaceOptions checked;
+            checked.check = [&](const std::string& complete) {
+                EXPECT_EQ("old", testing_support::readFile(dest).value_or(""));
+                EXPECT_EQ(100000u, fs::file_size(complete));
+                return jet::Status::ok();
+            };
+            ASSERT_TRUE((*copy)->saveAs(dest, checked).isOk());
+            EXPECT_EQ(fs::perms(0640), fs::status(dest).permissions() & fs::perms::mask);
+            // A failed check leaves nothing; a later save writes out a file of its own.
+            ReplaceOptions refuse;
+            refuse.check = [](const std::string&) {
+                return jet::Status::corrupt("not as expected");
+            };
+            EXPECT_FALSE((*copy)->saveAs(other, refuse).isOk());
+            EXPECT_FALSE(fs::exists(other));
+            ASSERT_TRUE((*copy)->saveAs(other, {}).isOk());
+            EXPECT_EQ(fs::perms(0600), fs::status(other).permissions() & fs::perms::mask);
+            auto file = (*copy)->open();
+            ASSERT_TRUE(file.isOk());
+            ASSERT_TRUE((*file)->writeAt(0, reinterpret_cast<const uint8_t*>("y"), 1).isOk());
+            const bool moved = c.dir != "/dev/shm";
+            EXPECT_EQ(moved ? 'y' : 'x', testing_support::readFile(dest).value_or("?")[0]);
+            EXPECT_EQ('x', testing_support::readFile(other).value_or("?")[0]);
+        }
+        EXPECT_EQ(100000u, fs::file_size(dest));
+        EXPECT_TRUE(fs::is_empty(tmp.file("work")));
+        EXPECT_EQ(entries(tmp.path()),
+                  (std::vector<std::string>{"dest.dbb", "other.dbb", "src.mdb", "work"}));
+    }
+}
+
 }  // namespace
 }  // namespace vkdc
