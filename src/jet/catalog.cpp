@@ -8,8 +8,8 @@
 #include "jet/index_key.h"
 #include "jet/index_leaf.h"
 #include "jet/names.h"
+#include "jet/row_decoder.h"
 #include "jet/row_packer.h"
-#include "jet/row_reader.h"
 #include "jet/system_tables.h"
 #include "jet/text.h"
 #include "jet/value_encoder.h"
@@ -84,6 +84,25 @@ std::vector<uint8_t> withRowId(std::vector<uint8_t> key, RowPointer at) {
     return key;
 }
 
+// Long and Integer values; 0 for NULL.
+int32_t intOf(const Value& v) {
+    if (auto* i = std::get_if<int32_t>(&v))
+        return *i;
+    if (auto* i = std::get_if<int16_t>(&v))
+        return *i;
+    return 0;
+}
+
+// The value of column `c` of `def` in a decoded row.
+const Value& cell(const TableDef& def, const std::vector<Value>& row, const ColumnDef* c) {
+    return row[static_cast<size_t>(c - def.columns.data())];
+}
+
+Bytes bytesOf(const Value& v) {
+    auto* b = std::get_if<Bytes>(&v);
+    return b ? *b : Bytes{};
+}
+
 }  // namespace
 
 const ColumnDef* Catalog::column(const TableDef& def, const char* name) const {
@@ -95,7 +114,7 @@ const ColumnDef* Catalog::column(const TableDef& def, const char* name) const {
 
 Result<std::unique_ptr<Catalog>> Catalog::load(PageAllocator& alloc, const Header& header,
                                                uint32_t sid_key) {
-    std::unique_ptr<Catalog> cat(new Catalog(alloc, sid_key));
+    std::unique_ptr<Catalog> cat(new Catalog(alloc, sid_key, header.code_page));
     Pager& pager = alloc.pager();
     JET_ASSIGN_OR_RETURN(
         TableDef objs, readTableDef(pager, JetVersion::kJet4, header.code_page, kMSysObjectsPage));
@@ -103,6 +122,26 @@ Result<std::unique_ptr<Catalog>> Catalog::load(PageAllocator& alloc, const Heade
         std::make_unique<TableAppender>(alloc, std::move(objs), std::vector<ColumnRules>{});
     JET_RETURN_IF_ERROR(cat->readObjects());
     return cat;
+}
+
+Status Catalog::forEachRow(
+    const TableDef& def, const std::vector<const ColumnDef*>& columns,
+    const std::function<Status(RowPointer, const std::vector<Value>&)>& visit) const {
+    Pager& pager = alloc_.pager();
+    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages,
+                         alloc_.maps().listed(def.owned_map, pager.pageCount()));
+    std::vector<bool> wanted(def.columns.size(), false);
+    for (const ColumnDef* c : columns)
+        wanted[static_cast<size_t>(c - def.columns.data())] = true;
+    RowDecoder decoder(pager, JetVersion::kJet4, code_page_);
+    RowCursor cursor(decoder, def, std::move(pages), std::move(wanted));
+    std::vector<Value> row;
+    while (true) {
+        JET_ASSIGN_OR_RETURN(bool more, cursor.next(row));
+        if (!more)
+            return Status::ok();
+        JET_RETURN_IF_ERROR(visit(cursor.position(), row));
+    }
 }
 
 Status Catalog::readObjects() {
@@ -114,29 +153,25 @@ Status Catalog::readObjects() {
     const ColumnDef* c_type = column(def, "Type");
     const ColumnDef* c_flags = column(def, "Flags");
     const ColumnDef* c_owner = column(def, "Owner");
-    const ColumnDef* c_props = column(def, "LvProp");
     if (!c_id || !c_parent || !c_name || !c_type || !c_flags || !c_owner) {
         return Status::corrupt(
             "MSysObjects lacks one of the columns Id, ParentId, Name, Type, "
             "Flags, Owner");
     }
-    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages,
-                         alloc_.maps().listed(def.owned_map, pager.pageCount()));
-    JET_RETURN_IF_ERROR(forEachRow(pager, pages, def, [&](RowPointer at, const RowFields& f) {
+    auto add = [&](RowPointer at, const std::vector<Value>& row) {
         CatalogObject o;
         o.where = at;
-        o.id = f.long32(*c_id);
-        o.parent_id = f.long32(*c_parent);
-        const auto name = f.bytes(*c_name);
-        o.name = decodeJet4Text(name.data(), name.size());
-        o.type = f.int16(*c_type);
-        o.flags = f.long32(*c_flags);
-        o.owner = f.bytes(*c_owner);
-        if (c_props)
-            o.lv_prop = f.bytes(*c_props);
+        o.id = intOf(cell(def, row, c_id));
+        o.parent_id = intOf(cell(def, row, c_parent));
+        if (auto* name = std::get_if<std::u16string>(&cell(def, row, c_name)))
+            o.name = *name;
+        o.type = static_cast<int16_t>(intOf(cell(def, row, c_type)));
+        o.flags = intOf(cell(def, row, c_flags));
+        o.owner = bytesOf(cell(def, row, c_owner));
         objects_.push_back(std::move(o));
         return Status::ok();
-    }));
+    };
+    JET_RETURN_IF_ERROR(forEachRow(def, {c_id, c_parent, c_name, c_type, c_flags, c_owner}, add));
 
     int32_t databases_id = 0;
     for (const auto& o : objects_) {
@@ -226,19 +261,17 @@ Result<std::vector<Catalog::Ace>> Catalog::inheritedAces() const {
             "MSysACEs lacks one of the columns ObjectId, SID, ACM, "
             "FInheritable");
     }
-    Pager& pager = alloc_.pager();
     const auto creator = maskSid(sid_key_, kSidCreator, 2);
     std::vector<Ace> out;
-    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages,
-                         alloc_.maps().listed(def.owned_map, pager.pageCount()));
-    JET_RETURN_IF_ERROR(forEachRow(pager, pages, def, [&](RowPointer, const RowFields& f) {
-        if (f.long32(*c_object) != tables_id_ || f.isNull(*c_inherit))
+    auto add = [&](RowPointer, const std::vector<Value>& row) {
+        const bool* inheritable = std::get_if<bool>(&cell(def, row, c_inherit));
+        if (intOf(cell(def, row, c_object)) != tables_id_ || !inheritable || !*inheritable)
             return Status::ok();
-        std::vector<uint8_t> sid = f.bytes(*c_sid);
+        std::vector<uint8_t> sid = bytesOf(cell(def, row, c_sid));
         // "Creator" stands for whoever creates the object: the database owner here.
         if (sid == creator)
             sid = database_owner_;
-        const int32_t acm = f.long32(*c_acm);
+        const int32_t acm = intOf(cell(def, row, c_acm));
         auto it = std::find_if(out.begin(), out.end(), [&](const Ace& a) { return a.sid == sid; });
         if (it == out.end()) {
             out.push_back({std::move(sid), acm});
@@ -246,7 +279,8 @@ Result<std::vector<Catalog::Ace>> Catalog::inheritedAces() const {
             it->acm |= acm;
         }
         return Status::ok();
-    }));
+    };
+    JET_RETURN_IF_ERROR(forEachRow(def, {c_object, c_sid, c_acm, c_inherit}, add));
     if (out.empty())
         out.push_back({database_owner_, kFullAccessAcm});
     return out;
@@ -378,23 +412,26 @@ Status Catalog::addTable(uint32_t tdef_page, const std::u16string& name, double 
     o.type = kObjectTypeTable;
     o.owner = database_owner_;
     objects_.push_back(std::move(o));
-    const ColumnDef* c_props = column(msys_objects_->def(), "LvProp");
-    if (!properties.empty() && c_props) {
-        JET_ASSIGN_OR_RETURN(auto stored, readStoredRow(pager, at));
-        const TableDef& def = msys_objects_->def();
-        if (stored) {
-            JET_ASSIGN_OR_RETURN(RowFields f, RowFields::parse(def, std::move(*stored), at));
-            objects_.back().lv_prop = f.bytes(*c_props);
-        }
-    }
     return Status::ok();
 }
 
 Result<std::map<std::u16string, ColumnRules>> Catalog::columnRules(const CatalogObject& o) {
-    if (o.lv_prop.empty())
+    const TableDef& def = msys_objects_->def();
+    const ColumnDef* c_props = column(def, "LvProp");
+    if (!c_props)
         return std::map<std::u16string, ColumnRules>{};
-    JET_ASSIGN_OR_RETURN(std::vector<uint8_t> blob, readLongValue(alloc_.pager(), o.lv_prop));
-    return parseColumnRules(blob);
+    RowDecoder decoder(alloc_.pager(), JetVersion::kJet4, code_page_);
+    JET_ASSIGN_OR_RETURN(RawRow raw, decoder.rowAt(o.where, true));
+    if (raw.deleted)
+        return Status::corrupt("the catalog row of table \"" + toUtf8(o.name) + "\" is deleted");
+    std::vector<bool> wanted(def.columns.size(), false);
+    const size_t props = static_cast<size_t>(c_props - def.columns.data());
+    wanted[props] = true;
+    std::vector<Value> row;
+    JET_RETURN_IF_ERROR(decoder.decode(def, raw, o.where, row, &wanted));
+    if (isNull(row[props]))
+        return std::map<std::u16string, ColumnRules>{};
+    return parseColumnRules(bytesOf(row[props]));
 }
 
 }  // namespace jet

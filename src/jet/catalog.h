@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -26,8 +27,7 @@ struct CatalogObject {
     std::u16string name;
     int16_t type = 0;
     int32_t flags = 0;
-    std::vector<uint8_t> owner;    // stored (masked) security id
-    std::vector<uint8_t> lv_prop;  // stored LvProp field (long-value header), empty if NULL
+    std::vector<uint8_t> owner;  // stored (masked) security id
 };
 
 class Catalog {
@@ -58,7 +58,8 @@ class Catalog {
     Status addTable(uint32_t tdef_page, const std::u16string& name, double date,
                     const std::vector<uint8_t>& properties = {});
 
-    // The column rules (Required, AllowZeroLength) stored in the object's LvProp.
+    // The column rules (Required, AllowZeroLength) stored in the object's LvProp, read from
+    // its row when asked for.
     Result<std::map<std::u16string, ColumnRules>> columnRules(const CatalogObject& o);
 
   private:
@@ -74,14 +75,20 @@ class Catalog {
         IndexLeaf parent_name_leaf, id_leaf, ace_leaf;
     };
 
-    Catalog(PageAllocator& alloc, uint32_t sid_key) : alloc_(alloc), sid_key_(sid_key) {}
+    Catalog(PageAllocator& alloc, uint32_t sid_key, uint16_t code_page)
+        : alloc_(alloc), sid_key_(sid_key), code_page_(code_page) {}
     Status readObjects();
+    // Calls `visit(where, row)` for every live row of `def`, with only `columns` decoded.
+    Status forEachRow(
+        const TableDef& def, const std::vector<const ColumnDef*>& columns,
+        const std::function<Status(RowPointer, const std::vector<Value>&)>& visit) const;
     Result<std::vector<Ace>> inheritedAces() const;
     Result<Plan> prepare(uint32_t tdef_page, const std::u16string& name, double date) const;
     const ColumnDef* column(const TableDef& def, const char* name) const;
 
     PageAllocator& alloc_;
     uint32_t sid_key_;
+    uint16_t code_page_;
     std::unique_ptr<TableAppender> msys_objects_;
     std::unique_ptr<TableAppender> msys_aces_;
     std::vector<CatalogObject> objects_;

@@ -1,12 +1,9 @@
 #include "jet/database.h"
 
 #include <algorithm>
-#include <cstring>
 #include <set>
 
 #include "jet/bytes.h"
-#include "jet/codepage.h"
-#include "jet/text.h"
 
 namespace jet {
 namespace {
@@ -17,27 +14,9 @@ constexpr int16_t kTypeTable = 1;
 constexpr int16_t kTypeLinkedOdbc = 4;
 constexpr int16_t kTypeLinked = 6;
 constexpr uint32_t kSystemFlags = 0x80000002;
-constexpr int kMaxOverflowHops = 16;
 
 std::string pageRow(uint32_t page, uint32_t slot) {
     return "page " + std::to_string(page) + " row " + std::to_string(slot);
-}
-
-// Size in the fixed area of a fixed-length column.
-uint32_t fixedSize(const ColumnDef& col) {
-    switch (col.type) {
-        case ColumnType::kBoolean: return 0;
-        case ColumnType::kByte: return 1;
-        case ColumnType::kInt: return 2;
-        case ColumnType::kLong: return 4;
-        case ColumnType::kFloat: return 4;
-        case ColumnType::kMoney:
-        case ColumnType::kDouble:
-        case ColumnType::kDateTime: return 8;
-        case ColumnType::kGuid: return 16;
-        case ColumnType::kNumeric: return 17;
-        default: return col.length;
-    }
 }
 
 std::string asUtf8(const Value& v) {
@@ -56,7 +35,9 @@ int32_t asInt(const Value& v) {
 // Opening
 
 Database::Database(Header header, std::unique_ptr<Pager> pager)
-    : header_(std::move(header)), pager_(std::move(pager)) {}
+    : header_(std::move(header)),
+      pager_(std::move(pager)),
+      decoder_(*pager_, header_.version, header_.code_page) {}
 
 Result<std::unique_ptr<Database>> Database::open(const std::string& path,
                                                  const OpenOptions& options) {
@@ -111,9 +92,8 @@ Status Database::loadCatalog() {
     };
     std::vector<Row> rows;
     JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, usageMapPages(def.owned_map));
-    RowCursor cursor(*this, def, std::move(pages));
     // Only the few columns above are decoded; property blobs are never touched.
-    cursor.wanted_ = std::move(wanted);
+    RowCursor cursor(decoder_, def, std::move(pages), std::move(wanted));
     std::vector<Value> v;
     while (true) {
         JET_ASSIGN_OR_RETURN(bool more, cursor.next(v));
@@ -184,7 +164,7 @@ Result<TableDef> Database::tableDef(const std::string& name) {
 Result<std::unique_ptr<RowCursor>> Database::openTableAt(uint32_t tdef_page) {
     JET_ASSIGN_OR_RETURN(TableDef def, tableDefAt(tdef_page));
     JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, usageMapPages(def.owned_map));
-    return std::unique_ptr<RowCursor>(new RowCursor(*this, std::move(def), std::move(pages)));
+    return std::make_unique<RowCursor>(decoder_, std::move(def), std::move(pages));
 }
 
 Result<std::unique_ptr<RowCursor>> Database::openTable(const std::string& name) {
@@ -195,55 +175,13 @@ Result<std::unique_ptr<RowCursor>> Database::openTable(const std::string& name) 
 }
 
 // ---------------------------------------------------------------------------------------------
-// Pages, rows and usage maps
-
-Result<Database::RawRow> Database::rowAt(RowPointer ptr, bool follow_overflow) {
-    const Format& f = format();
-    for (int hop = 0; hop <= kMaxOverflowHops; ++hop) {
-        JET_ASSIGN_OR_RETURN(PageRef page, pager_->read(ptr.page));
-        const uint8_t* p = page->data();
-        if (p[0] != kPageData) {
-            return Status::corrupt(pageRow(ptr.page, ptr.row) + ": not a data page (type " +
-                                   std::to_string(p[0]) + ")");
-        }
-        const uint32_t count = le16(p + f.data_row_count);
-        if (ptr.row >= count || f.data_row_table + 2 * count > f.page_size) {
-            return Status::corrupt(pageRow(ptr.page, ptr.row) + ": no such row on the page");
-        }
-        const uint16_t entry = le16(p + f.data_row_table + 2 * ptr.row);
-        const uint32_t start = entry & kRowOffsetMask;
-        const uint32_t end =
-            ptr.row == 0 ? f.page_size : (le16(p + f.data_row_table + 2 * (ptr.row - 1)) & kRowOffsetMask);
-        RawRow raw;
-        raw.page = page;
-        if (hop == 0 && (entry & kRowDeleted)) {
-            raw.deleted = true;
-            return raw;
-        }
-        if (start < f.data_row_table + 2 * count || end > f.page_size || start > end) {
-            return Status::corrupt(pageRow(ptr.page, ptr.row) + ": row bounds " +
-                                   std::to_string(start) + ".." + std::to_string(end) +
-                                   " are outside the page");
-        }
-        if (follow_overflow && (entry & kRowOverflow)) {
-            if (end - start < 4) {
-                return Status::corrupt(pageRow(ptr.page, ptr.row) + ": overflow pointer too short");
-            }
-            ptr = RowPointer::decode(le32(p + start));
-            continue;
-        }
-        raw.offset = start;
-        raw.length = end - start;
-        return raw;
-    }
-    return Status::corrupt(pageRow(ptr.page, ptr.row) + ": overflow pointers form a loop");
-}
+// Usage maps and row counts
 
 Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
     const std::string where = "usage map at " + pageRow(map.page, map.row);
-    JET_ASSIGN_OR_RETURN(RawRow raw, rowAt(map, false));
+    JET_ASSIGN_OR_RETURN(RawRow raw, decoder_.rowAt(map, false));
     if (raw.deleted || raw.length < 1) return Status::corrupt(where + ": the map row is empty");
-    const uint8_t* b = raw.page->data() + raw.offset;
+    const uint8_t* b = raw.data();
     const uint32_t len = raw.length;
     const uint32_t count = pager_->pageCount();
     std::vector<uint32_t> pages;
@@ -316,244 +254,6 @@ Result<uint64_t> Database::countRows(const std::string& name) {
         }
     }
     return rows;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Row decoding
-
-std::u16string Database::decodeText(const uint8_t* p, size_t n) const {
-    if (header_.version == JetVersion::kJet4) return decodeJet4Text(p, n);
-    return decodeCodePage(header_.code_page, p, n);
-}
-
-Result<Value> Database::decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n) {
-    switch (col.type) {
-        case ColumnType::kByte: return Value(p[0]);
-        case ColumnType::kInt: return Value(static_cast<int16_t>(le16(p)));
-        case ColumnType::kLong: return Value(static_cast<int32_t>(le32(p)));
-        case ColumnType::kMoney: return Value(Money{static_cast<int64_t>(le64(p))});
-        case ColumnType::kFloat: return Value(leFloat(p));
-        case ColumnType::kDouble: return Value(leDouble(p));
-        case ColumnType::kDateTime: return Value(DateTime{leDouble(p)});
-        case ColumnType::kGuid: {
-            Guid g;
-            std::memcpy(g.bytes.data(), p, 16);
-            return Value(g);
-        }
-        case ColumnType::kNumeric: {
-            Decimal d;
-            d.negative = (p[0] & 0x80) != 0;
-            d.precision = col.precision;
-            d.scale = col.scale;
-            for (int w = 0; w < 4; ++w) d.words[w] = le32(p + 1 + 4 * w);
-            return Value(d);
-        }
-        case ColumnType::kText: return Value(decodeText(p, n));
-        default: return Value(Bytes(p, p + n));
-    }
-}
-
-Result<Value> Database::decodeVariable(const ColumnDef& col, const uint8_t* p, uint32_t n,
-                                       const std::string& where) {
-    switch (col.type) {
-        case ColumnType::kText: return Value(decodeText(p, n));
-        case ColumnType::kMemo:
-        case ColumnType::kOle: {
-            if (n == 0) return Value(Null{});
-            JET_ASSIGN_OR_RETURN(Bytes bytes, readLongValue(p, n, where));
-            if (col.type == ColumnType::kOle) return Value(std::move(bytes));
-            return Value(decodeText(bytes.data(), bytes.size()));
-        }
-        case ColumnType::kBinary:
-        case ColumnType::kUnknown0D:
-        case ColumnType::kUnknown11: return Value(Bytes(p, p + n));
-        default: {
-            // A fixed-size type stored without the fixed flag (Access does this for some
-            // AutoNumber columns): the value sits in the variable area at its usual size.
-            const uint32_t size = fixedSize(col);
-            if (!isKnownType(col.type_code) || size == 0 || col.type == ColumnType::kBoolean) {
-                return Value(Bytes(p, p + n));
-            }
-            if (n < size) {
-                return Status::corrupt(where + ": value of " + std::to_string(n) +
-                                       " bytes is shorter than its type");
-            }
-            return decodeFixed(col, p, size);
-        }
-    }
-}
-
-Result<Bytes> Database::readLongValue(const uint8_t* field, uint32_t n, const std::string& where) {
-    if (n < 12) return Status::corrupt(where + ": long-value header is too short");
-    const uint32_t head = le32(field);
-    const uint32_t length = head & 0x3FFFFFFF;
-    const uint32_t kind = head & 0xC0000000;
-    const RowPointer first = RowPointer::decode(le32(field + 4));
-    if (kind == 0x80000000) {
-        if (length > n - 12) return Status::corrupt(where + ": inline long value overruns the row");
-        return Bytes(field + 12, field + 12 + length);
-    }
-    if (kind == 0x40000000) {
-        JET_ASSIGN_OR_RETURN(RawRow raw, rowAt(first, false));
-        if (raw.deleted || raw.length < length) {
-            return Status::corrupt(where + ": long value at " + pageRow(first.page, first.row) +
-                                   " is shorter than its header says");
-        }
-        const uint8_t* b = raw.page->data() + raw.offset;
-        return Bytes(b, b + length);
-    }
-    if (kind != 0) return Status::corrupt(where + ": unknown long-value kind");
-    Bytes out;
-    std::set<RowPointer> seen;
-    RowPointer ptr = first;
-    while (out.size() < length) {
-        if (ptr.isNull()) {
-            return Status::corrupt(where + ": long-value chain ends after " +
-                                   std::to_string(out.size()) + " of " + std::to_string(length) +
-                                   " bytes");
-        }
-        if (!seen.insert(ptr).second) {
-            return Status::corrupt(where + ": long-value chain loops at " +
-                                   pageRow(ptr.page, ptr.row));
-        }
-        JET_ASSIGN_OR_RETURN(RawRow raw, rowAt(ptr, false));
-        if (raw.deleted || raw.length < 4) {
-            return Status::corrupt(where + ": long-value chunk at " + pageRow(ptr.page, ptr.row) +
-                                   " is missing");
-        }
-        const uint8_t* b = raw.page->data() + raw.offset;
-        const uint32_t take = std::min<uint32_t>(raw.length - 4, length - static_cast<uint32_t>(out.size()));
-        out.insert(out.end(), b + 4, b + 4 + take);
-        ptr = RowPointer::decode(le32(b));
-    }
-    return out;
-}
-
-Status Database::decodeRow(const TableDef& def, const uint8_t* row, uint32_t len, uint32_t page,
-                           uint32_t slot, std::vector<Value>& out,
-                           const std::vector<bool>* wanted) {
-    const Format& f = format();
-    const bool jet4 = header_.version == JetVersion::kJet4;
-    const std::string where = pageRow(page, slot);
-    auto corrupt = [&](const std::string& what) { return Status::corrupt(where + ": " + what); };
-
-    if (len < f.row_count_size) return corrupt("row is empty");
-    const uint32_t ncols = jet4 ? le16(row) : row[0];
-    const uint32_t nm = (ncols + 7) / 8;
-    if (len < f.row_count_size + nm) return corrupt("row is shorter than its null mask");
-    const uint8_t* mask = row + len - nm;
-    auto present = [&](uint32_t colnum) {
-        return colnum < ncols && (mask[colnum / 8] >> (colnum % 8)) & 1;
-    };
-
-    // Offsets of the variable columns: offs[0..V], offs[V] being the end of the data.
-    std::vector<uint32_t> offs;
-    uint32_t var_limit = len - nm;  // first byte after the variable data area
-    if (def.num_var_cols > 0) {
-        if (jet4) {
-            if (len < 2 + nm + 4) return corrupt("row is too short for its offset table");
-            const uint32_t V = le16(row + len - nm - 2);
-            if (4 + 2ull * V + nm + 2 > len) return corrupt("variable column count is too large");
-            offs.resize(V + 1);
-            for (uint32_t i = 0; i <= V; ++i) offs[i] = le16(row + len - nm - 4 - 2 * i);
-            var_limit = len - nm - 4 - 2 * V;
-        } else {
-            if (len < 1 + nm + 2) return corrupt("row is too short for its offset table");
-            const uint32_t last = len - 1;
-            const uint32_t V = row[last - nm];
-            uint32_t jumps = (len - 1) / 256;
-            if (last < nm + jumps + 1 + V + 1) return corrupt("variable column count is too large");
-            const uint32_t p = last - nm - jumps - 1;
-            if ((p - V) / 256 < jumps) --jumps;
-            uint32_t used = 0;
-            offs.resize(V + 1);
-            for (uint32_t i = 0; i <= V; ++i) {
-                while (used < jumps && i == row[last - nm - 1 - used]) ++used;
-                offs[i] = row[p - i] + 256 * used;
-            }
-            var_limit = p - V;
-        }
-    }
-
-    out.assign(def.columns.size(), Value(Null{}));
-    const uint32_t fixed_base = f.row_count_size;
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-        if (wanted && !(*wanted)[i]) continue;
-        const ColumnDef& col = def.columns[i];
-        if (col.type == ColumnType::kBoolean) {
-            out[i] = Value(present(col.number));
-            continue;
-        }
-        if (!present(col.number)) continue;
-        if (col.isFixed()) {
-            const uint32_t size = fixedSize(col);
-            const uint64_t start = uint64_t{fixed_base} + col.fixed_offset;
-            if (start + size > len - nm) {
-                return corrupt("column " + col.name + " lies outside the row");
-            }
-            JET_ASSIGN_OR_RETURN(out[i], decodeFixed(col, row + start, size));
-            continue;
-        }
-        if (offs.empty() || col.var_index + 1u >= offs.size()) continue;  // added after the row
-        const uint32_t start = offs[col.var_index];
-        const uint32_t stop = offs[col.var_index + 1];
-        if (start < fixed_base || start > stop || stop > var_limit) {
-            return corrupt("column " + col.name + " has offsets " + std::to_string(start) + ".." +
-                           std::to_string(stop) + " outside the row");
-        }
-        auto v = decodeVariable(col, row + start, stop - start, where + " column " + col.name);
-        if (!v) return v.status();
-        out[i] = std::move(v).value();
-    }
-    return Status::ok();
-}
-
-// ---------------------------------------------------------------------------------------------
-// RowCursor
-
-RowCursor::RowCursor(Database& db, TableDef def, std::vector<uint32_t> pages)
-    : db_(db), def_(std::move(def)), pages_(std::move(pages)) {}
-
-Result<bool> RowCursor::next(std::vector<Value>& row) {
-    const Format& f = db_.format();
-    while (page_pos_ < pages_.size()) {
-        const uint32_t n = pages_[page_pos_];
-        if (!current_) {
-            JET_ASSIGN_OR_RETURN(current_, db_.pager().read(n));
-            const uint8_t* p = current_->data();
-            if (p[0] != kPageData || le32(p + 4) != def_.tdef_page) {
-                current_.reset();
-                return Status::corrupt("page " + std::to_string(n) +
-                                       " is in the table's usage map but is not one of its "
-                                       "data pages");
-            }
-            slot_ = 0;
-        }
-        const uint32_t count = le16(current_->data() + f.data_row_count);
-        if (slot_ >= count) {
-            current_.reset();
-            ++page_pos_;
-            continue;
-        }
-        const uint32_t s = slot_++;
-        if (s > 0xFF) return Status::corrupt("page " + std::to_string(n) + ": more than 255 rows");
-        JET_ASSIGN_OR_RETURN(Database::RawRow raw,
-                             db_.rowAt(RowPointer{n, static_cast<uint8_t>(s)}, true));
-        if (raw.deleted) continue;
-        JET_RETURN_IF_ERROR(db_.decodeRow(def_, raw.page->data() + raw.offset, raw.length, n, s, row,
-                                          wanted_.empty() ? nullptr : &wanted_));
-        return true;
-    }
-    return false;
-}
-
-Status RowCursor::forEach(const std::function<void(const std::vector<Value>&)>& fn) {
-    std::vector<Value> row;
-    while (true) {
-        JET_ASSIGN_OR_RETURN(bool more, next(row));
-        if (!more) return Status::ok();
-        fn(row);
-    }
 }
 
 }  // namespace jet

@@ -12,13 +12,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "jet/header.h"
 #include "jet/pager.h"
+#include "jet/row_decoder.h"
 #include "jet/status.h"
 #include "jet/tdef.h"
 #include "jet/value.h"
@@ -43,32 +43,6 @@ struct CatalogEntry {
     int32_t flags = 0;
     std::string linked_database;  // linked tables: the file they point to
     std::string foreign_name;     // linked tables: the table's name in that file
-};
-
-class Database;
-
-// Iterates the live rows of one table in storage order: the pages of the table's own usage
-// map in ascending order, rows in slot order, deleted rows skipped, overflow rows followed.
-class RowCursor {
-public:
-    // Fills `row` (one Value per column of def().columns, in that order) and returns true, or
-    // returns false at the end. Errors are kCorrupt with the page and row named.
-    Result<bool> next(std::vector<Value>& row);
-    // Calls `fn` with every remaining row, in order; stops at the first read error.
-    Status forEach(const std::function<void(const std::vector<Value>&)>& fn);
-    const TableDef& def() const { return def_; }
-
-private:
-    friend class Database;
-    RowCursor(Database& db, TableDef def, std::vector<uint32_t> pages);
-
-    Database& db_;
-    TableDef def_;
-    std::vector<uint32_t> pages_;
-    size_t page_pos_ = 0;
-    uint32_t slot_ = 0;
-    PageRef current_;
-    std::vector<bool> wanted_;  // empty: decode every column
 };
 
 class Database {
@@ -103,34 +77,16 @@ public:
     // The pages a usage map marks, ascending. Loops and out-of-range pages are kCorrupt.
     Result<std::vector<uint32_t>> usageMapPages(RowPointer map);
 
-    // Reads one row's bytes: the slot's bytes after following overflow pointers. `deleted`
-    // is set for deleted slots (bytes are then empty).
-    struct RawRow {
-        PageRef page;  // keeps the bytes alive
-        uint32_t offset = 0;
-        uint32_t length = 0;
-        bool deleted = false;
-    };
-    Result<RawRow> rowAt(RowPointer ptr, bool follow_overflow);
-
-    // Decodes one row of `def` from raw bytes into `out`. When `wanted` is given, only the
-    // columns whose flag is set are decoded (the others are Null); the catalog uses this to
-    // avoid reading property blobs.
-    Status decodeRow(const TableDef& def, const uint8_t* row, uint32_t len, uint32_t page,
-                     uint32_t slot, std::vector<Value>& out,
-                     const std::vector<bool>* wanted = nullptr);
+    // Decodes rows of this file (tests read raw rows through it).
+    RowDecoder& decoder() { return decoder_; }
 
 private:
     Database(Header header, std::unique_ptr<Pager> pager);
     Status loadCatalog();
-    Result<Bytes> readLongValue(const uint8_t* field, uint32_t len, const std::string& where);
-    Result<Value> decodeVariable(const ColumnDef& col, const uint8_t* p, uint32_t n,
-                                 const std::string& where);
-    Result<Value> decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n);
-    std::u16string decodeText(const uint8_t* p, size_t n) const;
 
     Header header_;
     std::unique_ptr<Pager> pager_;
+    RowDecoder decoder_;
     std::vector<CatalogEntry> objects_;
 };
 

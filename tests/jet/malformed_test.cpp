@@ -404,7 +404,7 @@ void findLongValues(Database& db, const TableDef& def, uint32_t page, Layout& la
         const uint16_t entry = le16((*pref)->data() + f.data_row_table + 2 * slot);
         if (entry & (kRowDeleted | kRowOverflow))
             continue;
-        auto raw = db.rowAt(RowPointer{page, static_cast<uint8_t>(slot)}, false);
+        auto raw = db.decoder().rowAt(RowPointer{page, static_cast<uint8_t>(slot)}, false);
         if (!raw || raw->deleted || raw->length < 4)
             continue;
         const uint8_t* r = raw->page->data() + raw->offset;

@@ -8,7 +8,6 @@
 #include <set>
 
 #include "jet/rc4.h"
-#include "jet/row_reader.h"
 #include "jet/writer.h"
 #include "support/files.h"
 #include "support/json.h"
@@ -121,19 +120,20 @@ std::set<std::pair<std::vector<uint8_t>, int32_t>> acesOf(const std::string& pat
     std::vector<uint8_t> p0 = (*pager.read(0))->bytes;
     jet::toggleHeaderMask(jet::JetVersion::kJet4, p0.data());
     const uint32_t key = jet::sidMaskKey(p0.data());
-    auto def = jet::readTableDef(pager, jet::JetVersion::kJet4, 1252, 3);
-    std::vector<uint32_t> pages;
-    for (uint32_t p = 1; p < pager.pageCount(); ++p)
-        pages.push_back(p);
+    jet::OpenOptions inspect;
+    inspect.check_password = false;
+    auto db = jet::Database::open(path, inspect);
+    auto cursor = (*db)->openTableAt(3);
     std::set<std::pair<std::vector<uint8_t>, int32_t>> out;
-    EXPECT_TRUE(jet::forEachRow(pager, pages, *def, [&](jet::RowPointer, const jet::RowFields& f) {
-                    if (f.long32(def->columns[0]) != id)
-                        return Status::ok();
-                    std::vector<uint8_t> sid = f.bytes(def->columns[1]);
-                    jet::rc4Apply(key, sid.data(), sid.size());
-                    out.insert({sid, f.long32(def->columns[2])});
-                    return Status::ok();
-                }).isOk());
+    EXPECT_TRUE((*cursor)
+                    ->forEach([&](const std::vector<Value>& row) {
+                        if (std::get<int32_t>(row[0]) != id)
+                            return;
+                        std::vector<uint8_t> sid = std::get<jet::Bytes>(row[1]);
+                        jet::rc4Apply(key, sid.data(), sid.size());
+                        out.insert({sid, std::get<int32_t>(row[2])});
+                    })
+                    .isOk());
     return out;
 }
 

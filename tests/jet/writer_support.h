@@ -16,7 +16,6 @@
 #include "jet/database.h"
 #include "jet/index_key.h"
 #include "jet/index_leaf.h"
-#include "jet/row_reader.h"
 #include "jet/value.h"
 #include "support/csv_lite.h"
 #include "support/json.h"
@@ -228,51 +227,49 @@ inline jet::Result<std::vector<std::vector<jet::Value>>> readAll(const std::stri
 // `exact_counts` = false skips the TDEF counters: Access leaves them stale at times (a file
 // of the corpus counts 61 ACE rows and holds 64).
 inline std::string catalogProblems(const std::string& path, bool exact_counts = true) {
-    auto file = jet::openFileReadOnly(path);
-    if (!file.isOk())
-        return file.status().toString();
-    jet::Pager pager(std::move(file).value(), 4096, 0);
     jet::OpenOptions inspect;
     inspect.check_password = false;
     auto db = jet::Database::open(path, inspect);
     if (!db.isOk())
         return db.status().toString();
+    jet::Pager& pager = (*db)->pager();
     for (uint32_t tdef : {2u, 3u}) {
-        auto def = jet::readTableDef(pager, jet::JetVersion::kJet4, 1252, tdef);
-        if (!def.isOk())
-            return def.status().toString();
-        auto pages = (*db)->usageMapPages(def->owned_map);
-        if (!pages.isOk())
-            return pages.status().toString();
+        auto cursor = (*db)->openTableAt(tdef);
+        if (!cursor.isOk())
+            return cursor.status().toString();
+        const jet::TableDef* def = &(*cursor)->def();
         std::vector<std::vector<std::vector<uint8_t>>> expected(def->real_indexes.size());
         uint32_t rows = 0;
-        jet::Status st =
-            jet::forEachRow(pager, *pages, *def, [&](jet::RowPointer at, const jet::RowFields& f) {
-                ++rows;
-                for (size_t i = 0; i < def->real_indexes.size(); ++i) {
-                    std::vector<uint8_t> key;
-                    for (const auto& ic : def->real_indexes[i].columns) {
-                        const jet::ColumnDef* c = nullptr;
-                        for (const auto& cd : def->columns)
-                            if (cd.number == ic.column_number)
-                                c = &cd;
-                        if (c->type == jet::ColumnType::kLong) {
-                            jet::appendLongKey(key, f.long32(*c));
-                        } else {
-                            const auto b = f.bytes(*c);
-                            std::u16string text;
-                            for (size_t k = 0; k + 1 < b.size(); k += 2)
-                                text.push_back(static_cast<char16_t>(b[k] | (b[k + 1] << 8)));
-                            JET_RETURN_IF_ERROR(jet::appendGeneralLegacyTextKey(key, text));
-                        }
+        std::vector<jet::Value> row;
+        while (true) {
+            auto more = (*cursor)->next(row);
+            if (!more.isOk())
+                return more.status().toString();
+            if (!*more)
+                break;
+            ++rows;
+            for (size_t i = 0; i < def->real_indexes.size(); ++i) {
+                std::vector<uint8_t> key;
+                for (const auto& ic : def->real_indexes[i].columns) {
+                    size_t c = 0;
+                    while (def->columns[c].number != ic.column_number)
+                        ++c;
+                    if (def->columns[c].type == jet::ColumnType::kLong) {
+                        auto* n = std::get_if<int32_t>(&row[c]);
+                        jet::appendLongKey(key, n ? *n : 0);
+                    } else {
+                        auto* text = std::get_if<std::u16string>(&row[c]);
+                        jet::Status st =
+                            jet::appendGeneralLegacyTextKey(key, text ? *text : std::u16string());
+                        if (!st.isOk())
+                            return st.toString();
                     }
-                    jet::appendEntryRowId(key, at.page, at.row);
-                    expected[i].push_back(key);
                 }
-                return jet::Status::ok();
-            });
-        if (!st.isOk())
-            return st.toString();
+                const jet::RowPointer at = (*cursor)->position();
+                jet::appendEntryRowId(key, at.page, at.row);
+                expected[i].push_back(key);
+            }
+        }
         if (exact_counts && def->num_rows != rows)
             return "table " + std::to_string(tdef) + ": TDEF says " +
                    std::to_string(def->num_rows) + " rows, found " + std::to_string(rows);

@@ -5,12 +5,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
+#include <variant>
 
 #include "jet/catalog_builder.h"
 #include "jet/data_page.h"
 #include "jet/format.h"
 #include "jet/rc4.h"
-#include "jet/row_reader.h"
 #include "jet/system_tables.h"
 #include "jet/tdef_writer.h"
 #include "jet/writer.h"
@@ -53,32 +54,52 @@ uint32_t sidKeyOf(jet::Pager& pager) {
     return jet::sidMaskKey(p0.data());
 }
 
-// Column-by-column view of every row of a system table, SIDs unmasked, dates left out.
+// Column-by-column view of every row of a system table, SIDs unmasked, dates left out. The
+// stored length of each row tells compressed text from plain.
 std::vector<std::string> catalogRows(const std::string& path, uint32_t tdef_page) {
-    auto pager = pagerFor(path);
-    const uint32_t key = sidKeyOf(*pager);
-    auto def = jet::readTableDef(*pager, jet::JetVersion::kJet4, 1252, tdef_page);
-    EXPECT_TRUE(def.isOk());
-    std::vector<uint32_t> pages;
-    for (uint32_t p = 1; p < pager->pageCount(); ++p)
-        pages.push_back(p);
+    const uint32_t key = sidKeyOf(*pagerFor(path));
+    jet::OpenOptions inspect;
+    inspect.check_password = false;
+    auto db = jet::Database::open(path, inspect);
+    EXPECT_TRUE(db.isOk());
+    auto cursor = (*db)->openTableAt(tdef_page);
+    EXPECT_TRUE(cursor.isOk());
+    const auto& columns = (*cursor)->def().columns;
     std::vector<std::string> out;
-    EXPECT_TRUE(jet::forEachRow(*pager, pages, *def, [&](jet::RowPointer, const jet::RowFields& f) {
-                    std::string line;
-                    for (const auto& c : def->columns) {
-                        if (c.type == ColumnType::kDateTime)
-                            continue;
-                        std::vector<uint8_t> b = f.bytes(c);
+    std::vector<Value> row;
+    while (true) {
+        auto more = (*cursor)->next(row);
+        EXPECT_TRUE(more.isOk()) << more.status().toString();
+        if (!more.isOk() || !*more)
+            break;
+        auto raw = (*db)->decoder().rowAt((*cursor)->position(), true);
+        std::string line = "length=" + std::to_string(raw->length) + " ";
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const auto& c = columns[i];
+            if (c.type == ColumnType::kDateTime)
+                continue;
+            line += c.name + "=";
+            std::visit(
+                [&](auto v) {
+                    using T = decltype(v);
+                    if constexpr (std::is_same_v<T, jet::Bytes>) {
                         if (c.name == "Owner" || c.name == "SID")
-                            jet::rc4Apply(key, b.data(), b.size());
-                        line += c.name + "=" + (f.isNull(c) ? std::string("NULL") : "");
-                        for (uint8_t x : b)
+                            jet::rc4Apply(key, v.data(), v.size());
+                        for (uint8_t x : v)
                             line += std::to_string(x) + ".";
-                        line += " ";
+                    } else if constexpr (std::is_same_v<T, std::u16string>) {
+                        line += jet::toUtf8(v);
+                    } else if constexpr (std::is_arithmetic_v<T>) {
+                        line += std::to_string(v);
+                    } else {
+                        line += std::is_same_v<T, jet::Null> ? "NULL" : "?";
                     }
-                    out.push_back(line);
-                    return Status::ok();
-                }).isOk());
+                },
+                row[i]);
+            line += " ";
+        }
+        out.push_back(line);
+    }
     return out;
 }
 
@@ -440,21 +461,29 @@ TEST(WriterTable, TextEdgesSurviveExactly) {
     }
 }
 
-// The storage form of a stored MEMO/OLE value: 0x80 inline, 0x40 one LVAL row, 0 chained.
+// The storage form of each stored MEMO/OLE value: 0x80 inline, 0x40 one LVAL row, 0 chained,
+// 0xFF for NULL.
 std::vector<uint8_t> longValueKinds(const std::string& path, const std::string& table,
                                     const std::string& column) {
-    auto pager = pagerFor(path);
     auto db = jet::Database::open(path);
-    auto def = (*db)->tableDef(table);
-    const jet::ColumnDef* col = def->findColumn(column);
+    auto cursor = (*db)->openTable(table);
+    const auto& columns = (*cursor)->def().columns;
+    const size_t col = static_cast<size_t>((*cursor)->def().findColumn(column) - columns.data());
     std::vector<uint8_t> kinds;
-    auto pages = (*db)->usageMapPages(def->owned_map);
-    EXPECT_TRUE(
-        jet::forEachRow(*pager, *pages, *def, [&](jet::RowPointer, const jet::RowFields& f) {
-            const auto b = f.bytes(*col);
-            kinds.push_back(b.size() >= 12 ? (b[3] & 0xC0) : 0xFF);
-            return Status::ok();
-        }).isOk());
+    std::vector<Value> row;
+    while (true) {
+        auto more = (*cursor)->next(row);
+        EXPECT_TRUE(more.isOk()) << more.status().toString();
+        if (!more.isOk() || !*more)
+            break;
+        auto raw = (*db)->decoder().rowAt((*cursor)->position(), true);
+        // Jet 4 rows end with the null mask, the variable-column count and then, going
+        // backwards, the start offset of each variable column.
+        const uint8_t* r = raw->data();
+        const uint32_t mask = (jet::le16(r) + 7) / 8;
+        const uint32_t start = jet::le16(r + raw->length - mask - 4 - 2 * columns[col].var_index);
+        kinds.push_back(jet::isNull(row[col]) ? 0xFF : (r[start + 3] & 0xC0));
+    }
     return kinds;
 }
 

@@ -1,0 +1,95 @@
+// Stored rows turned into values, over any pager: the reader's read-only file and the
+// writer's working copy alike. Jet 3 and Jet 4 rows, overflow rows and long values (MEMO,
+// OLE). Damage never crashes or hangs: a bad length, offset or pointer, or a looping overflow
+// pointer or long-value chain, is kCorrupt naming the page and row (and the column).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/format.h"
+#include "jet/pager.h"
+#include "jet/status.h"
+#include "jet/tdef.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// One row's bytes as stored.
+struct RawRow {
+    PageRef page;  // keeps the bytes alive
+    uint32_t offset = 0;
+    uint32_t length = 0;
+    bool deleted = false;  // a deleted slot; the bytes are then empty
+
+    const uint8_t* data() const { return page->data() + offset; }
+};
+
+class RowDecoder {
+  public:
+    // `code_page` decodes Jet 3 text; Jet 4 text is UTF-16, compressed or not. The pager must
+    // outlive the decoder.
+    RowDecoder(Pager& pager, JetVersion version, uint16_t code_page);
+
+    Pager& pager() { return pager_; }
+    const Format& format() const { return format_; }
+
+    // The bytes of the row at `at`; with `follow_overflow`, after following its overflow
+    // pointers (a few hops at most).
+    Result<RawRow> rowAt(RowPointer at, bool follow_overflow);
+
+    // Decodes `row`, a row of `def` stored at `at`, into `out`: one Value per column of
+    // def.columns, in that order. When `wanted` is given, only the columns whose flag is set
+    // are decoded and the others are Null; the catalogs use this to leave property blobs
+    // unread.
+    Status decode(const TableDef& def, const RawRow& row, RowPointer at, std::vector<Value>& out,
+                  const std::vector<bool>* wanted = nullptr);
+
+  private:
+    struct Site;  // where a value lies, spelled out only for an error message
+
+    Result<Value> decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n) const;
+    Result<Value> decodeVariable(const ColumnDef& col, const uint8_t* p, uint32_t n,
+                                 const Site& site);
+    Result<Bytes> readLongValue(const uint8_t* field, uint32_t n, const Site& site);
+    std::u16string decodeText(const uint8_t* p, size_t n) const;
+
+    Pager& pager_;
+    const Format& format_;
+    uint16_t code_page_;
+    std::vector<uint32_t> offsets_;  // variable-column offsets of the row being decoded
+};
+
+// Iterates the live rows of one table in storage order: `pages` (normally what the table's
+// owned map lists) in the order given, rows in slot order, deleted rows skipped, overflow
+// rows followed. A page that is not a data page of the table is kCorrupt.
+class RowCursor {
+  public:
+    // `wanted` as for RowDecoder::decode; empty decodes every column.
+    RowCursor(RowDecoder& decoder, TableDef def, std::vector<uint32_t> pages,
+              std::vector<bool> wanted = {});
+
+    // Fills `row` (one Value per column of def().columns, in that order) and returns true, or
+    // returns false at the end. Errors are kCorrupt with the page and row named.
+    Result<bool> next(std::vector<Value>& row);
+    // Calls `fn` with every remaining row, in order; stops at the first read error.
+    Status forEach(const std::function<void(const std::vector<Value>&)>& fn);
+    const TableDef& def() const { return def_; }
+    // Where the row that next() returned last is stored (its slot, before any overflow).
+    RowPointer position() const { return position_; }
+
+  private:
+    RowDecoder& decoder_;
+    TableDef def_;
+    std::vector<uint32_t> pages_;
+    std::vector<bool> wanted_;
+    size_t page_pos_ = 0;
+    uint32_t slot_ = 0;
+    PageRef current_;
+    RowPointer position_;
+};
+
+}  // namespace jet
