@@ -1,11 +1,15 @@
 // The file operations a conversion relies on when a process dies: what a killed run leaves is
 // removed by the next one, what a live run holds is not, and nothing else is touched.
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <fcntl.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -19,10 +23,41 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::TempDir;
 
+// Holds `path` as a live save of ours would: locked (Linux) or open (Windows).
+class Holder {
+  public:
+    explicit Holder(const std::string& path) {
+#ifdef _WIN32
+        h_ = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+        held_ = h_ != INVALID_HANDLE_VALUE;
+#else
+        fd_ = ::open(path.c_str(), O_RDONLY);
+        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
+#endif
+    }
+    ~Holder() {
+#ifdef _WIN32
+        ::CloseHandle(h_);
+#else
+        ::close(fd_);
+#endif
+    }
+    bool held() const { return held_; }
+
+  private:
+#ifdef _WIN32
+    HANDLE h_;
+#else
+    int fd_;
+#endif
+    bool held_ = false;
+};
+
 std::vector<std::string> entries(const std::string& dir) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename());
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -51,13 +86,12 @@ TEST(FileOps, LeftoversOfDeadRunsGoAndFilesOfLiveRunsStay) {
     std::ofstream(tmp.file(".vkdc-DEAD02")) << "complete copy";
     std::ofstream(tmp.file(".vkdc-LIVE03")) << "being written";
     std::ofstream(tmp.file(".vkdc-x")) << "the user's";
-    const int held = ::open(tmp.file(".vkdc-LIVE03").c_str(), O_RDONLY);
-    ASSERT_EQ(0, ::flock(held, LOCK_EX));
+    Holder held(tmp.file(".vkdc-LIVE03"));
+    ASSERT_TRUE(held.held());
     removeStaleSaveFiles(tmp.path());
     EXPECT_EQ(entries(tmp.path()),
               (std::vector<std::string>{".vkdc-LIVE03", ".vkdc-x", "vkdc-test-ABCDEF",
                                         "vkdc-work-notours"}));
-    ::close(held);
 }
 
 // Where unnamed files are not to be had, the named forms behave the same and leave nothing.
@@ -76,7 +110,9 @@ TEST(FileOps, NamedWorkingCopiesAndSavesLeaveNothingBehind) {
 
         const std::string dest = tmp.file("dest.dbb");
         std::ofstream(dest) << "old";
+#ifndef _WIN32
         ::chmod(dest.c_str(), 0600);
+#endif
         ReplaceOptions named;
         named.allow_unnamed = false;
         bool checked = false;
@@ -92,7 +128,9 @@ TEST(FileOps, NamedWorkingCopiesAndSavesLeaveNothingBehind) {
         named.check = nullptr;
         ASSERT_TRUE(replaceFile(**file, dest, named).isOk());
         EXPECT_EQ(100000u, fs::file_size(dest));
+#ifndef _WIN32
         EXPECT_EQ(fs::perms(0600), fs::status(dest).permissions() & fs::perms::mask);
+#endif
     }
     EXPECT_TRUE(fs::is_empty(tmp.file("work")));
     EXPECT_EQ(entries(tmp.path()), (std::vector<std::string>{"dest.dbb", "src.mdb", "work"}));
