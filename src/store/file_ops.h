@@ -49,6 +49,12 @@ bool isEntryOf(const std::string& path, const std::string& folder, const std::st
 // itself when that fails: one spelling per file, for keys.
 std::string canonicalPath(const std::string& path);
 
+// True when another process holds `path` as Jet holds NAME.ldb beside a database it has open:
+// on Windows an open with no sharing meets a sharing or lock violation; on Linux a POSIX record
+// lock or a flock() lock of another open file is on it. False when nothing is there, or
+// nothing can be told.
+bool heldByAnotherProcess(const std::string& path);
+
 // The folder part of `path` ("." when it has none).
 std::string folderOf(const std::string& path);
 

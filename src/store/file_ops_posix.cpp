@@ -343,6 +343,22 @@ bool sameFile(const std::string& a, const std::string& b) {
     return x && y && x->sameFileAs(*y);
 }
 
+bool heldByAnotherProcess(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    struct flock probe {};
+    probe.l_type = F_WRLCK;  // conflicts with any lock another process holds
+    probe.l_whence = SEEK_SET;
+    if (::fcntl(fd.get(), F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK)
+        return true;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK;
+    ::flock(fd.get(), LOCK_UN);
+    return false;
+}
+
 std::string canonicalPath(const std::string& path) {
     char buf[PATH_MAX];
     if (::realpath(path.c_str(), buf))

@@ -209,6 +209,11 @@ class DeleteOnCloseCopy final : public WorkingCopy {
         }
         return jet::fileFromHandle(dup, path_);
     }
+    // A file that goes with its last handle cannot become another: it is written out.
+    Status saveAs(const std::string& dest, const ReplaceOptions& options) override {
+        JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::File> file, open());
+        return replaceFile(*file, dest, options);
+    }
 
   private:
     std::string folder_;
@@ -224,6 +229,10 @@ class NamedCopy final : public WorkingCopy {
     const std::string& path() const override { return path_; }
     bool unnamed() const override { return false; }
     Result<std::unique_ptr<jet::File>> open() override { return jet::openFileReadWrite(path_); }
+    Status saveAs(const std::string& dest, const ReplaceOptions& options) override {
+        JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::File> file, open());
+        return replaceFile(*file, dest, options);
+    }
 
   private:
     std::unique_ptr<PrivateFolder> folder_;
@@ -285,6 +294,15 @@ bool sameFile(const std::string& a, const std::string& b) {
     auto x = fileInfo(a);
     auto y = fileInfo(b);
     return x && y && x->sameFileAs(*y);
+}
+
+bool heldByAnotherProcess(const std::string& path) {
+    Handle h(::CreateFileW(apiPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (h.valid())
+        return false;
+    const DWORD err = ::GetLastError();
+    return err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION;
 }
 
 std::string canonicalPath(const std::string& path) {

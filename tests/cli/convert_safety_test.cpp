@@ -156,6 +156,16 @@ TEST(ConvertSafety, SourcesOfAnotherKindOrVersionAreRefused) {
     }
     EXPECT_FALSE(fs::exists(tmp.file("out.dbb")));
 
+    // The contact manager has the source open.
+    std::ofstream{tmp.file("v1.ldb")};
+    {
+        testing_support::HeldFile held(tmp.file("v1.ldb"));
+        ASSERT_TRUE(held.held());
+        CliRun r = runCli({"convert", v1, tmp.file("out.dbb")});
+        EXPECT_EQ(3, r.status) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
+    }
+
 #ifndef _WIN32
     // A FIFO would block the open for ever.
     const std::string fifo = tmp.file("fifo.dbb");

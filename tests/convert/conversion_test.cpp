@@ -290,6 +290,27 @@ TEST_F(ConversionTest, ASourceThatCannotBeOpenedSaysWhyAndConvertsNothing) {
     EXPECT_TRUE(c.analyse(sample("1.0", 3, "ok.dbb")).ok());
 }
 
+// Jet holds NAME.ldb while a database is open; a copy read meanwhile need not be whole.
+TEST_F(ConversionTest, ASourceAnotherProgramHasOpenIsRefusedUntilItLetsGo) {
+    EXPECT_EQ("a.v2/backup.ldb", lockFileOf("a.v2/backup"));
+    EXPECT_EQ("C:\\x\\b.ldb", lockFileOf("C:\\x\\b.dbb"));
+    Conversion c(versionPair(PairId::k10to20), templates_, work_);
+    const std::string src = sample("1.0", 3, "open.dbb");
+    const std::string ldb = dir_.path() + "/open.ldb";
+    ASSERT_EQ(ldb, lockFileOf(src));
+    std::ofstream{ldb};
+    {
+        testing_support::HeldFile held(ldb);
+        ASSERT_TRUE(held.held());
+        Outcome o = c.analyse(src);
+        EXPECT_EQ(Problem::kSourceInUse, o.problem) << o.detail;
+        EXPECT_NE(std::string::npos, o.detail.find("close the contact manager first")) << o.detail;
+        EXPECT_TRUE(fs::is_empty(work_));
+    }
+    // A lock file nobody holds is what a crash leaves behind: no reason to refuse.
+    EXPECT_TRUE(c.analyse(src).ok());
+}
+
 TEST_F(ConversionTest, ASourceWithoutAMappedColumnIsRefusedBeforeAnyRowIsLost) {
     // A 2.0 file whose Table_Site lacks Rss: every row would fail, so the analysis says why.
     const std::string src = customSource(

@@ -332,6 +332,10 @@ TEST_P(ConverterPresenterTest, EachSourceProblemHasItsMessageAndStepOneStaysOpen
         f.put('\x02');
     }
     const std::string fifo = testing_support::specialFiles(dir_.path()).at(0);
+    const std::string busy = source("busy.dbb");
+    std::ofstream{dir_.file("busy.ldb")};
+    testing_support::HeldFile held(dir_.file("busy.ldb"));
+    ASSERT_TRUE(held.held());
     struct Case {
         std::string path;
         MessageId id;
@@ -344,6 +348,7 @@ TEST_P(ConverterPresenterTest, EachSourceProblemHasItsMessageAndStepOneStaysOpen
         {fifo, MessageId::kSourceUnreadable},
         {junk, MessageId::kSourceInvalid},
         {later, MessageId::kSourceUnsupported},
+        {busy, MessageId::kSourceInUse},
         {other, MessageId::kWrongVersion},
         {next, MessageId::kWrongVersion},
     };

@@ -1,7 +1,11 @@
 // File helpers for tests: the corpus folder, whole-file reads, temporary folders, special files.
 #pragma once
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -80,6 +84,40 @@ class TempDir {
 
   private:
     std::string path_;
+};
+
+// Holds `path` as a live process of ours, or the contact manager its lock file, would: locked
+// with flock() (Linux), or open to others for reading and writing only (Windows).
+class HeldFile {
+  public:
+    explicit HeldFile(const std::string& path) {
+#ifdef _WIN32
+        h_ = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+        held_ = h_ != INVALID_HANDLE_VALUE;
+#else
+        fd_ = ::open(path.c_str(), O_RDONLY);
+        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
+#endif
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    ~HeldFile() {
+#ifdef _WIN32
+        ::CloseHandle(h_);
+#else
+        ::close(fd_);
+#endif
+    }
+    bool held() const { return held_; }
+
+  private:
+#ifdef _WIN32
+    HANDLE h_;
+#else
+    int fd_;
+#endif
+    bool held_ = false;
 };
 
 // Files that are not regular files, made in `dir`: a FIFO, a Unix socket and, where this
