@@ -38,9 +38,8 @@ Outcome checkSourceFile(const std::string& path) {
             break;
     }
     if (const std::string ldb = lockFileOf(path); heldByAnotherProcess(ldb)) {
-        return fail(Problem::kSourceInUse,
-                    path + " is in use (another program holds " + ldb +
-                        "): close the contact manager first");
+        return fail(Problem::kSourceInUse, path + " is in use (another program holds " + ldb +
+                                               "): close the contact manager first");
     }
     return {};
 }
@@ -48,8 +47,8 @@ Outcome checkSourceFile(const std::string& path) {
 std::string lockFileOf(const std::string& database) {
     const size_t name = database.find_last_of("/\\");
     const size_t dot = database.rfind('.');
-    const bool has_extension = dot != std::string::npos &&
-                               (name == std::string::npos || dot > name + 1);
+    const bool has_extension =
+        dot != std::string::npos && (name == std::string::npos || dot > name + 1);
     return (has_extension ? database.substr(0, dot) : database) + ".ldb";
 }
 

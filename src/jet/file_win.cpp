@@ -10,7 +10,7 @@ namespace jet {
 namespace {
 
 class WinFile final : public File {
-public:
+  public:
     WinFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
     ~WinFile() override { ::CloseHandle(h_); }
 
@@ -42,8 +42,8 @@ public:
             OVERLAPPED at = overlappedAt(offset + done);
             DWORD put = 0;
             if (!::WriteFile(h_, src + done, chunk(n - done), &put, &at)) {
-                return Status::ioError(path_ + ": write failed: " +
-                                       win::errorText(::GetLastError()));
+                return Status::ioError(path_ +
+                                       ": write failed: " + win::errorText(::GetLastError()));
             }
             done += put;
         }
@@ -53,8 +53,8 @@ public:
     Result<uint64_t> size() override {
         LARGE_INTEGER size;
         if (!::GetFileSizeEx(h_, &size)) {
-            return Status::ioError(path_ + ": cannot get its size: " +
-                                   win::errorText(::GetLastError()));
+            return Status::ioError(path_ +
+                                   ": cannot get its size: " + win::errorText(::GetLastError()));
         }
         return static_cast<uint64_t>(size.QuadPart);
     }
@@ -68,7 +68,7 @@ public:
 
     const std::string& name() const override { return path_; }
 
-private:
+  private:
     static OVERLAPPED overlappedAt(uint64_t offset) {
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(offset);
@@ -90,12 +90,11 @@ Result<std::unique_ptr<File>> openWith(const std::string& path, DWORD access, DW
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
         return Status::ioError(path + ": cannot " + what + ": is a folder");
     }
-    HANDLE h = ::CreateFileW(wide.c_str(), access,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        return Status::ioError(path + ": cannot " + what + ": " +
-                               win::errorText(::GetLastError()));
+        return Status::ioError(path + ": cannot " + what + ": " + win::errorText(::GetLastError()));
     }
     if (::GetFileType(h) != FILE_TYPE_DISK) {
         ::CloseHandle(h);

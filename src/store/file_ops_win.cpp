@@ -5,6 +5,7 @@
 // dead process's leftovers by the sharing violation an exclusive open meets.
 #include <windows.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -69,7 +70,9 @@ bool isMissing(DWORD err) {
            err == ERROR_INVALID_NAME || err == ERROR_BAD_NETPATH || err == ERROR_INVALID_DRIVE;
 }
 
-bool isSeparator(char c) { return c == '/' || c == '\\'; }
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 std::string lastComponent(const std::string& path) {
     const size_t sep = path.find_last_of("/\\:");
@@ -491,8 +494,8 @@ Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions
         // Keeps the destination's ACL, attributes and creation time. ReplaceFileW needs the
         // replacement closed; a kill from here leaves it named, for the next save to remove.
         tmp.reset();
-        moved = ::ReplaceFileW(to.c_str(), from.c_str(), nullptr,
-                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+        moved = ::ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                               nullptr, nullptr) != 0;
     } else {
         moved = ::MoveFileExW(from.c_str(), to.c_str(),
                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
