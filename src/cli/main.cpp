@@ -3,6 +3,14 @@
 // file; its options and help are here, the one place that parses with CLI11 (a heavy header).
 #include <CLI/CLI.hpp>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include "jet/win32.h"
+#endif
+
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -149,15 +157,16 @@ void addMakeSample(CLI::App& app, Action& action) {
     onChosen(sub, opts, cli::runMakeSample, action);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program itself, given UTF-8 arguments.
+int run(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     CLI::App app(
         "vkdc-cli: converts Velkor databases (1.0 to 2.0, 2.0 to 3.0) and looks into any\n"
         "Jet (Access 97-2003) database.",
         "vkdc-cli");
     app.require_subcommand(1);
+    // "/tmp/x.mdb" is a path, never an option, on Windows too.
+    app.allow_windows_style_options(false);
     app.footer(kExitStatuses);
     app.get_formatter()->column_width(34);
 
@@ -190,3 +199,26 @@ int main(int argc, char** argv) {
     }
     return action ? action() : cli::kExitUsage;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands over the arguments as UTF-16; inside, every path is UTF-8 like on Linux, and
+// becomes UTF-16 again at the Windows API. The console shows the UTF-8 we print, and output
+// bytes are written as they are (no "\r" added), as on Linux.
+int wmain(int argc, wchar_t** wargv) {
+    ::SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i)
+        args.push_back(jet::win::narrow(wargv[i]));
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return run(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return run(argc, argv); }
+#endif

@@ -37,7 +37,19 @@ Outcome checkSourceFile(const std::string& path) {
         case FileKind::kRegular:
             break;
     }
+    if (const std::string ldb = lockFileOf(path); heldByAnotherProcess(ldb)) {
+        return fail(Problem::kSourceInUse, path + " is in use (another program holds " + ldb +
+                                               "): close the contact manager first");
+    }
     return {};
+}
+
+std::string lockFileOf(const std::string& database) {
+    const size_t name = database.find_last_of("/\\");
+    const size_t dot = database.rfind('.');
+    const bool has_extension =
+        dot != std::string::npos && (name == std::string::npos || dot > name + 1);
+    return (has_extension ? database.substr(0, dot) : database) + ".ldb";
 }
 
 namespace {
@@ -86,6 +98,7 @@ const char* problemName(Problem p) {
         case Problem::kSourceUnreadable: return "source file cannot be read";
         case Problem::kSourceInvalid: return "source is not a valid database";
         case Problem::kSourceUnsupported: return "source database format is not supported";
+        case Problem::kSourceInUse: return "source database is in use";
         case Problem::kSourceWrongVersion: return "source database is not of the expected version";
         case Problem::kTemplateMissing: return "template database not found";
         case Problem::kTemplateInvalid: return "template database cannot be used";
@@ -111,6 +124,8 @@ const char* problemId(Problem p) {
             return "source-invalid";
         case Problem::kSourceUnsupported:
             return "source-unsupported";
+        case Problem::kSourceInUse:
+            return "source-in-use";
         case Problem::kSourceWrongVersion:
             return "source-wrong-version";
         case Problem::kTemplateMissing:

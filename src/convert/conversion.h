@@ -35,6 +35,7 @@ enum class Problem {
                           // folder, FIFO, device or socket rather than a regular file
     kSourceInvalid,       // not a Jet database, corrupt, or lacking columns of its version
     kSourceUnsupported,   // a Jet-family format we do not read (.accdb and the like)
+    kSourceInUse,         // another program has it open: its NAME.ldb is held
     kSourceWrongVersion,  // another version: the pair's password does not open it, or its
                           // tables have the next version's columns
     kTemplateMissing,     // the installed template is not there
@@ -168,8 +169,13 @@ const char* problemId(Problem p);
 
 // Checks, before any database layer opens it, that `path` names a regular file, so a missing
 // file (kSourceMissing), a folder or a FIFO, device or socket (kSourceUnreadable) are each
-// reported for what they are, and a FIFO is never opened.
+// reported for what they are, and a FIFO is never opened. A database another program has open
+// (Jet holds NAME.ldb beside it while it does) is refused as kSourceInUse: a copy read while it
+// is being written need not be whole.
 Outcome checkSourceFile(const std::string& path);
+
+// The lock file Jet keeps beside `database` while it is open: the same name with ".ldb".
+std::string lockFileOf(const std::string& database);
 
 // Refuses, as kSaveFailed naming the reason, a destination that must never be written, or
 // cannot be: empty; in a folder that does not exist; a folder, FIFO, device or socket; the source file itself, however spelled; or an installed

@@ -32,6 +32,8 @@ MessageId sourceProblemMessage(Problem problem) {
             return MessageId::kSourceInvalid;
         case Problem::kSourceUnsupported:
             return MessageId::kSourceUnsupported;
+        case Problem::kSourceInUse:
+            return MessageId::kSourceInUse;
         case Problem::kSourceWrongVersion:
             return MessageId::kWrongVersion;
         case Problem::kTemplateMissing:

@@ -38,6 +38,8 @@ const char* messageText(PairId pair, MessageId id) {
             return texts::kSourceInvalid;
         case MessageId::kSourceUnsupported:
             return texts::kSourceUnsupported;
+        case MessageId::kSourceInUse:
+            return texts::kSourceInUse;
         case MessageId::kWrongVersion:
             return converterTexts(pair).wrongVersion;
         case MessageId::kTemplateMissing:

@@ -28,6 +28,7 @@ enum class MessageId {
     kSourceUnreadable,   // a folder, FIFO or device, or the system refused to read it
     kSourceInvalid,      // not a Jet database of the pair's source version
     kSourceUnsupported,  // a Jet-family format we do not read
+    kSourceInUse,        // the contact manager has the backup open
     kWrongVersion,       // another version of Velkor's database (ConverterTexts::wrongVersion)
     kTemplateMissing,    // the installed template is missing or unusable
     kConverted,          // the conversion ran to its end
@@ -74,6 +75,8 @@ inline constexpr char kSourceMissing[] = " فايل بکاپ پيدا نشد ";
 inline constexpr char kSourceUnreadable[] = " فايل بکاپ خوانده نشد ";
 inline constexpr char kSourceInvalid[] = " اين فايل بانک اطلاعات معتبر نيست ";
 inline constexpr char kSourceUnsupported[] = " نسخه اين فايل بانک اطلاعات پشتيباني نمي شود ";
+inline constexpr char kSourceInUse[] =
+    " فايل بکاپ در حال استفاده است. لطفاً اول برنامه دفترچه تلفن را ببنديد ";
 inline constexpr char kNotVersion1[] = " اين فايل بانک اطلاعات نسخه 1 نيست ";
 inline constexpr char kNotVersion2[] = " اين فايل بانک اطلاعات نسخه 2 نيست ";
 inline constexpr char kRowsLost[] = " برخي رکوردها منتقل نشدند ";

@@ -31,14 +31,21 @@ public:
 // Each open refuses a path that is not a regular file (a folder, FIFO, device or socket) with
 // kIoError saying so, and never blocks on one: a FIFO with no writer must not hang the caller.
 
-// Opens an existing file for reading only: O_RDONLY, no lock, nothing created beside it.
+// Opens an existing file for reading only: no lock, nothing created beside it. On Windows the
+// file stays open to others for reading, writing and deleting.
 Result<std::unique_ptr<File>> openFileReadOnly(const std::string& path);
 // Opens an existing file for reading and writing.
 Result<std::unique_ptr<File>> openFileReadWrite(const std::string& path);
 // Creates (or truncates) a file for reading and writing, mode 0644 before umask.
 Result<std::unique_ptr<File>> createFile(const std::string& path);
+#ifdef _WIN32
+// A File over an open Windows file HANDLE, which it then owns and closes. `name` is used in
+// messages.
+Result<std::unique_ptr<File>> fileFromHandle(void* handle, std::string name);
+#else
 // A File over an open POSIX file descriptor, which it then owns and closes. `name` is used in
 // messages.
 Result<std::unique_ptr<File>> fileFromDescriptor(int fd, std::string name);
+#endif
 
 }  // namespace jet

@@ -70,15 +70,30 @@ bool isLongValue(ColumnType t) {
 
 }  // namespace
 
+namespace {
+
+// Seconds east of UTC of the local time zone at `t`.
+long localOffsetSeconds(std::time_t t) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+    // The local fields read as if they were UTC, less the instant itself.
+    return static_cast<long>(_mkgmtime(&local) - t);
+#else
+    localtime_r(&t, &local);
+    return local.tm_gmtoff;
+#endif
+}
+
+}  // namespace
+
 double oleNow() {
     using namespace std::chrono;
     const auto now = system_clock::now();
     const std::time_t t = system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&t, &local);
     const double ms =
         static_cast<double>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
-    const double local_seconds = static_cast<double>(t) + static_cast<double>(local.tm_gmtoff);
+    const double local_seconds = static_cast<double>(t) + static_cast<double>(localOffsetSeconds(t));
     return kUnixEpochAsOle + (local_seconds + ms / 1000.0) / 86400.0;
 }
 

@@ -1,19 +1,37 @@
 #include "store/data_folder.h"
 
-#include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+
+#include "jet/win32.h"
+#else
 #include <unistd.h>
 
 #include <climits>
+#endif
+
+#include "store/file_ops.h"
 
 namespace vkdc {
 
 std::string executableFolder() {
+#ifdef _WIN32
+    std::wstring buf(MAX_PATH, L'\0');
+    DWORD n = 0;
+    while ((n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()))) ==
+               buf.size() &&
+           buf.size() < 32768) {
+        buf.resize(buf.size() * 2);
+    }
+    if (n == 0) return ".";
+    const std::string path = jet::win::narrow(buf.substr(0, n));
+#else
     char buf[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return ".";
-    std::string path(buf, static_cast<size_t>(n));
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string path(buf, static_cast<size_t>(n));
+#endif
+    return folderOf(path);
 }
 
 std::vector<std::string> dataFolders() {
@@ -24,8 +42,8 @@ std::vector<std::string> dataFolders() {
 std::string dataFolderOf(const std::string& file_name) {
     const auto folders = dataFolders();
     for (const auto& f : folders) {
-        struct stat st;
-        if (::stat((f + "/" + file_name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return f;
+        auto info = fileInfo(f + "/" + file_name);
+        if (info && info->kind == FileKind::kRegular) return f;
     }
     return folders.front();
 }

@@ -1,5 +1,5 @@
 // Whole-file operations of a conversion, behind one small interface so that each platform can
-// give them its own safe form (file_ops_posix.cpp here): what a path names, the private
+// give them its own safe form (file_ops_posix.cpp, file_ops_win.cpp): what a path names, the private
 // working copy of a template, private folders, and the atomic save.
 //
 // Files of ours that can outlive a killed process carry our own prefix: folders
@@ -45,11 +45,27 @@ bool sameFile(const std::string& a, const std::string& b);
 // identity) and its last component is exactly `name`. The entry itself need not exist.
 bool isEntryOf(const std::string& path, const std::string& folder, const std::string& name);
 
+// `path` made absolute with links resolved (realpath; on Windows the full path), or `path`
+// itself when that fails: one spelling per file, for keys.
+std::string canonicalPath(const std::string& path);
+
+// True when another process holds `path` as Jet holds NAME.ldb beside a database it has open:
+// on Windows an open with no sharing meets a sharing or lock violation; on Linux a POSIX record
+// lock or a flock() lock of another open file is on it. False when nothing is there, or
+// nothing can be told.
+bool heldByAnotherProcess(const std::string& path);
+
 // The folder part of `path` ("." when it has none).
 std::string folderOf(const std::string& path);
 
-// The system temporary folder ($TMPDIR or /tmp).
+// The system temporary folder ($TMPDIR or /tmp; on Windows GetTempPathW's).
 std::string tempDirectory();
+
+// Removes the file `path`; a missing file is no error.
+jet::Status removeFile(const std::string& path);
+
+// Renames `from` to `to` in one step, replacing a file at `to`.
+jet::Status renameOver(const std::string& from, const std::string& to);
 
 // A folder of our own (mode 0700) created in `parent` as `prefix` + six random characters and
 // locked while this object lives. The destructor removes it with the files in it.

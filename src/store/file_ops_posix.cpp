@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -342,6 +343,29 @@ bool sameFile(const std::string& a, const std::string& b) {
     return x && y && x->sameFileAs(*y);
 }
 
+bool heldByAnotherProcess(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    struct flock probe {};
+    probe.l_type = F_WRLCK;  // conflicts with any lock another process holds
+    probe.l_whence = SEEK_SET;
+    if (::fcntl(fd.get(), F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK)
+        return true;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK;
+    ::flock(fd.get(), LOCK_UN);
+    return false;
+}
+
+std::string canonicalPath(const std::string& path) {
+    char buf[PATH_MAX];
+    if (::realpath(path.c_str(), buf))
+        return buf;
+    return path;
+}
+
 std::string folderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -364,6 +388,18 @@ bool isEntryOf(const std::string& path, const std::string& folder, const std::st
 std::string tempDirectory() {
     const char* t = std::getenv("TMPDIR");
     return (t && *t) ? t : "/tmp";
+}
+
+Status removeFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        return Status::ioError(osError("cannot remove", path));
+    return Status::ok();
+}
+
+Status renameOver(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return Status::ioError("cannot rename " + from + " to " + to + ": " + std::strerror(errno));
+    return Status::ok();
 }
 
 // ---- Private folders and leftovers --------------------------------------------------------

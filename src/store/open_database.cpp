@@ -1,9 +1,7 @@
 #include "store/open_database.h"
 
-#include <climits>
-#include <cstdlib>
-
 #include "jet/writer.h"
+#include "store/file_ops.h"
 
 namespace vkdc {
 namespace {
@@ -85,12 +83,6 @@ private:
     std::vector<std::unique_ptr<jet::Database>> readers_;
 };
 
-std::string canonical(const std::string& path) {
-    char buf[PATH_MAX];
-    if (::realpath(path.c_str(), buf)) return buf;
-    return path;
-}
-
 }  // namespace
 
 Result<std::unique_ptr<OpenDatabase>> openReadOnlyDatabase(const std::string& path,
@@ -129,7 +121,7 @@ Result<std::shared_ptr<OpenDatabase>> DatabaseRegistry::open(const std::string& 
                                                              bool writable) {
     auto provided = providers_.find(path);
     const FileOpener opener = provided == providers_.end() ? FileOpener{} : provided->second;
-    const auto key = std::make_tuple(opener ? path : canonical(path), writable, password);
+    const auto key = std::make_tuple(opener ? path : canonicalPath(path), writable, password);
     if (auto existing = open_[key].lock()) return existing;
     Result<std::unique_ptr<OpenDatabase>> db = writable
                                                    ? openWritableDatabase(path, password, opener)

@@ -1,9 +1,7 @@
 #include "store/templates.h"
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <functional>
+#include <random>
 
 #include "store/file_ops.h"
 #include "store/version_pair.h"
@@ -27,21 +25,19 @@ Status writeAtomically(const std::string& path, const std::string& version,
     if (existing.kind == FileKind::kFolder || existing.kind == FileKind::kOther) {
         return Status::ioError(path + ": is " + existing.what + ", not a regular file");
     }
-    const std::string tmp = path + ".tmp-" + std::to_string(::getpid());
+    const std::string tmp = path + ".tmp-" + std::to_string(std::random_device{}() % 1000000);
     jet::CreateOptions options;
     options.password = jet::fromUtf8(passwordOfVersion(version));
     auto w = jet::Writer::create(tmp, options);
     if (!w) {
-        std::remove(tmp.c_str());
+        (void)removeFile(tmp);
         return w.status();
     }
     Status st = fill(**w);
     if (st.isOk()) st = (*w)->close();
     w->reset();
-    if (st.isOk() && std::rename(tmp.c_str(), path.c_str()) != 0) {
-        st = Status::ioError("cannot rename " + tmp + " to " + path);
-    }
-    if (!st.isOk()) std::remove(tmp.c_str());
+    if (st.isOk()) st = renameOver(tmp, path);
+    if (!st.isOk()) (void)removeFile(tmp);
     return st;
 }
 

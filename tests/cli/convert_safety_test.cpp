@@ -3,8 +3,10 @@
 // of ours outlives the next run; no run succeeds with rows missing; --json always prints one
 // object.
 #include <signal.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -66,7 +68,7 @@ testing_support::Json jsonOf(const CliRun& r) {
 std::vector<std::string> entries(const std::string& dir) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename());
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -89,17 +91,20 @@ TEST(ConvertSafety, DestinationsThatMustNeverBeWrittenAreRefused) {
 
     // The source, however spelled, through one step or two.
     fs::create_directory(tmp.file("sub"));
-    fs::create_symlink(v1, tmp.file("link.dbb"));
     fs::create_hard_link(v1, tmp.file("hard.dbb"));
-    for (const std::string& dest :
-         {v1, tmp.file("sub/../v1.dbb"), tmp.file("link.dbb"), tmp.file("hard.dbb")}) {
+    std::vector<std::string> spellings{v1, tmp.file("sub/../v1.dbb"), tmp.file("hard.dbb")};
+#ifndef _WIN32
+    fs::create_symlink(v1, tmp.file("link.dbb"));
+    spellings.push_back(tmp.file("link.dbb"));
+#endif
+    for (const std::string& dest : spellings) {
         EXPECT_EQ(6, runCli({"convert", "--to", "3.0", v1, dest}).status) << dest;
         EXPECT_EQ(6, runCli({"convert", v1, dest}).status) << dest;
     }
     EXPECT_TRUE(v1_bytes == bytesOf(v1)) << "the source changed";
 
     // The installed templates: every later conversion would start from their rows.
-    const std::string bin = fs::path(VKDC_CLI_PATH).parent_path();
+    const std::string bin = fs::path(VKDC_CLI_PATH).parent_path().string();
     for (const char* name : {"VKDB12.mdb", "VKDB23.mdb"}) {
         const std::string tpl = bin + "/" + name;
         const std::string before = bytesOf(tpl);
@@ -111,13 +116,18 @@ TEST(ConvertSafety, DestinationsThatMustNeverBeWrittenAreRefused) {
 
     // Anything but a regular file is never replaced.
     std::vector<std::string> special = testing_support::specialFiles(tmp.path());
+#ifdef _WIN32
+    ASSERT_EQ(special.size(), 1u);
+#else
     ASSERT_GE(special.size(), 2u);
+#endif
     special.push_back(tmp.file("sub"));
     for (const std::string& dest : special) {
         EXPECT_EQ(6, runCli({"convert", v2, dest}).status) << dest;
         EXPECT_FALSE(fs::is_regular_file(dest)) << dest;
     }
 
+#ifndef _WIN32
     // These files hold passwords: a private file stays private, a new one is as private as
     // its source.
     ::chmod(v2.c_str(), 0640);
@@ -128,6 +138,29 @@ TEST(ConvertSafety, DestinationsThatMustNeverBeWrittenAreRefused) {
     ASSERT_EQ(0, runCli({"convert", v2, tmp.file("fresh.dbb")}).status);
     EXPECT_EQ(fs::perms(0600), fs::status(mine).permissions() & fs::perms::mask);
     EXPECT_EQ(fs::perms(0640), fs::status(tmp.file("fresh.dbb")).permissions() & fs::perms::mask);
+#endif
+}
+
+// Names in Persian with blanks and ';' (a connection string's separator), in a folder past
+// Windows' old 260-character limit, convert like any other and are printed as given.
+TEST(ConvertSafety, PersianNamesInLongPathsConvert) {
+    TempDir tmp;
+    std::string dir = tmp.path();
+    while (dir.size() < 300) {
+        dir += "/" + std::string(40, 'd');
+#ifdef _WIN32
+        ASSERT_TRUE(::CreateDirectoryW(jet::win::apiPath(dir).c_str(), nullptr)) << dir;
+#else
+        ASSERT_TRUE(fs::create_directory(dir)) << dir;
+#endif
+    }
+    const std::string src = dir + "/دفترچه تلفن; نسخه ۱.dbb";
+    const std::string dest = dir + "/تبدیل شده; نسخه ۳.mdb";
+    ASSERT_EQ(0, runCli({"make-sample", "1.0", src, "--rows", "7"}).status);
+    CliRun r = runCli({"convert", "--to", "3.0", "--verify", src, dest});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("saved " + dest)) << r.out;
+    EXPECT_EQ(7u, rowsIn(dest, "Table_Contact"));
 }
 
 TEST(ConvertSafety, SourcesOfAnotherKindOrVersionAreRefused) {
@@ -145,6 +178,17 @@ TEST(ConvertSafety, SourcesOfAnotherKindOrVersionAreRefused) {
     }
     EXPECT_FALSE(fs::exists(tmp.file("out.dbb")));
 
+    // The contact manager has the source open.
+    std::ofstream{tmp.file("v1.ldb")};
+    {
+        testing_support::HeldFile held(tmp.file("v1.ldb"));
+        ASSERT_TRUE(held.held());
+        CliRun r = runCli({"convert", v1, tmp.file("out.dbb")});
+        EXPECT_EQ(3, r.status) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
+    }
+
+#ifndef _WIN32
     // A FIFO would block the open for ever.
     const std::string fifo = tmp.file("fifo.dbb");
     ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
@@ -157,6 +201,7 @@ TEST(ConvertSafety, SourcesOfAnotherKindOrVersionAreRefused) {
         EXPECT_EQ(3, r.status);
         EXPECT_NE(std::string::npos, r.err.find("not a regular file (a FIFO)")) << r.err;
     }
+#endif
 }
 
 TEST(ConvertSafety, LostRowsWriteNothingUnlessKeepPartialIsGiven) {
@@ -292,7 +337,7 @@ TEST(ConvertSafety, SeededDamageNeverLosesRowsSilently) {
         ASSERT_FALSE(data_pages.empty()) << s.path;
         if (tdef_pages.empty())
             tdef_pages.push_back(2);
-        Rng rng(std::hash<std::string>{}(fs::path(s.path).filename()));
+        Rng rng(std::hash<std::string>{}(fs::path(s.path).filename().string()));
         for (int v = 0; v < s.variants; ++v) {
             std::string bytes = original;
             const uint32_t page = data_pages[rng.below(data_pages.size())];
@@ -392,11 +437,11 @@ TEST(ConvertSafety, AKillAtAnyMomentLeavesTheOldOrTheCompleteDestination) {
     for (int step = 0; step < 10; ++step) {
         const double moment = step * 0.12;
         writeBytes(dest, "old destination");
-        const pid_t pid = cli_test::startCli({"convert", "--to", "3.0", src, dest},
+        const cli_test::Process pid = cli_test::startCli({"convert", "--to", "3.0", src, dest},
                                              tmp.file("stdout"), tmp.file("stderr"), env);
-        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(cli_test::started(pid));
         std::this_thread::sleep_for(took * moment);
-        ::kill(pid, SIGKILL);
+        cli_test::killCli(pid);
         cli_test::waitCli(pid, 60);
         const std::string now = bytesOf(dest);
         EXPECT_TRUE(now == "old destination" || now == complete)

@@ -123,9 +123,9 @@ void civilFromDays(int64_t days, int64_t& y, int& m, int& d) {
 // mdbtools prints "1900-01-00" for every such date. This inverts mdb-reader's linear
 // milliseconds to the stored double and applies Access's rule, giving the CSV text.
 std::optional<std::string> accessDateFromLinearIso(const std::string& iso) {
-    int64_t y;
+    long long y;
     int mo, d, h, mi, s, ms;
-    if (std::sscanf(iso.c_str(), "%ld-%d-%dT%d:%d:%d.%dZ", &y, &mo, &d, &h, &mi, &s, &ms) != 7) {
+    if (std::sscanf(iso.c_str(), "%lld-%d-%dT%d:%d:%d.%dZ", &y, &mo, &d, &h, &mi, &s, &ms) != 7) {
         return std::nullopt;
     }
     constexpr int64_t kDay = 86'400'000;

@@ -1,0 +1,27 @@
+# What a Windows cross-build takes from the build machine: the header-only CLI11 and
+# nlohmann/json (through a folder of links, so the machine's own /usr/include never reaches the
+# cross-compiler), and GoogleTest built from its sources with the same toolchain.
+set(VKDC_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
+file(MAKE_DIRECTORY ${VKDC_HOST_HEADERS})
+foreach(dir CLI nlohmann)
+  if(NOT EXISTS ${VKDC_HOST_HEADERS}/${dir})
+    if(NOT EXISTS /usr/include/${dir})
+      message(FATAL_ERROR "/usr/include/${dir} is missing: run tools/setup-deps.sh")
+    endif()
+    file(CREATE_LINK /usr/include/${dir} ${VKDC_HOST_HEADERS}/${dir} SYMBOLIC)
+  endif()
+endforeach()
+add_library(CLI11::CLI11 INTERFACE IMPORTED GLOBAL)
+target_include_directories(CLI11::CLI11 SYSTEM INTERFACE ${VKDC_HOST_HEADERS})
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED GLOBAL)
+target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE ${VKDC_HOST_HEADERS})
+set(CLI11_FOUND TRUE)
+set(nlohmann_json_FOUND TRUE)
+
+if(VKDC_BUILD_TESTS)
+  set(VKDC_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (libgtest-dev)")
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${VKDC_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(GTest_FOUND TRUE)
+endif()
