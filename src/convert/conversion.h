@@ -133,7 +133,9 @@ public:
     // The data control of that name ("User_Old", "Adodc3", ...), or nullptr. Controls exist
     // from a successful analyse() until the next one or destruction.
     DataControl* control(const std::string& name);
-    // The bound field of that name ("a1", "d15", ...), or nullptr; same lifetime.
+    // The bound field of that name ("a1", "d15", ...), or nullptr; same lifetime. convert()
+    // moves each source value into its row, so an old-side field reads no value once its
+    // row is converted.
     BoundField* field(const std::string& name);
     // Path of the working copy as connection strings name it (empty before analyse()). Where
     // the file system allows unnamed files no file exists under it.
