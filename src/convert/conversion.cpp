@@ -514,7 +514,7 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
     if (too_large_) return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
     if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
         return o;
-    if (jet::Status st = registry_->flushAll(); !st.isOk()) {
+    if (jet::Status st = registry_->writeOutAll(); !st.isOk()) {
         return fail(Problem::kSaveFailed, st.message());
     }
     ReplaceOptions replace;

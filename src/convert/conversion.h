@@ -123,7 +123,7 @@ public:
     // would pass the limit) when the result cannot fit in a Jet file; save() then refuses.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
 
-    // Refuses destinations that must never be written (checkDestination below), flushes the
+    // Refuses destinations that must never be written (checkDestination below), writes out the
     // working database, then puts it at `dest_path` atomically (WorkingCopy::saveAs: the
     // working file itself where `dest_path` is on its file system, else a copy; fsync, the
     // check, rename). On failure any file already at `dest_path` is intact and the working copy
