@@ -93,17 +93,45 @@ Result<MutablePageRef> Pager::allocate() {
     return page;
 }
 
-Status Pager::writeOut(const Page& page) {
-    std::vector<uint8_t> buf(page.bytes);
-    if (db_key_ != 0 && page.number != 0) rc4Apply(db_key_ ^ page.number, buf.data(), buf.size());
-    return file_->writeAt(static_cast<uint64_t>(page.number) * page_size_, buf.data(), buf.size());
+Status Pager::writeRuns(const std::vector<uint32_t>& pages) {
+    std::vector<uint8_t> buf;
+    for (size_t i = 0; i < pages.size();) {
+        size_t end = i + 1;
+        while (end < pages.size() && pages[end] == pages[end - 1] + 1 && end - i < kMaxRunPages)
+            ++end;
+        buf.resize((end - i) * page_size_);
+        for (size_t k = i; k < end; ++k) {
+            const Page& page = *map_.at(pages[k]).page;
+            uint8_t* to = buf.data() + (k - i) * page_size_;
+            std::copy(page.bytes.begin(), page.bytes.end(), to);
+            if (db_key_ != 0 && page.number != 0)
+                rc4Apply(db_key_ ^ page.number, to, page_size_);
+        }
+        JET_RETURN_IF_ERROR(
+            file_->writeAt(static_cast<uint64_t>(pages[i]) * page_size_, buf.data(), buf.size()));
+        for (size_t k = i; k < end; ++k)
+            map_.at(pages[k]).dirty = false;
+        i = end;
+    }
+    return Status::ok();
 }
 
 Status Pager::evictIfNeeded() {
     while (map_.size() >= capacity_ && !lru_.empty()) {
         uint32_t victim = lru_.back();
         auto it = map_.find(victim);
-        if (it->second.dirty) JET_RETURN_IF_ERROR(writeOut(*it->second.page));
+        if (it->second.dirty) {
+            // The dirty pages next in line for eviction go out with the victim, in as few
+            // writes as their numbers allow; they stay cached, clean.
+            std::vector<uint32_t> batch;
+            size_t seen = 0;
+            for (auto r = lru_.rbegin(); r != lru_.rend() && seen < kEvictionBatch; ++r, ++seen) {
+                if (map_.at(*r).dirty)
+                    batch.push_back(*r);
+            }
+            std::sort(batch.begin(), batch.end());
+            JET_RETURN_IF_ERROR(writeRuns(batch));
+        }
         lru_.pop_back();
         map_.erase(it);
     }
@@ -120,12 +148,7 @@ Status Pager::writeOut() {
     for (auto& [n, e] : map_)
         if (e.dirty) dirty.push_back(n);
     std::sort(dirty.begin(), dirty.end());
-    for (uint32_t n : dirty) {
-        Entry& e = map_[n];
-        JET_RETURN_IF_ERROR(writeOut(*e.page));
-        e.dirty = false;
-    }
-    return Status::ok();
+    return writeRuns(dirty);
 }
 
 }  // namespace jet

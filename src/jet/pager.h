@@ -72,8 +72,14 @@ private:
         std::list<uint32_t>::iterator lru;
     };
 
+    // Dirty pages leave the cache in batches, consecutive pages in one write.
+    static constexpr size_t kEvictionBatch = 64;
+    static constexpr size_t kMaxRunPages = 64;
+
     Result<Entry*> load(uint32_t n);
-    Status writeOut(const Page& page);
+    // Writes the cached dirty `pages` (ascending), a run of consecutive ones per write; each
+    // is clean once its run is written.
+    Status writeRuns(const std::vector<uint32_t>& pages);
     Status evictIfNeeded();
 
     std::unique_ptr<File> file_;
