@@ -80,7 +80,8 @@ private:
     // Writes the cached dirty `pages` (ascending), a run of consecutive ones per write; each
     // is clean once its run is written.
     Status writeRuns(const std::vector<uint32_t>& pages);
-    Status evictIfNeeded();
+    // Evicts until `room` more pages fit in the cache.
+    Status evictIfNeeded(size_t room);
 
     std::unique_ptr<File> file_;
     uint32_t page_size_;
@@ -91,6 +92,7 @@ private:
     std::unordered_map<uint32_t, Entry> map_;
     std::list<uint32_t> lru_;  // front = most recently used
     uint64_t physical_reads_ = 0;
+    uint32_t next_in_scan_ = 0;  // the page after the last read from the file
 };
 
 // The message of the kTooLarge error for a file of `page_size`-byte pages.
