@@ -8,6 +8,7 @@
 #include "store/data_folder.h"
 #include "store/file_ops.h"
 #include "store/open_database.h"
+#include "store/value_text.h"
 
 namespace vkdc {
 namespace {
@@ -409,6 +410,31 @@ Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress
     return {};
 }
 
+namespace {
+
+// One field pair of a table, resolved to record sets and column indexes before the rows.
+struct Binding {
+    jet::Status unusable;  // why the pair cannot be carried (a box or column not found)
+    Recordset* to = nullptr;
+    size_t to_column = 0;
+    const jet::ColumnDef* to_def = nullptr;
+    bool blank = false;
+    Recordset* from = nullptr;
+    size_t from_column = 0;
+    jet::ColumnType from_type{};
+    bool last_read = true;  // no later pair reads this source column: its value is moved
+};
+
+jet::Status resolve(BoundField* field, const std::string& box, Recordset*& rs, size_t& column) {
+    if (!field)
+        return jet::Status::notFound("no bound field " + box);
+    JET_ASSIGN_OR_RETURN(column, field->index());
+    rs = field->control().Recordset();
+    return jet::Status::ok();
+}
+
+}  // namespace
+
 Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& done,
                                  uint64_t total, const ProgressFn& progress) {
     Recordset* old_rs = control(t.old_control)->Recordset();
@@ -418,26 +444,42 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
             tr.reasons.push_back("row " + std::to_string(row) + ": " + why);
         }
     };
+    // The boxes and columns are looked up once, not for every row.
+    std::vector<Binding> bindings(t.fields.size());
+    for (size_t k = 0; k < t.fields.size(); ++k) {
+        const FieldPair& f = t.fields[k];
+        Binding& b = bindings[k];
+        b.blank = f.isBlank();
+        b.unusable = resolve(field(f.new_box), f.new_box, b.to, b.to_column);
+        if (b.unusable.isOk())
+            b.to_def = &b.to->def().columns[b.to_column];
+        if (b.unusable.isOk() && !b.blank) {
+            b.unusable = resolve(field(*f.old_box), *f.old_box, b.from, b.from_column);
+            if (b.unusable.isOk())
+                b.from_type = b.from->def().columns[b.from_column].type;
+        }
+        for (size_t e = 0; e < k; ++e) {
+            if (!b.blank && bindings[e].from == b.from && bindings[e].from_column == b.from_column)
+                bindings[e].last_read = false;
+        }
+    }
     const int32_t n = old_rs->RecordCount();  // read once, as the row loop requires
     for (int32_t i = 1; i <= n; ++i) {
         ++tr.read;
         jet::Status st = new_rs->AddNew();
-        for (const FieldPair& f : t.fields) {
+        for (Binding& b : bindings) {
             if (!st.isOk()) break;
-            BoundField* target = field(f.new_box);
-            if (f.isBlank()) {
-                st = target->clear();
-                continue;
-            }
-            BoundField* source = field(*f.old_box);
-            auto type = source->type();
-            auto value = source->value();
-            if (!type) {
-                st = type.status();
-            } else if (!value) {
-                st = value.status();
+            if (!b.unusable.isOk()) {
+                st = b.unusable;
+            } else if (b.blank) {
+                st = b.to->setValue(b.to_column, jet::Value(jet::Null{}));
             } else {
-                st = target->setValue(*type, *value);
+                auto value =
+                    b.last_read ? b.from->take(b.from_column) : b.from->value(b.from_column);
+                auto converted = value ? convertValue(b.from_type, std::move(*value), *b.to_def)
+                                       : jet::Result<jet::Value>(value.status());
+                st = converted ? b.to->setValue(b.to_column, std::move(*converted))
+                               : converted.status();
             }
         }
         if (st.isOk()) st = new_rs->Update();
@@ -487,7 +529,7 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
     if (too_large_) return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
     if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
         return o;
-    if (jet::Status st = registry_->flushAll(); !st.isOk()) {
+    if (jet::Status st = registry_->writeOutAll(); !st.isOk()) {
         return fail(Problem::kSaveFailed, st.message());
     }
     ReplaceOptions replace;

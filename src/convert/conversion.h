@@ -124,7 +124,7 @@ public:
     // would pass the limit) when the result cannot fit in a Jet file; save() then refuses.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
 
-    // Refuses destinations that must never be written (checkDestination below), flushes the
+    // Refuses destinations that must never be written (checkDestination below), writes out the
     // working database, then puts it at `dest_path` atomically (WorkingCopy::saveAs: the
     // working file itself where `dest_path` is on its file system, else a copy; fsync, the
     // check, rename). On failure any file already at `dest_path` is intact and the working copy
@@ -134,7 +134,9 @@ public:
     // The data control of that name ("User_Old", "Adodc3", ...), or nullptr. Controls exist
     // from a successful analyse() until the next one or destruction.
     DataControl* control(const std::string& name);
-    // The bound field of that name ("a1", "d15", ...), or nullptr; same lifetime.
+    // The bound field of that name ("a1", "d15", ...), or nullptr; same lifetime. convert()
+    // moves each source value into its row, so an old-side field reads no value once its
+    // row is converted.
     BoundField* field(const std::string& name);
     // Path of the working copy as connection strings name it (empty before analyse()). Where
     // the file system allows unnamed files no file exists under it.

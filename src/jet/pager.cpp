@@ -50,19 +50,46 @@ Result<Pager::Entry*> Pager::load(uint32_t n) {
         return Status::corrupt("page " + std::to_string(n) + " is beyond the end of the file (" +
                                std::to_string(page_count_) + " pages)");
     }
-    JET_RETURN_IF_ERROR(evictIfNeeded());
-    auto page = std::make_shared<Page>();
-    page->number = n;
-    page->bytes.resize(page_size_);
-    Status st = file_->readAt(static_cast<uint64_t>(n) * page_size_, page_size_, page->data());
-    if (!st.isOk()) return st.withContext("page " + std::to_string(n));
-    ++physical_reads_;
-    if (db_key_ != 0 && n != 0) rc4Apply(db_key_ ^ n, page->data(), page_size_);
-    lru_.push_front(n);
-    Entry& e = map_[n];
-    e.page = std::move(page);
-    e.lru = lru_.begin();
-    return &e;
+    // A scan reads ahead: the uncached pages that follow come in the same read.
+    uint32_t run = 1;
+    if (n == next_in_scan_) {
+        const size_t most = std::min(kMaxRunPages, capacity_ / 8);
+        while (run < most && n + run < page_count_ && !map_.count(n + run))
+            ++run;
+    }
+    JET_RETURN_IF_ERROR(evictIfNeeded(run));
+    std::vector<uint8_t> ahead;
+    if (run > 1) {
+        ahead.resize(size_t{run} * page_size_);
+        // On failure the page alone is read again below, which reports the error as ever.
+        if (!file_->readAt(static_cast<uint64_t>(n) * page_size_, ahead.size(), ahead.data())
+                 .isOk()) {
+            run = 1;
+        }
+    }
+    for (uint32_t k = run; k-- > 0;) {  // page n ends up the most recently used
+        auto page = std::make_shared<Page>();
+        page->number = n + k;
+        if (run > 1) {
+            const auto from = ahead.begin() + static_cast<ptrdiff_t>(size_t{k} * page_size_);
+            page->bytes.assign(from, from + page_size_);
+        } else {
+            page->bytes.resize(page_size_);
+            Status st =
+                file_->readAt(static_cast<uint64_t>(n) * page_size_, page_size_, page->data());
+            if (!st.isOk())
+                return st.withContext("page " + std::to_string(n));
+        }
+        if (db_key_ != 0 && n + k != 0)
+            rc4Apply(db_key_ ^ (n + k), page->data(), page_size_);
+        lru_.push_front(n + k);
+        Entry& e = map_[n + k];
+        e.page = std::move(page);
+        e.lru = lru_.begin();
+    }
+    physical_reads_ += run;
+    next_in_scan_ = n + run;
+    return &map_.at(n);
 }
 
 Result<PageRef> Pager::read(uint32_t n) {
@@ -80,7 +107,7 @@ Result<MutablePageRef> Pager::write(uint32_t n) {
 
 Result<MutablePageRef> Pager::allocate() {
     if (page_count_ >= page_limit_) return Status::tooLarge(sizeLimitMessage(page_size_));
-    JET_RETURN_IF_ERROR(evictIfNeeded());
+    JET_RETURN_IF_ERROR(evictIfNeeded(1));
     uint32_t n = page_count_++;
     auto page = std::make_shared<Page>();
     page->number = n;
@@ -93,17 +120,45 @@ Result<MutablePageRef> Pager::allocate() {
     return page;
 }
 
-Status Pager::writeOut(const Page& page) {
-    std::vector<uint8_t> buf(page.bytes);
-    if (db_key_ != 0 && page.number != 0) rc4Apply(db_key_ ^ page.number, buf.data(), buf.size());
-    return file_->writeAt(static_cast<uint64_t>(page.number) * page_size_, buf.data(), buf.size());
+Status Pager::writeRuns(const std::vector<uint32_t>& pages) {
+    std::vector<uint8_t> buf;
+    for (size_t i = 0; i < pages.size();) {
+        size_t end = i + 1;
+        while (end < pages.size() && pages[end] == pages[end - 1] + 1 && end - i < kMaxRunPages)
+            ++end;
+        buf.resize((end - i) * page_size_);
+        for (size_t k = i; k < end; ++k) {
+            const Page& page = *map_.at(pages[k]).page;
+            uint8_t* to = buf.data() + (k - i) * page_size_;
+            std::copy(page.bytes.begin(), page.bytes.end(), to);
+            if (db_key_ != 0 && page.number != 0)
+                rc4Apply(db_key_ ^ page.number, to, page_size_);
+        }
+        JET_RETURN_IF_ERROR(
+            file_->writeAt(static_cast<uint64_t>(pages[i]) * page_size_, buf.data(), buf.size()));
+        for (size_t k = i; k < end; ++k)
+            map_.at(pages[k]).dirty = false;
+        i = end;
+    }
+    return Status::ok();
 }
 
-Status Pager::evictIfNeeded() {
-    while (map_.size() >= capacity_ && !lru_.empty()) {
+Status Pager::evictIfNeeded(size_t room) {
+    while (map_.size() + room > capacity_ && !lru_.empty()) {
         uint32_t victim = lru_.back();
         auto it = map_.find(victim);
-        if (it->second.dirty) JET_RETURN_IF_ERROR(writeOut(*it->second.page));
+        if (it->second.dirty) {
+            // The dirty pages next in line for eviction go out with the victim, in as few
+            // writes as their numbers allow; they stay cached, clean.
+            std::vector<uint32_t> batch;
+            size_t seen = 0;
+            for (auto r = lru_.rbegin(); r != lru_.rend() && seen < kEvictionBatch; ++r, ++seen) {
+                if (map_.at(*r).dirty)
+                    batch.push_back(*r);
+            }
+            std::sort(batch.begin(), batch.end());
+            JET_RETURN_IF_ERROR(writeRuns(batch));
+        }
         lru_.pop_back();
         map_.erase(it);
     }
@@ -120,12 +175,7 @@ Status Pager::writeOut() {
     for (auto& [n, e] : map_)
         if (e.dirty) dirty.push_back(n);
     std::sort(dirty.begin(), dirty.end());
-    for (uint32_t n : dirty) {
-        Entry& e = map_[n];
-        JET_RETURN_IF_ERROR(writeOut(*e.page));
-        e.dirty = false;
-    }
-    return Status::ok();
+    return writeRuns(dirty);
 }
 
 }  // namespace jet

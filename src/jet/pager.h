@@ -72,9 +72,16 @@ private:
         std::list<uint32_t>::iterator lru;
     };
 
+    // Dirty pages leave the cache in batches, consecutive pages in one write.
+    static constexpr size_t kEvictionBatch = 64;
+    static constexpr size_t kMaxRunPages = 64;
+
     Result<Entry*> load(uint32_t n);
-    Status writeOut(const Page& page);
-    Status evictIfNeeded();
+    // Writes the cached dirty `pages` (ascending), a run of consecutive ones per write; each
+    // is clean once its run is written.
+    Status writeRuns(const std::vector<uint32_t>& pages);
+    // Evicts until `room` more pages fit in the cache.
+    Status evictIfNeeded(size_t room);
 
     std::unique_ptr<File> file_;
     uint32_t page_size_;
@@ -85,6 +92,7 @@ private:
     std::unordered_map<uint32_t, Entry> map_;
     std::list<uint32_t> lru_;  // front = most recently used
     uint64_t physical_reads_ = 0;
+    uint32_t next_in_scan_ = 0;  // the page after the last read from the file
 };
 
 // The message of the kTooLarge error for a file of `page_size`-byte pages.

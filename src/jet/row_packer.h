@@ -26,6 +26,12 @@ struct PackedCell {
 Result<std::vector<uint8_t>> packJet4Row(const TableDef& def, const std::vector<PackedCell>& cells,
                                          uint32_t max_row_size);
 
+// The size of the row packJet4Row() would build, with its errors, without building it.
+// `extra`, when given, adds extra[i] bytes to the present variable cell i (a long value that
+// would be kept inside the row).
+Result<size_t> jet4RowSize(const TableDef& def, const std::vector<PackedCell>& cells,
+                           uint32_t max_row_size, const std::vector<size_t>* extra = nullptr);
+
 // Size in bytes of the fixed area of rows of `def`.
 uint32_t jet4FixedAreaSize(const TableDef& def);
 

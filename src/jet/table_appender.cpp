@@ -64,21 +64,23 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values) {
     std::vector<EncodedValue> enc(cols.size());
     for (size_t i = 0; i < cols.size(); ++i) {
         const ColumnDef& col = cols[i];
-        Value v = values[i];
+        const Value* v = &values[i];
+        Value numbered;
         if (col.isAutoNumber() && col.type == ColumnType::kLong) {
             int64_t given = 0;
-            if (isNull(v)) {
+            if (isNull(*v)) {
                 if (autonumber >= static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
                     return Status::invalidArgument("column \"" + col.name +
                                                    "\": the AutoNumber has no numbers left");
                 }
-                v = static_cast<int32_t>(++autonumber);
-            } else if (integerOf(v, given) && given > 0 && given > int64_t{autonumber}) {
+                numbered = static_cast<int32_t>(++autonumber);
+                v = &numbered;
+            } else if (integerOf(*v, given) && given > 0 && given > int64_t{autonumber}) {
                 autonumber = static_cast<uint32_t>(given);
             }
         }
-        JET_ASSIGN_OR_RETURN(enc[i], encodeValue(col, v, rules_[i].required));
-        const auto* text = std::get_if<std::u16string>(&v);
+        JET_ASSIGN_OR_RETURN(enc[i], encodeValue(col, *v, rules_[i].required));
+        const auto* text = std::get_if<std::u16string>(v);
         if (text && text->empty() && !rules_[i].allow_zero_length) {
             return Status::invalidArgument("column \"" + col.name +
                                            "\": an empty text is not allowed (the column's "
@@ -87,30 +89,24 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values) {
     }
 
     // 2. Decide which long values stay inside the row: small ones, as long as the row fits.
+    // Sizes are worked out without packing; the row is packed once, at the end.
     std::vector<PackedCell> cells(cols.size());
     std::vector<bool> inline_lv(cols.size(), false);
     for (size_t i = 0; i < cols.size(); ++i) {
         cells[i].present = enc[i].present;
         if (!enc[i].long_value) {
-            cells[i].bytes = enc[i].bytes;
+            cells[i].bytes = std::move(enc[i].bytes);
         } else if (enc[i].present) {
             cells[i].bytes.assign(kLongValueHeader, 0);
             inline_lv[i] = enc[i].bytes.size() <= kMaxInlineLongValue;
         }
     }
-    auto packWithInline = [&]() {
-        std::vector<PackedCell> trial = cells;
-        for (size_t i = 0; i < cols.size(); ++i) {
-            if (inline_lv[i]) {
-                trial[i].bytes.insert(trial[i].bytes.end(), enc[i].bytes.begin(),
-                                      enc[i].bytes.end());
-            }
-        }
-        return packJet4Row(def_, trial, max_row);
-    };
-    JET_RETURN_IF_ERROR(packJet4Row(def_, cells, max_row).status());
+    JET_RETURN_IF_ERROR(jet4RowSize(def_, cells, max_row).status());
+    std::vector<size_t> inline_bytes(cols.size(), 0);
     while (true) {
-        Status st = packWithInline().status();
+        for (size_t i = 0; i < cols.size(); ++i)
+            inline_bytes[i] = inline_lv[i] ? enc[i].bytes.size() : 0;
+        Status st = jet4RowSize(def_, cells, max_row, &inline_bytes).status();
         if (st.isOk())
             break;
         size_t largest = cols.size();
@@ -151,8 +147,10 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values) {
             continue;
         const uint32_t len = static_cast<uint32_t>(enc[i].bytes.size());
         if (inline_lv[i]) {
-            cells[i].bytes = longValueHeader(len | kInlineFlag, RowPointer{});
-            cells[i].bytes.insert(cells[i].bytes.end(), enc[i].bytes.begin(), enc[i].bytes.end());
+            cells[i].bytes.resize(kLongValueHeader + len);
+            put32(cells[i].bytes.data(), len | kInlineFlag);
+            std::copy(enc[i].bytes.begin(), enc[i].bytes.end(),
+                      cells[i].bytes.begin() + kLongValueHeader);
         } else {
             JET_ASSIGN_OR_RETURN(cells[i].bytes, storeLongValue(cols[i], enc[i].bytes));
         }

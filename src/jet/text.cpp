@@ -3,9 +3,10 @@
 namespace jet {
 
 std::u16string decodeJet4Text(const uint8_t* b, size_t n) {
-    std::u16string out;
     if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
-        out.reserve(n - 2);
+        // At most one character per byte; mode switches carry none.
+        std::u16string out(n - 2, u'\0');
+        size_t len = 0;
         bool compressed = true;
         size_t i = 2;
         while (i < n) {
@@ -13,18 +14,20 @@ std::u16string decodeJet4Text(const uint8_t* b, size_t n) {
                 compressed = !compressed;
                 ++i;
             } else if (compressed) {
-                out.push_back(b[i]);
+                out[len++] = b[i];
                 ++i;
             } else {
                 if (i + 1 >= n) break;
-                out.push_back(static_cast<char16_t>(b[i] | (b[i + 1] << 8)));
+                out[len++] = static_cast<char16_t>(b[i] | (b[i + 1] << 8));
                 i += 2;
             }
         }
+        out.resize(len);
         return out;
     }
-    out.reserve(n / 2);
-    for (size_t i = 0; i + 1 < n; i += 2) out.push_back(static_cast<char16_t>(b[i] | (b[i + 1] << 8)));
+    std::u16string out(n / 2, u'\0');
+    for (size_t k = 0; k < out.size(); ++k)
+        out[k] = static_cast<char16_t>(b[2 * k] | (b[2 * k + 1] << 8));
     return out;
 }
 

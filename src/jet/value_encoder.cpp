@@ -1,5 +1,6 @@
 #include "jet/value_encoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -72,19 +73,19 @@ std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool compression
         if (text[i] == 0 || text[i] > 0xFF)
             compress = false;
     }
-    std::vector<uint8_t> out;
     if (compress) {
-        out.reserve(text.size() + 2);
-        out.push_back(0xFF);
-        out.push_back(0xFE);
-        for (char16_t c : text)
-            out.push_back(static_cast<uint8_t>(c));
+        std::vector<uint8_t> out(text.size() + 2);
+        out[0] = 0xFF;
+        out[1] = 0xFE;
+        std::transform(text.begin(), text.end(), out.begin() + 2,
+                       [](char16_t c) { return static_cast<uint8_t>(c); });
         return out;
     }
-    out.reserve(text.size() * 2);
+    std::vector<uint8_t> out(text.size() * 2);
+    uint8_t* p = out.data();
     for (char16_t c : text) {
-        out.push_back(static_cast<uint8_t>(c));
-        out.push_back(static_cast<uint8_t>(c >> 8));
+        *p++ = static_cast<uint8_t>(c);
+        *p++ = static_cast<uint8_t>(c >> 8);
     }
     return out;
 }

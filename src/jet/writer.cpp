@@ -137,7 +137,9 @@ Result<std::unique_ptr<Writer>> Writer::create(std::unique_ptr<File> file,
         std::memcpy(p->data(), page0.data(), kJet4PageSize);
     }
     JET_RETURN_IF_ERROR(buildEmptyCatalog(*pager, date, options.sort_order, sid_key));
-    return finishOpen(header, std::move(pager));
+    JET_ASSIGN_OR_RETURN(std::unique_ptr<Writer> w, finishOpen(header, std::move(pager)));
+    w->creation_date_ = options.creation_date;
+    return w;
 }
 
 Result<std::unique_ptr<Writer>> Writer::open(const std::string& path,
@@ -329,8 +331,8 @@ Status Writer::doCreateTable(const TableSpec& request) {
         next_map += 2;
     }
     JET_RETURN_IF_ERROR(writeTdefPages(*pager_, def.tdef_pages, buildJet4Tdef(def, TdefStyle{})));
-    JET_RETURN_IF_ERROR(
-        catalog_->addTable(def.tdef_page, name, oleNow(), buildRequiredProperties(required)));
+    JET_RETURN_IF_ERROR(catalog_->addTable(def.tdef_page, name, creation_date_.value_or(oleNow()),
+                                           buildRequiredProperties(required)));
     const uint32_t page = def.tdef_page;
     tables_[page] = std::make_unique<TableAppender>(*alloc_, std::move(def), std::move(rules));
     return Status::ok();

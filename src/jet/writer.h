@@ -135,6 +135,7 @@ class Writer {
     std::unique_ptr<Pager> pager_;
     std::unique_ptr<PageAllocator> alloc_;
     uint32_t sid_key_;
+    std::optional<double> creation_date_;  // CreateOptions::creation_date, for new tables
     std::unique_ptr<Catalog> catalog_;
     std::map<uint32_t, std::unique_ptr<TableAppender>> tables_;  // by TDEF page
     std::map<uint32_t, std::string> refusals_;  // tables whose appends are refused, and why

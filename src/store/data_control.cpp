@@ -1,5 +1,7 @@
 #include "store/data_control.h"
 
+#include <utility>
+
 #include "store/connection_string.h"
 #include "store/value_text.h"
 #include "store/version_pair.h"
@@ -69,6 +71,13 @@ Result<jet::Value> Recordset::value(size_t column) const {
         return Status::invalidArgument("table " + table_ + ": there is no current row");
     }
     return current_[column];
+}
+
+Result<jet::Value> Recordset::take(size_t column) {
+    if (column >= current_.size()) {
+        return Status::invalidArgument("table " + table_ + ": there is no current row");
+    }
+    return std::exchange(current_[column], jet::Value(jet::Null{}));
 }
 
 Status Recordset::setValue(size_t column, jet::Value v) {

@@ -33,6 +33,9 @@ public:
     jet::Result<size_t> columnIndex(const std::string& column) const;
     // The current row's value (old side) or the pending row's (new side).
     jet::Result<jet::Value> value(size_t column) const;
+    // value(), moved out of the current row, which holds no value there afterwards: for a
+    // reader that is done with that column of the row.
+    jet::Result<jet::Value> take(size_t column);
     jet::Status setValue(size_t column, jet::Value v);
 
 private:
@@ -109,9 +112,11 @@ public:
     // Sets no value (NULL).
     jet::Status clear();
 
-private:
+    // The bound column's index in its control's record set, looked up by name: a loop over
+    // many rows resolves it once and then works on the record set itself.
     jet::Result<size_t> index() const;
 
+  private:
     std::string name_;
     DataControl& control_;
     std::string column_;

@@ -28,9 +28,9 @@ public:
     Status append(const std::string& table, const std::vector<jet::Value>&) override {
         return Status::invalidArgument(path_ + " is open read-only; cannot add to " + table);
     }
-    Status flush() override { return Status::ok(); }
+    Status writeOut() override { return Status::ok(); }
 
-private:
+  private:
     std::string path_;
     std::unique_ptr<jet::Database> db_;
 };
@@ -73,9 +73,9 @@ public:
     Status append(const std::string& table, const std::vector<jet::Value>& row) override {
         return writer_->append(table, row);
     }
-    Status flush() override { return writer_->flush(); }
+    Status writeOut() override { return writer_->writeOut(); }
 
-private:
+  private:
     std::string path_;
     std::string password_;
     FileOpener opener_;
@@ -133,8 +133,9 @@ Result<std::shared_ptr<OpenDatabase>> DatabaseRegistry::open(const std::string& 
     return shared;
 }
 
-Status DatabaseRegistry::flushAll() {
-    for (auto& db : writable_) JET_RETURN_IF_ERROR(db->flush());
+Status DatabaseRegistry::writeOutAll() {
+    for (auto& db : writable_)
+        JET_RETURN_IF_ERROR(db->writeOut());
     return Status::ok();
 }
 

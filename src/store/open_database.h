@@ -29,8 +29,9 @@ public:
     virtual jet::Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) = 0;
     // Stores one row (values parallel to tableDef(table).columns). Read-only databases refuse.
     virtual jet::Status append(const std::string& table, const std::vector<jet::Value>& row) = 0;
-    // Makes every stored row durable in the file.
-    virtual jet::Status flush() = 0;
+    // Writes every stored row into the file, where any other handle reads it. Not synced:
+    // making the file durable is the save's work (WorkingCopy::saveAs).
+    virtual jet::Status writeOut() = 0;
 };
 
 // Opens another handle on a file that has no name to open it by (an unnamed working copy).
@@ -56,8 +57,8 @@ public:
 
     jet::Result<std::shared_ptr<OpenDatabase>> open(const std::string& path,
                                                     const std::string& password, bool writable);
-    // Flushes every writable database; the first error is returned.
-    jet::Status flushAll();
+    // Writes out every writable database; the first error is returned.
+    jet::Status writeOutAll();
     // Forgets every database (controls may still hold theirs until they close).
     void clear() { open_.clear(); }
 

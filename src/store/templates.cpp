@@ -19,6 +19,7 @@ bool isMemo(const std::string& table, const std::string& column) {
 // Creates the database at a temporary name beside `path`, lets `fill` write into it, closes
 // it (flush + fsync) and renames it into place. A failure leaves no partial file behind.
 Status writeAtomically(const std::string& path, const std::string& version,
+                       std::optional<double> date,
                        const std::function<Status(jet::Writer&)>& fill) {
     // The rename below would put the new file in place of a FIFO or a device.
     JET_ASSIGN_OR_RETURN(FileInfo existing, fileInfo(path));
@@ -28,6 +29,7 @@ Status writeAtomically(const std::string& path, const std::string& version,
     const std::string tmp = path + ".tmp-" + std::to_string(std::random_device{}() % 1000000);
     jet::CreateOptions options;
     options.password = jet::fromUtf8(passwordOfVersion(version));
+    options.creation_date = date;
     auto w = jet::Writer::create(tmp, options);
     if (!w) {
         (void)removeFile(tmp);
@@ -178,12 +180,14 @@ jet::Result<std::vector<jet::TableSpec>> schemaOf(const std::string& version) {
     return specs;
 }
 
-Status makeTemplate(const std::string& version, const std::string& path) {
+Status makeTemplate(const std::string& version, const std::string& path,
+                    std::optional<double> date) {
     if (version != "2.0" && version != "3.0") {
         return Status::invalidArgument("templates exist for versions 2.0 and 3.0, not \"" +
                                        version + "\"");
     }
-    return writeAtomically(path, version, [&](jet::Writer& w) { return createTables(w, version); });
+    return writeAtomically(path, version, date,
+                           [&](jet::Writer& w) { return createTables(w, version); });
 }
 
 uint32_t maxSampleContacts(const std::string& version) {
@@ -200,7 +204,7 @@ Status makeSample(const std::string& version, const std::string& path, const Sam
                                 " contacts would exceed the 2 GB limit of the file format (at "
                                 "most " + std::to_string(maxSampleContacts(version)) + " fit)");
     }
-    return writeAtomically(path, version, [&](jet::Writer& w) {
+    return writeAtomically(path, version, o.date, [&](jet::Writer& w) {
         JET_RETURN_IF_ERROR(createTables(w, version));
         return fillSample(w, version, o);
     });

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "jet/status.h"
@@ -15,14 +16,17 @@ namespace vkdc {
 jet::Result<std::vector<jet::TableSpec>> schemaOf(const std::string& version);
 
 // Writes an empty database of `version` with that version's password to `path`, atomically
-// (a temporary file in the same folder, then rename).
-jet::Status makeTemplate(const std::string& version, const std::string& path);
+// (a temporary file in the same folder, then rename). `date` (OLE) fixes its creation date,
+// else now; with it the file's bytes are always the same.
+jet::Status makeTemplate(const std::string& version, const std::string& path,
+                         std::optional<double> date = {});
 
 struct SampleOptions {
     uint32_t contacts = 40;    // rows of Table_Contact
     uint32_t sites = 0;        // 0: a quarter of the contacts, at least 5
     uint32_t categories = 0;   // 0: min(200, contacts / 10), at least 4
     uint32_t seed = 1;
+    std::optional<double> date;  // the creation date (OLE); now when unset
 };
 
 // Writes a source database of `version` ("1.0" or "2.0") filled with Persian and English

@@ -227,14 +227,30 @@ jet::Result<Value> valueFromText(const jet::ColumnDef& col, const std::string& t
     }
 }
 
-jet::Result<Value> convertValue(ColumnType from, const Value& value, const jet::ColumnDef& col) {
+namespace {
+
+// True when `value` (of a column of type `from`) goes into `col` as it is.
+bool carriedAsIs(ColumnType from, const Value& value, const jet::ColumnDef& col) {
     const bool same = from == col.type ||
                       (col.isText() && (from == ColumnType::kText || from == ColumnType::kMemo));
-    if (same || jet::isNull(value)) {
-        if (jet::isNull(value) && col.type == ColumnType::kBoolean) return Value(false);
+    return (same || jet::isNull(value)) &&
+           !(jet::isNull(value) && col.type == ColumnType::kBoolean);
+}
+
+}  // namespace
+
+jet::Result<Value> convertValue(ColumnType from, const Value& value, const jet::ColumnDef& col) {
+    if (carriedAsIs(from, value, col))
         return value;
-    }
+    if (jet::isNull(value))
+        return Value(false);  // a Boolean column has no NULL
     return valueFromText(col, valueToText(value));
+}
+
+jet::Result<Value> convertValue(ColumnType from, Value&& value, const jet::ColumnDef& col) {
+    if (carriedAsIs(from, value, col))
+        return std::move(value);
+    return convertValue(from, static_cast<const Value&>(value), col);
 }
 
 }  // namespace vkdc

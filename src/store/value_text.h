@@ -33,5 +33,8 @@ jet::Result<jet::Value> valueFromText(const jet::ColumnDef& col, const std::stri
 // agree, otherwise through the text form. Errors as for valueFromText.
 jet::Result<jet::Value> convertValue(jet::ColumnType from, const jet::Value& value,
                                      const jet::ColumnDef& col);
+// The same, taking `value` over where it is carried unchanged (no copy of a text).
+jet::Result<jet::Value> convertValue(jet::ColumnType from, jet::Value&& value,
+                                     const jet::ColumnDef& col);
 
 }  // namespace vkdc
