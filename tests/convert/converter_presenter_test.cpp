@@ -157,7 +157,9 @@ class ConverterPresenterTest : public ::testing::TestWithParam<PairId> {
     std::string installed() const { return templates_ + "/" + pair().template_file; }
     std::string source(const std::string& name, uint32_t contacts = 3) {
         const std::string path = dir_.file(name);
-        EXPECT_TRUE(makeSample(pair().source_version, path, {.contacts = contacts}).isOk());
+        SampleOptions options;
+        options.contacts = contacts;
+        EXPECT_TRUE(makeSample(pair().source_version, path, options).isOk());
         return path;
     }
     // What typing a path into Text1 and clicking ConvertDB does.
