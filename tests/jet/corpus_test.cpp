@@ -149,8 +149,9 @@ std::optional<std::string> accessDateFromLinearIso(const std::string& iso) {
     int cm, cd;
     civilFromDays(civilDays(1899, 12, 30) + day, cy, cm, cd);
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%04ld-%02d-%02d %02ld:%02ld:%02ld", cy, cm, cd, secs / 3600,
-                  secs / 60 % 60, secs % 60);
+    std::snprintf(buf, sizeof buf, "%04lld-%02d-%02d %02lld:%02lld:%02lld",
+                  static_cast<long long>(cy), cm, cd, static_cast<long long>(secs / 3600),
+                  static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60));
     return std::string(buf);
 }
 
