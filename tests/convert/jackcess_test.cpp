@@ -63,9 +63,9 @@ void writeMovedWindowFile(const std::string& path) {
     oo.password = co.password;
     auto w = jet::Writer::open(path, oo);
     ASSERT_TRUE(w.isOk()) << w.status().toString();
-    const auto specs = schemaOf("2.0");
-    for (const auto& spec : *specs)
-        ASSERT_TRUE((*w)->createTable(spec).isOk());
+    const auto tables = schemaOf("2.0");
+    for (const auto& table : *tables)
+        ASSERT_TRUE((*w)->createTable(table).isOk());
     const jet::Value n = jet::Null{};
     for (int i = 0; i < 4000; ++i) {
         std::u16string address = u"تهران، خیابان " + jet::fromUtf8(std::to_string(i));
