@@ -4,6 +4,8 @@
 #include <set>
 
 #include "jet/bytes.h"
+#include "jet/data_page.h"
+#include "jet/map_row.h"
 
 namespace jet {
 namespace {
@@ -14,10 +16,6 @@ constexpr int16_t kTypeTable = 1;
 constexpr int16_t kTypeLinkedOdbc = 4;
 constexpr int16_t kTypeLinked = 6;
 constexpr uint32_t kSystemFlags = 0x80000002;
-
-std::string pageRow(uint32_t page, uint32_t slot) {
-    return "page " + std::to_string(page) + " row " + std::to_string(slot);
-}
 
 std::string asUtf8(const Value& v) {
     if (auto* s = std::get_if<std::u16string>(&v))
@@ -193,7 +191,7 @@ Result<std::unique_ptr<RowCursor>> Database::openTable(const std::string& name) 
 // Usage maps and row counts
 
 Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
-    const std::string where = "usage map at " + pageRow(map.page, map.row);
+    const std::string where = mapName(map);
     JET_ASSIGN_OR_RETURN(RawRow raw, decoder_.rowAt(map, false));
     if (raw.deleted || raw.length < 1)
         return Status::corrupt(where + ": the map row is empty");
@@ -257,23 +255,16 @@ Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
 Result<uint64_t> Database::countRows(const std::string& name) {
     JET_ASSIGN_OR_RETURN(TableDef def, tableDef(name));
     JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, usageMapPages(def.owned_map));
-    const Format& f = format();
     uint64_t rows = 0;
     for (uint32_t n : pages) {
         JET_ASSIGN_OR_RETURN(PageRef page, pager_->read(n));
         const uint8_t* p = page->data();
-        if (p[0] != kPageData || le32(p + 4) != def.tdef_page) {
+        if (p[0] != kPageData || le32(p + kDataPageOwner) != def.tdef_page) {
             return Status::corrupt("table " + name + ": page " + std::to_string(n) +
                                    " is in its usage map but is not one of its data pages");
         }
-        const uint32_t count = le16(p + f.data_row_count);
-        if (f.data_row_table + 2 * count > f.page_size) {
-            return Status::corrupt("page " + std::to_string(n) + ": row count is too large");
-        }
-        for (uint32_t s = 0; s < count; ++s) {
-            if (!(le16(p + f.data_row_table + 2 * s) & kRowDeleted))
-                ++rows;
-        }
+        JET_ASSIGN_OR_RETURN(RowOffsets offsets, RowOffsets::read(p, format(), n));
+        rows += offsets.liveCount();
     }
     return rows;
 }

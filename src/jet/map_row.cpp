@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "jet/data_page.h"
-#include "jet/format.h"
 
 namespace jet {
 
@@ -11,7 +10,7 @@ std::string mapName(RowPointer map) {
     return "usage map at page " + std::to_string(map.page) + " row " + std::to_string(map.row);
 }
 
-Result<MapRow> loadMapRow(Pager& pager, RowPointer map, bool for_write) {
+Result<MapRow> loadMapRow(Pager& pager, RowPointer map, bool for_write, const Format& format) {
     MapRow row;
     if (for_write) {
         JET_ASSIGN_OR_RETURN(row.page, pager.write(map.page));
@@ -22,12 +21,14 @@ Result<MapRow> loadMapRow(Pager& pager, RowPointer map, bool for_write) {
     }
     if (row.page->data()[0] != kPageData)
         return Status::corrupt(mapName(map) + ": the page is not a data page");
-    DataPageView view{row.page->data(), pager.pageSize(), map.page};
-    JET_ASSIGN_OR_RETURN(auto ext, view.rowExtent(map.row));
-    if (view.rowEntry(map.row) & kRowDeleted)
+    auto offsets = RowOffsets::read(row.page->data(), format, map.page);
+    auto slot = offsets ? offsets->slot(map.row) : Result<RowSlot>(offsets.status());
+    if (!slot)
+        return slot.status().withContext(mapName(map));
+    if (slot->deleted())
         return Status::corrupt(mapName(map) + ": the row is deleted");
-    row.start = ext.first;
-    row.len = ext.second - ext.first;
+    row.start = slot->start;
+    row.len = slot->size();
     if (row.len < 1)
         return Status::corrupt(mapName(map) + ": the row is empty");
     if (row.type() == kInlineMap && row.len < kInlineMapHeader)

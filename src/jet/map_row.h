@@ -8,6 +8,7 @@
 #include <string>
 
 #include "jet/bytes.h"
+#include "jet/format.h"
 #include "jet/pager.h"
 #include "jet/status.h"
 
@@ -55,8 +56,10 @@ struct MapRow {
 std::string mapName(RowPointer map);
 
 // Loads the map row at `map`, checking the page type, the row's extent and the map type.
-// `for_write` marks the page dirty.
-Result<MapRow> loadMapRow(Pager& pager, RowPointer map, bool for_write);
+// `for_write` marks the page dirty. The writer's maps are Jet 4; readers pass their file's
+// format.
+Result<MapRow> loadMapRow(Pager& pager, RowPointer map, bool for_write,
+                          const Format& format = jet4Format());
 
 // Reads bitmap page `n` of `map`, checking its type.
 Result<PageRef> readBitmapPage(Pager& pager, RowPointer map, uint32_t n);
