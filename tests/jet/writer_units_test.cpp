@@ -580,5 +580,16 @@ TEST(DataPage, RowOffsetsReadJet3AndJet4Pages) {
     }
 }
 
+TEST(UsageMap, PagesNameTheBitmapPagesOfAReferenceMapAndRefuseOneNamedTwice) {
+    MapFixture f(4, 69, true);
+    auto pages = UsageMapPages::open(*f.pager, jet4Format(), GlobalMap::kRow);
+    ASSERT_TRUE(pages.isOk());
+    EXPECT_TRUE(pages->reference());
+    EXPECT_EQ(pages->bitmapPages()[0], 3u);
+    auto row = loadMapRow(*f.pager, GlobalMap::kRow, true);
+    put32(row->bytes() + 5, 3);
+    EXPECT_FALSE(UsageMapPages::open(*f.pager, jet4Format(), GlobalMap::kRow).isOk());
+}
+
 }  // namespace
 }  // namespace jet
