@@ -17,6 +17,9 @@ namespace jet {
 // then one byte per character) when the column allows it, the text has more than 2 and at
 // most 1024 characters and all of them are in U+0001..U+00FF; plain UTF-16LE otherwise.
 std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool compression_allowed);
+// The same into `out`, whose capacity is reused.
+void encodeJet4TextInto(const std::u16string& text, bool compression_allowed,
+                        std::vector<uint8_t>& out);
 
 struct EncodedValue {
     bool present = false;     // false: NULL (for BOOLEAN: the value false)
@@ -28,6 +31,9 @@ struct EncodedValue {
 // column and the reason (type, range, length), or kNotSupported for column types this engine
 // does not write. A NULL for a BOOLEAN column stores No: Jet booleans have no NULL.
 Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool required);
+// The same into `out`, whose buffer is reused: a row loop allocates nothing once its buffers
+// have grown. On error `out` holds no meaningful value.
+Status encodeValueInto(const ColumnDef& col, const Value& value, bool required, EncodedValue& out);
 
 // Reads an integer-like value (Byte, Integer, Long) as int64; false for other types.
 bool integerOf(const Value& value, int64_t& out);

@@ -105,7 +105,7 @@ Writer::Writer(Header header, std::unique_ptr<Pager> pager, uint32_t sid_key)
 
 Writer::~Writer() {
     if (!closed_ && failure_.isOk())
-        (void)pager_->flush();
+        (void)flush();
 }
 
 Result<std::unique_ptr<Writer>> Writer::create(const std::string& path,
@@ -336,10 +336,21 @@ Status Writer::doCreateTable(const TableSpec& request) {
                                            buildRequiredProperties(required)));
     const uint32_t page = def.tdef_page;
     tables_[page] = std::make_unique<TableAppender>(*alloc_, std::move(def), std::move(rules));
+    last_table_.clear();  // names may resolve otherwise now
     return Status::ok();
 }
 
 Result<TableAppender*> Writer::appenderFor(const std::string& table) {
+    // Rows come table by table: the last table looked up is usually the next one.
+    if (last_appender_ && !last_table_.empty() && table == last_table_)
+        return last_appender_;
+    JET_ASSIGN_OR_RETURN(TableAppender * a, findAppender(table));
+    last_table_ = table;
+    last_appender_ = a;
+    return a;
+}
+
+Result<TableAppender*> Writer::findAppender(const std::string& table) {
     const CatalogObject* o = catalog_->findTable(fromUtf8(table));
     if (!o)
         return Status::notFound("there is no table named \"" + table + "\"");
@@ -384,7 +395,10 @@ Result<TableDef> Writer::tableDef(const std::string& table) {
 
 Status Writer::append(const std::string& table, const std::vector<Value>& values) {
     JET_RETURN_IF_ERROR(usable());
-    return track(doAppend(table, values).withContext("table \"" + table + "\""));
+    Status st = doAppend(table, values);
+    if (st.isOk())
+        return st;  // the context is spelled out only for errors: appends come by the million
+    return track(st.withContext("table \"" + table + "\""));
 }
 
 Status Writer::doAppend(const std::string& table, const std::vector<Value>& values) {
@@ -396,12 +410,14 @@ Status Writer::doAppend(const std::string& table, const std::vector<Value>& valu
 }
 
 Status Writer::flush() {
-    JET_RETURN_IF_ERROR(usable());
+    JET_RETURN_IF_ERROR(writeOut());
     return track(pager_->flush());
 }
 
 Status Writer::writeOut() {
     JET_RETURN_IF_ERROR(usable());
+    for (auto& [page, appender] : tables_)
+        JET_RETURN_IF_ERROR(track(appender->writeCounters()));
     return track(pager_->writeOut());
 }
 

@@ -112,7 +112,8 @@ class Writer {
     // carry the file past the format's 2 GB limit is kTooLarge and writes nothing either.
     Status append(const std::string& table, const std::vector<Value>& values);
 
-    // Writes every changed page and fsyncs. Reports the first error.
+    // Writes every changed page and fsyncs. Reports the first error. The TDEF row counts
+    // are written here, once for all the rows appended since.
     Status flush();
     // Writes every changed page without the fsync, for readers of the same file.
     Status writeOut();
@@ -128,6 +129,7 @@ class Writer {
     Status usable() const;
     Status track(Status st);
     Result<TableAppender*> appenderFor(const std::string& table);
+    Result<TableAppender*> findAppender(const std::string& table);
     Status doCreateTable(const TableSpec& request);
     Status doAppend(const std::string& table, const std::vector<Value>& values);
 
@@ -141,6 +143,8 @@ class Writer {
     std::map<uint32_t, std::string> refusals_;  // tables whose appends are refused, and why
     Status failure_;                            // first I/O or consistency error
     bool closed_ = false;
+    std::string last_table_;  // the table appenderFor() found last, and its appender
+    TableAppender* last_appender_ = nullptr;
 };
 
 // The current local time as an OLE date.
