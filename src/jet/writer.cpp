@@ -105,7 +105,7 @@ Writer::Writer(Header header, std::unique_ptr<Pager> pager, uint32_t sid_key)
 
 Writer::~Writer() {
     if (!closed_ && failure_.isOk())
-        (void)flush();
+        (void)(sync_on_close_ ? flush() : writeOut());
 }
 
 Result<std::unique_ptr<Writer>> Writer::create(const std::string& path,
@@ -166,7 +166,9 @@ Result<std::unique_ptr<Writer>> Writer::open(std::unique_ptr<File> file,
     }
     auto pager =
         std::make_unique<Pager>(std::move(file), kJet4PageSize, header.db_key, options.cache_pages);
-    return finishOpen(header, std::move(pager));
+    JET_ASSIGN_OR_RETURN(std::unique_ptr<Writer> w, finishOpen(header, std::move(pager)));
+    w->sync_on_close_ = options.sync_on_close;
+    return w;
 }
 
 Result<std::unique_ptr<Writer>> Writer::finishOpen(Header header, std::unique_ptr<Pager> pager) {

@@ -50,6 +50,9 @@ struct WriterOpenOptions {
     // Checked exactly like the reader does: case-sensitive, no trimming.
     std::u16string password{};
     size_t cache_pages = 256;
+    // False: a writer dropped without close() writes its pages out but does not fsync, for a
+    // file that whoever keeps it syncs anyway (a working copy the save syncs).
+    bool sync_on_close = true;
 };
 
 struct ColumnSpec {
@@ -87,7 +90,8 @@ class Writer {
     static Result<std::unique_ptr<Writer>> open(std::unique_ptr<File> file,
                                                 const WriterOpenOptions& options = {});
 
-    // Flushes what it can; errors are lost here, so call close() to see them.
+    // Flushes what it can (without the fsync when WriterOpenOptions::sync_on_close is off);
+    // errors are lost here, so call close() to see them.
     ~Writer();
 
     Writer(const Writer&) = delete;
@@ -143,6 +147,7 @@ class Writer {
     std::map<uint32_t, std::string> refusals_;  // tables whose appends are refused, and why
     Status failure_;                            // first I/O or consistency error
     bool closed_ = false;
+    bool sync_on_close_ = true;
     std::string last_table_;  // the table appenderFor() found last, and its appender
     TableAppender* last_appender_ = nullptr;
 };

@@ -103,6 +103,8 @@ Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::string& pa
                                                            FileOpener opener) {
     jet::WriterOpenOptions options;
     options.password = jet::fromUtf8(password);
+    // What the controls write is made durable by the save (WorkingCopy::saveAs), or dropped.
+    options.sync_on_close = false;
     std::unique_ptr<jet::Writer> w;
     if (opener) {
         JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::File> file, opener());

@@ -42,7 +42,8 @@ using FileOpener = std::function<jet::Result<std::unique_ptr<jet::File>>()>;
 jet::Result<std::unique_ptr<OpenDatabase>> openReadOnlyDatabase(const std::string& path,
                                                                 const std::string& password,
                                                                 FileOpener opener = {});
-// Opens `path` for appending rows, checking `password`; through `opener` as above.
+// Opens `path` for appending rows, checking `password`; through `opener` as above. Nothing
+// is synced: that is the work of whoever keeps the file (the save).
 jet::Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::string& path,
                                                                 const std::string& password,
                                                                 FileOpener opener = {});
