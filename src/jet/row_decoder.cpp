@@ -327,11 +327,17 @@ Result<bool> RowCursor::next(std::vector<Value>& row) {
                                        " is in the table's usage map but is not one of its "
                                        "data pages");
             }
+            auto offsets = RowOffsets::read(p, f, n);
+            if (!offsets) {
+                current_.reset();
+                return offsets.status();
+            }
+            offsets_ = *offsets;
             slot_ = 0;
         }
-        JET_ASSIGN_OR_RETURN(RowOffsets offsets, RowOffsets::read(current_->data(), f, n));
-        if (slot_ >= offsets.count()) {
+        if (slot_ >= offsets_->count()) {
             current_.reset();
+            offsets_.reset();
             ++page_pos_;
             continue;
         }
@@ -339,9 +345,21 @@ Result<bool> RowCursor::next(std::vector<Value>& row) {
         if (s > 0xFF)
             return Status::corrupt("page " + std::to_string(n) + ": more than 255 rows");
         const RowPointer at{n, static_cast<uint8_t>(s)};
-        JET_ASSIGN_OR_RETURN(RawRow raw, decoder_.rowAt(at, true));
-        if (raw.deleted)
+        const uint16_t entry = offsets_->entry(s);
+        if (entry & kRowDeleted)
             continue;
+        RawRow raw;
+        if (entry & kRowOverflow) {
+            JET_ASSIGN_OR_RETURN(raw, decoder_.rowAt(at, true));
+        } else {
+            // The row lies on the page at hand: no need to look the page up again.
+            auto slot = offsets_->slot(s);
+            if (!slot)
+                return slot.status();
+            raw.page = current_;
+            raw.offset = slot->start;
+            raw.length = slot->size();
+        }
         JET_RETURN_IF_ERROR(
             decoder_.decode(def_, raw, at, row, wanted_.empty() ? nullptr : &wanted_));
         position_ = at;

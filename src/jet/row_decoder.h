@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "jet/bytes.h"
+#include "jet/data_page.h"
 #include "jet/format.h"
 #include "jet/pager.h"
 #include "jet/status.h"
@@ -89,6 +91,7 @@ class RowCursor {
     size_t page_pos_ = 0;
     uint32_t slot_ = 0;
     PageRef current_;
+    std::optional<RowOffsets> offsets_;  // of current_
     RowPointer position_;
 };
 
