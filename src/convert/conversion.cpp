@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "store/connection_string.h"
 #include "store/data_control.h"
@@ -423,7 +424,39 @@ struct Binding {
     size_t from_column = 0;
     jet::ColumnType from_type{};
     bool last_read = true;  // no later pair reads this source column: its value is moved
+    bool stored = false;    // text into a column of its type: carried as the source stores it
 };
+
+// Text going unchanged into a column of its own type need not be decoded and encoded again:
+// such pairs carry the text as the source stores it (where the writer would store the same
+// bytes; Recordset::setStoredText). A source column read by any other pair is decoded.
+void carryStoredText(std::vector<Binding>& bindings) {
+    std::map<std::pair<Recordset*, size_t>, bool> sources;
+    for (Binding& b : bindings) {
+        if (b.blank || !b.unusable.isOk())
+            continue;
+        b.stored = b.from_type == b.to_def->type && b.to_def->isText();
+        auto [it, fresh] = sources.emplace(std::make_pair(b.from, b.from_column), b.stored);
+        if (!fresh)
+            it->second = it->second && b.stored;
+    }
+    std::map<Recordset*, std::vector<bool>> masks;
+    for (Binding& b : bindings) {
+        if (!b.stored)
+            continue;
+        b.stored = sources[{b.from, b.from_column}];
+        if (!b.stored)
+            continue;
+        for (auto [rs, column] :
+             {std::make_pair(b.from, b.from_column), std::make_pair(b.to, b.to_column)}) {
+            std::vector<bool>& mask = masks[rs];
+            mask.resize(rs->def().columns.size());
+            mask[column] = true;
+        }
+    }
+    for (auto& [rs, mask] : masks)
+        rs->setStoredText(std::move(mask));
+}
 
 jet::Status resolve(BoundField* field, const std::string& box, Recordset*& rs, size_t& column) {
     if (!field)
@@ -463,6 +496,7 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
                 bindings[e].last_read = false;
         }
     }
+    carryStoredText(bindings);
     const int32_t n = old_rs->RecordCount();  // read once, as the row loop requires
     for (int32_t i = 1; i <= n; ++i) {
         ++tr.read;
@@ -476,8 +510,12 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
             } else {
                 auto value =
                     b.last_read ? b.from->take(b.from_column) : b.from->value(b.from_column);
-                auto converted = value ? convertValue(b.from_type, std::move(*value), *b.to_def)
-                                       : jet::Result<jet::Value>(value.status());
+                const bool as_stored =
+                    b.stored && value && std::holds_alternative<jet::Bytes>(*value);
+                auto converted = !value ? jet::Result<jet::Value>(value.status())
+                                 : as_stored
+                                     ? std::move(value)
+                                     : convertValue(b.from_type, std::move(*value), *b.to_def);
                 st = converted ? b.to->setValue(b.to_column, std::move(*converted))
                                : converted.status();
             }

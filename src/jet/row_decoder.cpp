@@ -131,16 +131,16 @@ Result<Value> RowDecoder::decodeFixed(const ColumnDef& col, const uint8_t* p, ui
 }
 
 Result<Value> RowDecoder::decodeVariable(const ColumnDef& col, const uint8_t* p, uint32_t n,
-                                         const Site& site) {
+                                         const Site& site, bool as_stored) {
     switch (col.type) {
         case ColumnType::kText:
-            return Value(decodeText(p, n));
+            return as_stored ? Value(Bytes(p, p + n)) : Value(decodeText(p, n));
         case ColumnType::kMemo:
         case ColumnType::kOle: {
             if (n == 0)
                 return Value(Null{});
             JET_ASSIGN_OR_RETURN(Bytes bytes, readLongValue(p, n, site));
-            if (col.type == ColumnType::kOle)
+            if (col.type == ColumnType::kOle || as_stored)
                 return Value(std::move(bytes));
             return Value(decodeText(bytes.data(), bytes.size()));
         }
@@ -213,7 +213,8 @@ Result<Bytes> RowDecoder::readLongValue(const uint8_t* field, uint32_t n, const 
 }
 
 Status RowDecoder::decode(const TableDef& def, const RawRow& raw, RowPointer at,
-                          std::vector<Value>& out, const std::vector<bool>* wanted) {
+                          std::vector<Value>& out, const std::vector<bool>* wanted,
+                          const std::vector<bool>* stored) {
     const Format& f = format_;
     const bool jet4 = f.version == JetVersion::kJet4;
     const uint8_t* row = raw.data();
@@ -299,7 +300,9 @@ Status RowDecoder::decode(const TableDef& def, const RawRow& raw, RowPointer at,
             return corrupt("column " + col.name + " has offsets " + std::to_string(start) + ".." +
                            std::to_string(stop) + " outside the row");
         }
-        JET_ASSIGN_OR_RETURN(out[i], decodeVariable(col, row + start, stop - start, Site{at, col}));
+        const bool as_stored = jet4 && stored && (*stored)[i];
+        JET_ASSIGN_OR_RETURN(
+            out[i], decodeVariable(col, row + start, stop - start, Site{at, col}, as_stored));
     }
     return Status::ok();
 }
@@ -360,8 +363,9 @@ Result<bool> RowCursor::next(std::vector<Value>& row) {
             raw.offset = slot->start;
             raw.length = slot->size();
         }
-        JET_RETURN_IF_ERROR(
-            decoder_.decode(def_, raw, at, row, wanted_.empty() ? nullptr : &wanted_));
+        JET_RETURN_IF_ERROR(decoder_.decode(def_, raw, at, row,
+                                            wanted_.empty() ? nullptr : &wanted_,
+                                            stored_.empty() ? nullptr : &stored_));
         position_ = at;
         return true;
     }

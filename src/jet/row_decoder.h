@@ -46,16 +46,19 @@ class RowDecoder {
     // Decodes `row`, a row of `def` stored at `at`, into `out`: one Value per column of
     // def.columns, in that order. When `wanted` is given, only the columns whose flag is set
     // are decoded and the others are Null; the catalogs use this to leave property blobs
-    // unread.
+    // unread. When `stored` is given, the TEXT and MEMO columns whose flag is set give their
+    // text as stored, undecoded, as a Bytes value (Jet 4 files only: Jet 3 text is always
+    // decoded); a writer can carry those bytes as they are (TableAppender).
     Status decode(const TableDef& def, const RawRow& row, RowPointer at, std::vector<Value>& out,
-                  const std::vector<bool>* wanted = nullptr);
+                  const std::vector<bool>* wanted = nullptr,
+                  const std::vector<bool>* stored = nullptr);
 
   private:
     struct Site;  // where a value lies, spelled out only for an error message
 
     Result<Value> decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n) const;
     Result<Value> decodeVariable(const ColumnDef& col, const uint8_t* p, uint32_t n,
-                                 const Site& site);
+                                 const Site& site, bool as_stored);
     Result<Bytes> readLongValue(const uint8_t* field, uint32_t n, const Site& site);
     std::u16string decodeText(const uint8_t* p, size_t n) const;
 
@@ -74,6 +77,10 @@ class RowCursor {
     RowCursor(RowDecoder& decoder, TableDef def, std::vector<uint32_t> pages,
               std::vector<bool> wanted = {});
 
+    // From the next row on, the TEXT and MEMO columns flagged in `columns` (parallel to
+    // def().columns) give their stored bytes, as RowDecoder::decode's `stored` does.
+    void setStoredText(std::vector<bool> columns) { stored_ = std::move(columns); }
+
     // Fills `row` (one Value per column of def().columns, in that order) and returns true, or
     // returns false at the end. Errors are kCorrupt with the page and row named.
     Result<bool> next(std::vector<Value>& row);
@@ -88,6 +95,7 @@ class RowCursor {
     TableDef def_;
     std::vector<uint32_t> pages_;
     std::vector<bool> wanted_;
+    std::vector<bool> stored_;
     size_t page_pos_ = 0;
     uint32_t slot_ = 0;
     PageRef current_;

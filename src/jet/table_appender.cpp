@@ -1,6 +1,7 @@
 #include "jet/table_appender.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include "jet/bytes.h"
@@ -57,7 +58,8 @@ TableAppender::TableAppender(PageAllocator& alloc, TableDef def, std::vector<Col
     }
 }
 
-Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values) {
+Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values,
+                                            const std::vector<bool>* stored_text) {
     const auto& cols = def_.columns;
     if (values.size() != cols.size()) {
         return Status::invalidArgument("the table has " + std::to_string(cols.size()) +
@@ -86,9 +88,11 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values) {
                 autonumber = static_cast<uint32_t>(given);
             }
         }
-        JET_RETURN_IF_ERROR(encodeValueInto(col, *v, rules_[i].required, encoded_[i]));
-        const auto* text = std::get_if<std::u16string>(v);
-        if (text && text->empty() && !rules_[i].allow_zero_length) {
+        size_t chars = SIZE_MAX;  // stays so for values that are not text
+        const bool stored = stored_text && i < stored_text->size() && (*stored_text)[i];
+        JET_RETURN_IF_ERROR(
+            encodeValueInto(col, *v, rules_[i].required, encoded_[i], stored, &chars));
+        if (chars == 0 && !rules_[i].allow_zero_length) {
             return Status::invalidArgument("column \"" + col.name +
                                            "\": an empty text is not allowed (the column's "
                                            "AllowZeroLength property is off)");

@@ -29,8 +29,11 @@ class TableAppender {
     // a required column, too long) writes nothing; the error names the column. The row
     // count and AutoNumber of the TDEF are kept in def() and written by writeCounters().
     Status append(const std::vector<Value>& values) { return appendRow(values).status(); }
-    // The same, returning where the row went.
-    Result<RowPointer> appendRow(const std::vector<Value>& values);
+    // The same, returning where the row went. A TEXT or MEMO column flagged in `stored_text`
+    // may be given its text as stored, as a Bytes value (see encodeValue): bytes this
+    // engine would have written for that text are stored as they are.
+    Result<RowPointer> appendRow(const std::vector<Value>& values,
+                                 const std::vector<bool>* stored_text = nullptr);
 
     // Stores an already packed row on the table's data pages and returns where it went.
     // Counters are not touched (see addRows). Used for catalog rows.

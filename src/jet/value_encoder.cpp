@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "jet/bytes.h"
+#include "jet/text.h"
 
 namespace jet {
 namespace {
@@ -67,6 +68,40 @@ Status encodeNumeric(const ColumnDef& col, const Value& value, EncodedValue& out
     return Status::ok();
 }
 
+// A TEXT or MEMO value given as stored (see encodeValue): checked as its text would be,
+// carried as it is when the encoder would write those very bytes.
+Status encodeStoredText(const ColumnDef& col, const Bytes& stored, EncodedValue& out,
+                        size_t* chars) {
+    const bool compression = col.ext_flags & ColumnDef::kExtCompressedUnicode;
+    size_t n = 0;
+    if (isEncodedJet4Text(stored.data(), stored.size(), compression, n)) {
+        out.bytes.assign(stored.begin(), stored.end());
+    } else {
+        const std::u16string text = decodeJet4Text(stored.data(), stored.size());
+        n = text.size();
+        encodeJet4TextInto(text, compression, out.bytes);
+    }
+    if (chars)
+        *chars = n;
+    out.present = true;
+    out.long_value = col.type == ColumnType::kMemo;
+    if (col.type == ColumnType::kText) {
+        if (col.isFixed()) {
+            return Status::notSupported("column \"" + col.name +
+                                        "\" is a fixed-length Text column, which this "
+                                        "engine does not write");
+        }
+        if (n > col.length / 2u) {
+            return refuse(col, "the text has " + std::to_string(n) +
+                                   " characters; the column holds at most " +
+                                   std::to_string(col.length / 2u));
+        }
+    } else if (out.bytes.size() > kMaxLongValueBytes) {
+        return refuse(col, "the text is too long");
+    }
+    return Status::ok();
+}
+
 }  // namespace
 
 std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool compression_allowed) {
@@ -102,6 +137,27 @@ void encodeJet4TextInto(const std::u16string& text, bool compression_allowed,
     }
 }
 
+bool isEncodedJet4Text(const uint8_t* stored, size_t n, bool compression_allowed, size_t& chars) {
+    if (n >= 2 && stored[0] == 0xFF && stored[1] == 0xFE) {
+        // Compressed: ours has no mode switches (00 bytes) and 3 to 1024 characters.
+        chars = n - 2;
+        return compression_allowed && chars > 2 && chars <= kMaxCompressedChars &&
+               std::find(stored + 2, stored + n, 0) == stored + n;
+    }
+    if (n % 2 != 0)
+        return false;  // the decoder drops an odd last byte
+    chars = n / 2;
+    if (!compression_allowed || chars <= 2 || chars > kMaxCompressedChars)
+        return true;
+    // Plain text that the encoder would have compressed is not ours.
+    for (size_t i = 0; i < chars; ++i) {
+        const uint16_t c = static_cast<uint16_t>(stored[2 * i] | (stored[2 * i + 1] << 8));
+        if (c == 0 || c > 0xFF)
+            return true;
+    }
+    return false;
+}
+
 bool integerOf(const Value& value, int64_t& out) {
     if (auto* b = std::get_if<uint8_t>(&value)) {
         out = *b;
@@ -128,7 +184,8 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
     return out;
 }
 
-Status encodeValueInto(const ColumnDef& col, const Value& value, bool required, EncodedValue& out) {
+Status encodeValueInto(const ColumnDef& col, const Value& value, bool required, EncodedValue& out,
+                       bool stored_text, size_t* chars) {
     // out.bytes keeps its size until a value sets it: resizing from there zeroes the fewest
     // bytes, all of them written over at once.
     out.long_value = false;
@@ -148,6 +205,8 @@ Status encodeValueInto(const ColumnDef& col, const Value& value, bool required, 
             return refuse(col, "a value is required (the column does not allow NULL)");
         return Status::ok();
     }
+    if (auto* b = std::get_if<Bytes>(&value); b && stored_text && col.isText())
+        return encodeStoredText(col, *b, out, chars);
     int64_t i = 0;
     const bool is_int = integerOf(value, i);
     auto range = [&](int64_t lo, int64_t hi) -> Status {
@@ -242,6 +301,8 @@ Status encodeValueInto(const ColumnDef& col, const Value& value, bool required, 
             auto* s = std::get_if<std::u16string>(&value);
             if (!s)
                 return wrongType(col, value);
+            if (chars)
+                *chars = s->size();
             if (col.isFixed()) {
                 return Status::notSupported("column \"" + col.name +
                                             "\" is a fixed-length Text column, which this "
@@ -261,6 +322,8 @@ Status encodeValueInto(const ColumnDef& col, const Value& value, bool required, 
             auto* s = std::get_if<std::u16string>(&value);
             if (!s)
                 return wrongType(col, value);
+            if (chars)
+                *chars = s->size();
             out.present = true;
             out.long_value = true;
             encodeJet4TextInto(*s, col.ext_flags & ColumnDef::kExtCompressedUnicode, out.bytes);

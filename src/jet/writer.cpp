@@ -396,19 +396,25 @@ Result<TableDef> Writer::tableDef(const std::string& table) {
 }
 
 Status Writer::append(const std::string& table, const std::vector<Value>& values) {
+    return append(table, values, nullptr);
+}
+
+Status Writer::append(const std::string& table, const std::vector<Value>& values,
+                      const std::vector<bool>* stored_text) {
     JET_RETURN_IF_ERROR(usable());
-    Status st = doAppend(table, values);
+    Status st = doAppend(table, values, stored_text);
     if (st.isOk())
         return st;  // the context is spelled out only for errors: appends come by the million
     return track(st.withContext("table \"" + table + "\""));
 }
 
-Status Writer::doAppend(const std::string& table, const std::vector<Value>& values) {
+Status Writer::doAppend(const std::string& table, const std::vector<Value>& values,
+                        const std::vector<bool>* stored_text) {
     JET_ASSIGN_OR_RETURN(TableAppender * a, appenderFor(table));
     auto refused = refusals_.find(a->def().tdef_page);
     if (refused != refusals_.end())
         return Status::notSupported(refused->second);
-    return a->append(values);
+    return a->appendRow(values, stored_text).status();
 }
 
 Status Writer::flush() {

@@ -115,6 +115,10 @@ class Writer {
     // A table with indexes is refused with kNotSupported naming the index. A row that could
     // carry the file past the format's 2 GB limit is kTooLarge and writes nothing either.
     Status append(const std::string& table, const std::vector<Value>& values);
+    // The same, where the TEXT and MEMO columns flagged in `stored_text` may be given their
+    // text as another Jet 4 file stores it (TableAppender::appendRow).
+    Status append(const std::string& table, const std::vector<Value>& values,
+                  const std::vector<bool>* stored_text);
 
     // Writes every changed page and fsyncs. Reports the first error. The TDEF row counts
     // are written here, once for all the rows appended since.
@@ -135,7 +139,8 @@ class Writer {
     Result<TableAppender*> appenderFor(const std::string& table);
     Result<TableAppender*> findAppender(const std::string& table);
     Status doCreateTable(const TableSpec& request);
-    Status doAppend(const std::string& table, const std::vector<Value>& values);
+    Status doAppend(const std::string& table, const std::vector<Value>& values,
+                    const std::vector<bool>* stored_text);
 
     Header header_;
     std::unique_ptr<Pager> pager_;

@@ -54,9 +54,15 @@ Status Recordset::AddNew() {
 Status Recordset::Update() {
     if (!pending_) return Status::invalidArgument("table " + table_ + ": no new row to store");
     pending_ = false;
-    Status st = db_->append(table_, current_);
+    Status st = db_->append(table_, current_, stored_text_.empty() ? nullptr : &stored_text_);
     current_.clear();
     return st;
+}
+
+void Recordset::setStoredText(std::vector<bool> columns) {
+    if (cursor_)
+        cursor_->setStoredText(columns);
+    stored_text_ = std::move(columns);
 }
 
 Result<size_t> Recordset::columnIndex(const std::string& column) const {

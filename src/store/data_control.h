@@ -29,6 +29,13 @@ public:
     // New side: stores the pending row. On failure nothing is stored and the row is dropped.
     jet::Status Update();
 
+    // Text as stored, for the TEXT and MEMO columns flagged in `columns` (parallel to
+    // def().columns): on the old side, from the next row on, those columns give their text
+    // as the file stores it, a Bytes value, instead of decoding it (Jet 4 sources only);
+    // on the new side such a value is stored as it is where the writer would have written
+    // the same bytes. A conversion carries text through unchanged columns this way.
+    void setStoredText(std::vector<bool> columns);
+
     // Column index in def().columns, or kNotFound naming the column.
     jet::Result<size_t> columnIndex(const std::string& column) const;
     // The current row's value (old side) or the pending row's (new side).
@@ -48,6 +55,7 @@ private:
     jet::TableDef def_;
     std::unique_ptr<jet::RowCursor> cursor_;
     std::vector<jet::Value> current_;
+    std::vector<bool> stored_text_;
     bool at_end_ = true;
     bool pending_ = false;
     int32_t record_count_ = 0;

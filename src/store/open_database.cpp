@@ -23,7 +23,8 @@ class ReadOnlyDatabase final : public OpenDatabase {
     Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) override {
         return db_->openTable(table);
     }
-    Status append(const std::string& table, const std::vector<jet::Value>&) override {
+    Status append(const std::string& table, const std::vector<jet::Value>&,
+                  const std::vector<bool>*) override {
         return Status::invalidArgument(path_ + " is open read-only; cannot add to " + table);
     }
     Status writeOut() override { return Status::ok(); }
@@ -68,8 +69,9 @@ class WritableDatabase final : public OpenDatabase {
         readers_.push_back(std::move(db));
         return readers_.back()->openTable(table);
     }
-    Status append(const std::string& table, const std::vector<jet::Value>& row) override {
-        return writer_->append(table, row);
+    Status append(const std::string& table, const std::vector<jet::Value>& row,
+                  const std::vector<bool>* stored_text) override {
+        return writer_->append(table, row, stored_text);
     }
     Status writeOut() override { return writer_->writeOut(); }
 

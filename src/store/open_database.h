@@ -28,7 +28,10 @@ class OpenDatabase {
     virtual jet::Result<uint64_t> countRows(const std::string& table) = 0;
     virtual jet::Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) = 0;
     // Stores one row (values parallel to tableDef(table).columns). Read-only databases refuse.
-    virtual jet::Status append(const std::string& table, const std::vector<jet::Value>& row) = 0;
+    // TEXT and MEMO columns flagged in `stored_text` may hold their text as stored, as
+    // jet::Writer::append takes it.
+    virtual jet::Status append(const std::string& table, const std::vector<jet::Value>& row,
+                               const std::vector<bool>* stored_text) = 0;
     // Writes every stored row into the file, where any other handle reads it. Not synced:
     // making the file durable is the save's work (WorkingCopy::saveAs).
     virtual jet::Status writeOut() = 0;
