@@ -93,7 +93,7 @@ std::u16string RowDecoder::decodeText(const uint8_t* p, size_t n) const {
     return decodeCodePage(code_page_, p, n);
 }
 
-Result<Value> RowDecoder::decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n) const {
+Result<Value> decodeFixedValue(const ColumnDef& col, const uint8_t* p) {
     switch (col.type) {
         case ColumnType::kByte:
             return Value(p[0]);
@@ -123,11 +123,14 @@ Result<Value> RowDecoder::decodeFixed(const ColumnDef& col, const uint8_t* p, ui
                 d.words[w] = le32(p + 1 + 4 * w);
             return Value(d);
         }
-        case ColumnType::kText:
-            return Value(decodeText(p, n));
         default:
-            return Value(Bytes(p, p + n));
+            return Value(Bytes(p, p + fixedSize(col)));
     }
+}
+
+Result<Value> RowDecoder::decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n) const {
+    // Callers give a column's own size (fixedSize), but a fixed TEXT column's.
+    return col.type == ColumnType::kText ? Value(decodeText(p, n)) : decodeFixedValue(col, p);
 }
 
 Result<Value> RowDecoder::decodeVariable(const ColumnDef& col, const uint8_t* p, uint32_t n,

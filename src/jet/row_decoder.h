@@ -30,6 +30,10 @@ struct RawRow {
     const uint8_t* data() const { return page->data() + offset; }
 };
 
+// The value of a fixed-length column of type other than TEXT, from its `p` bytes (as many as
+// the type takes).
+Result<Value> decodeFixedValue(const ColumnDef& col, const uint8_t* p);
+
 class RowDecoder {
   public:
     // `code_page` decodes Jet 3 text; Jet 4 text is UTF-16, compressed or not. The pager must

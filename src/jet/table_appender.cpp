@@ -7,8 +7,10 @@
 #include "jet/bytes.h"
 #include "jet/data_page.h"
 #include "jet/format.h"
+#include "jet/row_decoder.h"
 #include "jet/row_packer.h"
 #include "jet/tdef_writer.h"
+#include "jet/text.h"
 #include "jet/value_encoder.h"
 
 namespace jet {
@@ -58,8 +60,9 @@ TableAppender::TableAppender(PageAllocator& alloc, TableDef def, std::vector<Col
     }
 }
 
-Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values,
-                                            const std::vector<bool>* stored_text) {
+Status TableAppender::prepare(const std::vector<Value>& values,
+                              const std::vector<bool>* stored_text, uint32_t& autonumber,
+                              size_t& size) {
     const auto& cols = def_.columns;
     if (values.size() != cols.size()) {
         return Status::invalidArgument("the table has " + std::to_string(cols.size()) +
@@ -70,7 +73,7 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values,
     const uint32_t max_row = jet4Format().max_row_size;
 
     // 1. Check and encode every value; nothing is written until all of them are good.
-    uint32_t autonumber = def_.autonumber;
+    autonumber = def_.autonumber;
     for (size_t i = 0; i < cols.size(); ++i) {
         const ColumnDef& col = cols[i];
         const Value* v = &values[i];
@@ -111,7 +114,7 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values,
             inline_[i] = e.bytes.size() <= kMaxInlineLongValue;
         }
     }
-    JET_ASSIGN_OR_RETURN(size_t size, layout_->size(cells_.data()));
+    JET_ASSIGN_OR_RETURN(size, layout_->size(cells_.data()));
     if (size > max_row)
         return rowTooLong(size, max_row);
     for (size_t i = 0; i < cols.size(); ++i)
@@ -134,6 +137,15 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values,
                                         "\" has no long-value maps in its table definition");
         }
     }
+    return Status::ok();
+}
+
+Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values,
+                                            const std::vector<bool>* stored_text) {
+    const auto& cols = def_.columns;
+    uint32_t autonumber = 0;
+    size_t size = 0;
+    JET_RETURN_IF_ERROR(prepare(values, stored_text, autonumber, size));
 
     // A row that could carry the file past its size limit is refused before anything is
     // written: at most a new data page, and a page per long value or chunk of one.
@@ -170,6 +182,33 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values,
     def_.autonumber = autonumber;
     counters_changed_ = true;
     return at;
+}
+
+Status TableAppender::check(std::vector<Value>& values, const std::vector<bool>* stored_text) {
+    uint32_t autonumber = 0;
+    size_t size = 0;
+    JET_RETURN_IF_ERROR(prepare(values, stored_text, autonumber, size));
+    def_.autonumber = autonumber;  // numbered as the stored row would be; never written
+    for (size_t i = 0; i < values.size(); ++i) {
+        const ColumnDef& col = def_.columns[i];
+        const EncodedValue& e = encoded_[i];
+        Value& v = values[i];
+        if (col.type == ColumnType::kBoolean) {
+            v = e.present;
+        } else if (!e.present) {
+            v = Null{};
+        } else if (col.isFixed()) {
+            JET_ASSIGN_OR_RETURN(v, decodeFixedValue(col, e.bytes.data()));
+        } else if (auto* stored = std::get_if<Bytes>(&v); stored && col.isText()) {
+            if (*stored != e.bytes)
+                *stored = e.bytes;  // the form the encoder gave it
+        } else if (auto* text = std::get_if<std::u16string>(&v);
+                   text && !text->empty() && (*text)[0] == u'\uFEFF') {
+            // Stored plain, its first character reads as the mark of compressed text.
+            v = decodeJet4Text(e.bytes.data(), e.bytes.size());
+        }
+    }
+    return Status::ok();
 }
 
 Status TableAppender::storeLongValue(const ColumnDef& col, const std::vector<uint8_t>& value,

@@ -35,6 +35,12 @@ class TableAppender {
     Result<RowPointer> appendRow(const std::vector<Value>& values,
                                  const std::vector<bool>* stored_text = nullptr);
 
+    // Checks `values` as appendRow() would, storing nothing, and turns them into what a
+    // reader of the stored row would get (a NULL Boolean No, numbers in their column's type,
+    // an AutoNumber its number, stored text in the form it would be stored in). The
+    // AutoNumber advances as for a stored row; the TDEF is never written.
+    Status check(std::vector<Value>& values, const std::vector<bool>* stored_text = nullptr);
+
     // Stores an already packed row on the table's data pages and returns where it went.
     // Counters are not touched (see addRows). Used for catalog rows.
     Result<RowPointer> insertRow(const std::vector<uint8_t>& row);
@@ -59,6 +65,11 @@ class TableAppender {
         bool located = false;
     };
 
+    // Phases of appendRow() before anything is written: checks and encodes `values` into
+    // encoded_, decides which long values stay inline; the row's size and the AutoNumber
+    // after it come back.
+    Status prepare(const std::vector<Value>& values, const std::vector<bool>* stored_text,
+                   uint32_t& autonumber, size_t& size);
     // Stores a long value on the LVAL pages of `col` and writes its 12-byte header to
     // `header`.
     Status storeLongValue(const ColumnDef& col, const std::vector<uint8_t>& value, uint8_t* header);

@@ -417,6 +417,21 @@ Status Writer::doAppend(const std::string& table, const std::vector<Value>& valu
     return a->appendRow(values, stored_text).status();
 }
 
+Status Writer::check(const std::string& table, std::vector<Value>& values,
+                     const std::vector<bool>* stored_text) {
+    JET_RETURN_IF_ERROR(usable());
+    Status st = [&]() -> Status {
+        JET_ASSIGN_OR_RETURN(TableAppender * a, appenderFor(table));
+        auto refused = refusals_.find(a->def().tdef_page);
+        if (refused != refusals_.end())
+            return Status::notSupported(refused->second);
+        return a->check(values, stored_text);
+    }();
+    if (st.isOk())
+        return st;
+    return track(st.withContext("table \"" + table + "\""));
+}
+
 Status Writer::flush() {
     JET_RETURN_IF_ERROR(writeOut());
     return track(pager_->flush());

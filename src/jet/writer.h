@@ -120,6 +120,12 @@ class Writer {
     Status append(const std::string& table, const std::vector<Value>& values,
                   const std::vector<bool>* stored_text);
 
+    // Checks a row as append() would take it, storing nothing, and turns `values` into what a
+    // reader of the stored row would get (TableAppender::check). Refusals as for append(),
+    // but for the 2 GB limit: nothing grows.
+    Status check(const std::string& table, std::vector<Value>& values,
+                 const std::vector<bool>* stored_text = nullptr);
+
     // Writes every changed page and fsyncs. Reports the first error. The TDEF row counts
     // are written here, once for all the rows appended since.
     Status flush();

@@ -59,6 +59,12 @@ Status Recordset::Update() {
     return st;
 }
 
+Status Recordset::Check() {
+    if (!pending_)
+        return Status::invalidArgument("table " + table_ + ": no new row to check");
+    return db_->check(table_, current_, stored_text_.empty() ? nullptr : &stored_text_);
+}
+
 void Recordset::setStoredText(std::vector<bool> columns) {
     if (cursor_)
         cursor_->setStoredText(columns);

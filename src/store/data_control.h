@@ -28,6 +28,9 @@ public:
     jet::Status AddNew();
     // New side: stores the pending row. On failure nothing is stored and the row is dropped.
     jet::Status Update();
+    // New side: checks the pending row as Update() would store it, storing nothing. The row
+    // stays pending, its values now as reading the stored row back would give them.
+    jet::Status Check();
 
     // Text as stored, for the TEXT and MEMO columns flagged in `columns` (parallel to
     // def().columns): on the old side, from the next row on, those columns give their text

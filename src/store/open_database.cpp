@@ -27,6 +27,11 @@ class ReadOnlyDatabase final : public OpenDatabase {
                   const std::vector<bool>*) override {
         return Status::invalidArgument(path_ + " is open read-only; cannot add to " + table);
     }
+    Status check(const std::string& table, std::vector<jet::Value>&,
+                 const std::vector<bool>*) override {
+        return Status::invalidArgument(path_ + " is open read-only; cannot check a row of " +
+                                       table);
+    }
     Status writeOut() override { return Status::ok(); }
 
   private:
@@ -72,6 +77,10 @@ class WritableDatabase final : public OpenDatabase {
     Status append(const std::string& table, const std::vector<jet::Value>& row,
                   const std::vector<bool>* stored_text) override {
         return writer_->append(table, row, stored_text);
+    }
+    Status check(const std::string& table, std::vector<jet::Value>& row,
+                 const std::vector<bool>* stored_text) override {
+        return writer_->check(table, row, stored_text);
     }
     Status writeOut() override { return writer_->writeOut(); }
 

@@ -32,6 +32,10 @@ class OpenDatabase {
     // jet::Writer::append takes it.
     virtual jet::Status append(const std::string& table, const std::vector<jet::Value>& row,
                                const std::vector<bool>* stored_text) = 0;
+    // Checks a row as append() would store it, storing nothing, and turns `row` into what
+    // reading the stored row back would give (jet::Writer::check). Read-only databases refuse.
+    virtual jet::Status check(const std::string& table, std::vector<jet::Value>& row,
+                              const std::vector<bool>* stored_text) = 0;
     // Writes every stored row into the file, where any other handle reads it. Not synced:
     // making the file durable is the save's work (WorkingCopy::saveAs).
     virtual jet::Status writeOut() = 0;
