@@ -215,6 +215,16 @@ Conversion::Conversion(const VersionPair& pair, std::string template_dir, std::s
     if (work_dir_.empty()) work_dir_ = tempDirectory();
 }
 
+Conversion::Conversion(const VersionPair& first, const VersionPair& then, std::string template_dir,
+                       std::string work_dir)
+    : Conversion(first, std::move(template_dir), std::move(work_dir)) {
+    then_ = &then;
+}
+
+std::string Conversion::label() const {
+    return pair_.source_version + "-" + target().target_version;
+}
+
 Conversion::~Conversion() { disconnect(); }
 
 void Conversion::disconnect() {
@@ -222,6 +232,7 @@ void Conversion::disconnect() {
     controls_.clear();
     registry_.reset();
     working_.reset();  // the working copy goes with its last handle
+    middle_.reset();
     analysed_ = false;
     converted_ = false;
     too_large_ = false;
@@ -252,10 +263,13 @@ Outcome Conversion::analyse(const std::string& source_path) {
     }
     if (Outcome o = checkSourceFile(source_path); !o.ok()) return o;
 
-    const std::string installed = template_dir_ + "/" + pair_.template_file;
-    auto tpl = fileInfo(installed);
-    if (!tpl || tpl->kind != FileKind::kRegular) {
-        return fail(Problem::kTemplateMissing, installed + ": no such file");
+    for (const VersionPair* p : {&pair_, then_}) {
+        if (!p)
+            continue;
+        const std::string installed = template_dir_ + "/" + p->template_file;
+        auto tpl = fileInfo(installed);
+        if (!tpl || tpl->kind != FileKind::kRegular)
+            return fail(Problem::kTemplateMissing, installed + ": no such file");
     }
     removeStaleFolders(work_dir_, kWorkFolderPrefix);
     Outcome o = connect(source_path);
@@ -264,69 +278,94 @@ Outcome Conversion::analyse(const std::string& source_path) {
 }
 
 Outcome Conversion::connect(const std::string& source_path) {
-    // A fresh private copy under the template's own name, so the installed file is never
+    // Fresh private copies under the templates' own names, so the installed files are never
     // written and no earlier conversion's rows are carried.
-    const std::string installed = template_dir_ + "/" + pair_.template_file;
-    auto copy = WorkingCopy::create(installed, work_dir_, pair_.template_file);
-    if (!copy)
-        return fail(Problem::kTemplateInvalid, copy.status().message());
-    working_ = std::move(copy).value();
-
     registry_ = std::make_unique<DatabaseRegistry>();
-    if (working_->unnamed()) {
-        WorkingCopy* working = working_.get();
-        registry_->provide(working_->path(), [working] { return working->open(); });
+    auto copyOf = [&](const VersionPair& p, std::unique_ptr<WorkingCopy>& into) {
+        auto copy =
+            WorkingCopy::create(template_dir_ + "/" + p.template_file, work_dir_, p.template_file);
+        if (!copy)
+            return fail(Problem::kTemplateInvalid, copy.status().message());
+        into = std::move(copy).value();
+        if (into->unnamed()) {
+            WorkingCopy* working = into.get();
+            registry_->provide(working->path(), [working] { return working->open(); });
+        }
+        return Outcome{};
+    };
+    if (Outcome o = copyOf(target(), working_); !o.ok())
+        return o;
+    if (then_) {
+        if (Outcome o = copyOf(pair_, middle_); !o.ok())
+            return o;
     }
     source_path_ = source_path;
     if (auto info = fileInfo(source_path))
         source_permissions_ = info->permissions;
-    for (const TablePair& t : pair_.tables) {
-        for (const bool is_new : {false, true}) {
-            auto c = std::make_unique<DataControl>(is_new ? t.new_control : t.old_control,
-                                                   *registry_, is_new);
-            c->setConnectionString(is_new ? templateConnectionString(pair_, working_->folder())
-                                          : sourceConnectionString(pair_, source_path));
-            c->setRecordSource(t.recordSource());
-            jet::Status s = c->Refresh();
-            if (!s.isOk()) {
-                if (is_new) {
-                    return fail(Problem::kTemplateInvalid,
-                                installed + ": " + t.table + ": " + s.message());
+    // Per table: the source, the copy of pair_'s template rows are checked against in one
+    // pass, and the copy the rows go to.
+    auto connectTemplate = [&](const std::string& name, const VersionPair& p,
+                               const WorkingCopy& copy, const TablePair& t) {
+        auto c = std::make_unique<DataControl>(name, *registry_, true);
+        c->setConnectionString(templateConnectionString(p, copy.folder()));
+        c->setRecordSource(t.recordSource());
+        jet::Status s = c->Refresh();
+        controls_.push_back(std::move(c));
+        if (s.isOk())
+            return Outcome{};
+        return fail(Problem::kTemplateInvalid,
+                    template_dir_ + "/" + p.template_file + ": " + t.table + ": " + s.message());
+    };
+    for (size_t k = 0; k < pair_.tables.size(); ++k) {
+        const TablePair& t = pair_.tables[k];
+        auto c = std::make_unique<DataControl>(t.old_control, *registry_, false);
+        c->setConnectionString(sourceConnectionString(pair_, source_path));
+        c->setRecordSource(t.recordSource());
+        if (jet::Status s = c->Refresh(); !s.isOk()) {
+            const Problem problem = sourceProblemOf(s);
+            if (problem == Problem::kSourceWrongVersion) {
+                // Versions 2.0 and 3.0 share a password, so name what the file is.
+                const std::string found = detectVersion(source_path).version;
+                if (!found.empty()) {
+                    return fail(problem, source_path + " is a version " + found +
+                                             " database, not " + pair_.source_version);
                 }
-                const Problem problem = sourceProblemOf(s);
-                if (problem == Problem::kSourceWrongVersion) {
-                    // Versions 2.0 and 3.0 share a password, so name what the file is.
-                    const std::string found = detectVersion(source_path).version;
-                    if (!found.empty()) {
-                        return fail(problem, source_path + " is a version " + found +
-                                                 " database, not " + pair_.source_version);
-                    }
-                }
-                return fail(problem, about(source_path, s.message()));
             }
-            controls_.push_back(std::move(c));
+            return fail(problem, about(source_path, s.message()));
         }
+        controls_.push_back(std::move(c));
+        if (then_) {
+            if (Outcome o = connectTemplate(t.new_control, pair_, *middle_, t); !o.ok())
+                return o;
+        }
+        const TablePair& out = target().tables[k];
+        if (Outcome o = connectTemplate(out.new_control, target(), *working_, out); !o.ok())
+            return o;
     }
-    if (Outcome o = checkTables(source_path, installed); !o.ok())
+    if (Outcome o = checkTables(source_path); !o.ok())
         return o;
 
-    for (const TablePair& t : pair_.tables) {
-        DataControl* old_c = control(t.old_control);
-        DataControl* new_c = control(t.new_control);
-        for (const FieldPair& f : t.fields) {
+    const std::string installed = template_dir_ + "/" + target().template_file;
+    for (size_t k = 0; k < pair_.tables.size(); ++k) {
+        const TablePair& out = target().tables[k];
+        DataControl* new_c = control(out.new_control);
+        for (const FieldPair& f : out.fields) {
             fields_.push_back(std::make_unique<BoundField>(f.new_box, *new_c, f.target_column));
             // A column missing on either side would fail every row; say so now instead.
             if (auto type = fields_.back()->type(); !type) {
                 return fail(Problem::kTemplateInvalid, installed + ": " + type.status().message());
             }
-            if (!f.isBlank()) {
-                fields_.push_back(
-                    std::make_unique<BoundField>(*f.old_box, *old_c, *f.source_column));
-                if (auto type = fields_.back()->type(); !type) {
-                    return fail(Problem::kSourceInvalid,
-                                source_path + ": " + type.status().message() + "; it is not a " +
-                                    pair_.source_version + " database");
-                }
+        }
+        const TablePair& t = pair_.tables[k];
+        DataControl* old_c = control(t.old_control);
+        for (const FieldPair& f : t.fields) {
+            if (f.isBlank())
+                continue;
+            fields_.push_back(std::make_unique<BoundField>(*f.old_box, *old_c, *f.source_column));
+            if (auto type = fields_.back()->type(); !type) {
+                return fail(Problem::kSourceInvalid, source_path + ": " + type.status().message() +
+                                                         "; it is not a " + pair_.source_version +
+                                                         " database");
             }
         }
     }
@@ -337,8 +376,8 @@ Outcome Conversion::connect(const std::string& source_path) {
 // Versions 2.0 and 3.0 share a password, so only the tables tell them apart: the source must
 // have every column of its version and none that only the next version has; the template every
 // column of its version, and no rows.
-Outcome Conversion::checkTables(const std::string& source_path, const std::string& installed) {
-    std::vector<std::string> missing, foreign, template_missing, template_rows;
+Outcome Conversion::checkTables(const std::string& source_path) {
+    std::vector<std::string> missing, foreign;
     for (const TablePair& t : pair_.tables) {
         const jet::TableDef& src = control(t.old_control)->Recordset()->def();
         const auto own = columnsOf(pair_.source_version, t.table);
@@ -352,15 +391,6 @@ Outcome Conversion::checkTables(const std::string& source_path, const std::strin
             if (newer && hasColumn(src, c))
                 foreign.push_back(t.table + "." + c);
         }
-        Recordset* tpl = control(t.new_control)->Recordset();
-        for (const std::string& c : columnsOf(pair_.target_version, t.table)) {
-            if (!hasColumn(tpl->def(), c))
-                template_missing.push_back(t.table + "." + c);
-        }
-        if (tpl->RecordCount() != 0) {
-            template_rows.push_back(t.table + " holds " + std::to_string(tpl->RecordCount()) +
-                                    " rows");
-        }
     }
     if (!foreign.empty()) {
         return fail(Problem::kSourceWrongVersion,
@@ -372,14 +402,32 @@ Outcome Conversion::checkTables(const std::string& source_path, const std::strin
                                                  "; it is not a version " + pair_.source_version +
                                                  " database");
     }
-    if (!template_missing.empty()) {
-        return fail(Problem::kTemplateInvalid, installed + ": lacks " + joined(template_missing) +
-                                                   "; it is not a version " + pair_.target_version +
-                                                   " template");
-    }
-    if (!template_rows.empty()) {
-        return fail(Problem::kTemplateInvalid,
-                    installed + ": " + joined(template_rows) + "; a template must be empty");
+    // The templates: the target's, and in one pass pair_'s too.
+    for (const VersionPair* p : {&target(), then_ ? &pair_ : nullptr}) {
+        if (!p)
+            continue;
+        std::vector<std::string> template_missing, template_rows;
+        for (const TablePair& t : p->tables) {
+            Recordset* tpl = control(t.new_control)->Recordset();
+            for (const std::string& c : columnsOf(p->target_version, t.table)) {
+                if (!hasColumn(tpl->def(), c))
+                    template_missing.push_back(t.table + "." + c);
+            }
+            if (tpl->RecordCount() != 0) {
+                template_rows.push_back(t.table + " holds " + std::to_string(tpl->RecordCount()) +
+                                        " rows");
+            }
+        }
+        const std::string installed = template_dir_ + "/" + p->template_file;
+        if (!template_missing.empty()) {
+            return fail(Problem::kTemplateInvalid,
+                        installed + ": lacks " + joined(template_missing) +
+                            "; it is not a version " + p->target_version + " template");
+        }
+        if (!template_rows.empty()) {
+            return fail(Problem::kTemplateInvalid,
+                        installed + ": " + joined(template_rows) + "; a template must be empty");
+        }
     }
     return {};
 }
@@ -427,28 +475,74 @@ struct Binding {
     bool stored = false;    // text into a column of its type: carried as the source stores it
 };
 
+// Resolves `pairs` from `from` to `to`, once for all the rows.
+std::vector<Binding> bind(const std::vector<FieldPair>& pairs, Recordset* from, Recordset* to) {
+    std::vector<Binding> bindings(pairs.size());
+    for (size_t k = 0; k < pairs.size(); ++k) {
+        const FieldPair& f = pairs[k];
+        Binding& b = bindings[k];
+        b.blank = f.isBlank();
+        b.to = to;
+        auto to_column = to->columnIndex(f.target_column);
+        b.unusable = to_column.status();
+        if (to_column) {
+            b.to_column = *to_column;
+            b.to_def = &to->def().columns[b.to_column];
+        }
+        if (b.unusable.isOk() && !b.blank) {
+            b.from = from;
+            auto from_column = from->columnIndex(*f.source_column);
+            b.unusable = from_column.status();
+            if (from_column) {
+                b.from_column = *from_column;
+                b.from_type = from->def().columns[b.from_column].type;
+            }
+        }
+        for (size_t e = 0; e < k; ++e) {
+            if (!b.blank && bindings[e].from == b.from && bindings[e].from_column == b.from_column)
+                bindings[e].last_read = false;
+        }
+    }
+    return bindings;
+}
+
 // Text going unchanged into a column of its own type need not be decoded and encoded again:
 // such pairs carry the text as the source stores it (where the writer would store the same
-// bytes; Recordset::setStoredText). A source column read by any other pair is decoded.
-void carryStoredText(std::vector<Binding>& bindings) {
-    std::map<std::pair<Recordset*, size_t>, bool> sources;
-    for (Binding& b : bindings) {
-        if (b.blank || !b.unusable.isOk())
-            continue;
-        b.stored = b.from_type == b.to_def->type && b.to_def->isText();
-        auto [it, fresh] = sources.emplace(std::make_pair(b.from, b.from_column), b.stored);
-        if (!fresh)
-            it->second = it->second && b.stored;
+// bytes; Recordset::setStoredText). A column is given as stored only when every pair that
+// reads it carries it so; in one pass, the second stage reads what the first writes.
+void carryStoredText(const std::vector<std::vector<Binding>*>& stages) {
+    using Column = std::pair<Recordset*, size_t>;
+    std::vector<Binding*> all;
+    for (std::vector<Binding>* stage : stages) {
+        for (Binding& b : *stage) {
+            b.stored = !b.blank && b.unusable.isOk() && b.from_type == b.to_def->type &&
+                       b.to_def->isText();
+            if (!b.blank && b.unusable.isOk())
+                all.push_back(&b);
+        }
+    }
+    for (bool changed = true; changed;) {
+        changed = false;
+        std::map<Column, bool> read_as_stored;  // by every pair that reads the column
+        for (const Binding* b : all) {
+            auto [it, fresh] = read_as_stored.emplace(Column{b->from, b->from_column}, b->stored);
+            if (!fresh)
+                it->second = it->second && b->stored;
+        }
+        for (Binding* b : all) {
+            const auto written = read_as_stored.find({b->to, b->to_column});
+            if (b->stored && (!read_as_stored[{b->from, b->from_column}] ||
+                              (written != read_as_stored.end() && !written->second))) {
+                b->stored = false;
+                changed = true;
+            }
+        }
     }
     std::map<Recordset*, std::vector<bool>> masks;
-    for (Binding& b : bindings) {
-        if (!b.stored)
+    for (const Binding* b : all) {
+        if (!b->stored)
             continue;
-        b.stored = sources[{b.from, b.from_column}];
-        if (!b.stored)
-            continue;
-        for (auto [rs, column] :
-             {std::make_pair(b.from, b.from_column), std::make_pair(b.to, b.to_column)}) {
+        for (auto [rs, column] : {Column{b->from, b->from_column}, Column{b->to, b->to_column}}) {
             std::vector<bool>& mask = masks[rs];
             mask.resize(rs->def().columns.size());
             mask[column] = true;
@@ -458,11 +552,26 @@ void carryStoredText(std::vector<Binding>& bindings) {
         rs->setStoredText(std::move(mask));
 }
 
-jet::Status resolve(BoundField* field, const std::string& box, Recordset*& rs, size_t& column) {
-    if (!field)
-        return jet::Status::notFound("no bound field " + box);
-    JET_ASSIGN_OR_RETURN(column, field->index());
-    rs = field->control().Recordset();
+// Puts the current values of every pair's source into the pending row of its target.
+jet::Status carryRow(std::vector<Binding>& bindings) {
+    for (Binding& b : bindings) {
+        if (!b.unusable.isOk())
+            return b.unusable;
+        jet::Status st;
+        if (b.blank) {
+            st = b.to->setValue(b.to_column, jet::Value(jet::Null{}));
+        } else {
+            auto value = b.last_read ? b.from->take(b.from_column) : b.from->value(b.from_column);
+            const bool as_stored = b.stored && value && std::holds_alternative<jet::Bytes>(*value);
+            auto converted = !value      ? jet::Result<jet::Value>(value.status())
+                             : as_stored ? std::move(value)
+                                         : convertValue(b.from_type, std::move(*value), *b.to_def);
+            st =
+                converted ? b.to->setValue(b.to_column, std::move(*converted)) : converted.status();
+        }
+        if (!st.isOk())
+            return st;
+    }
     return jet::Status::ok();
 }
 
@@ -470,56 +579,38 @@ jet::Status resolve(BoundField* field, const std::string& box, Recordset*& rs, s
 
 Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& done,
                                  uint64_t total, const ProgressFn& progress) {
+    const TablePair& out = *std::find_if(target().tables.begin(), target().tables.end(),
+                                         [&](const TablePair& o) { return o.table == t.table; });
     Recordset* old_rs = control(t.old_control)->Recordset();
-    Recordset* new_rs = control(t.new_control)->Recordset();
+    Recordset* new_rs = control(out.new_control)->Recordset();
+    // One pass: each row goes through pair_'s template first, checked and read back.
+    Recordset* mid_rs = then_ ? control(t.new_control)->Recordset() : nullptr;
     auto note = [&](uint64_t row, const std::string& why) {
         if (tr.reasons.size() < kMaxReasons) {
             tr.reasons.push_back("row " + std::to_string(row) + ": " + why);
         }
     };
-    // The boxes and columns are looked up once, not for every row.
-    std::vector<Binding> bindings(t.fields.size());
-    for (size_t k = 0; k < t.fields.size(); ++k) {
-        const FieldPair& f = t.fields[k];
-        Binding& b = bindings[k];
-        b.blank = f.isBlank();
-        b.unusable = resolve(field(f.new_box), f.new_box, b.to, b.to_column);
-        if (b.unusable.isOk())
-            b.to_def = &b.to->def().columns[b.to_column];
-        if (b.unusable.isOk() && !b.blank) {
-            b.unusable = resolve(field(*f.old_box), *f.old_box, b.from, b.from_column);
-            if (b.unusable.isOk())
-                b.from_type = b.from->def().columns[b.from_column].type;
-        }
-        for (size_t e = 0; e < k; ++e) {
-            if (!b.blank && bindings[e].from == b.from && bindings[e].from_column == b.from_column)
-                bindings[e].last_read = false;
-        }
-    }
-    carryStoredText(bindings);
+    // The columns are looked up once, not for every row.
+    std::vector<Binding> first = bind(t.fields, old_rs, mid_rs ? mid_rs : new_rs);
+    std::vector<Binding> second;
+    if (mid_rs)
+        second = bind(out.fields, mid_rs, new_rs);
+    carryStoredText({&first, &second});
     const int32_t n = old_rs->RecordCount();  // read once, as the row loop requires
     for (int32_t i = 1; i <= n; ++i) {
         ++tr.read;
-        jet::Status st = new_rs->AddNew();
-        for (Binding& b : bindings) {
-            if (!st.isOk()) break;
-            if (!b.unusable.isOk()) {
-                st = b.unusable;
-            } else if (b.blank) {
-                st = b.to->setValue(b.to_column, jet::Value(jet::Null{}));
-            } else {
-                auto value =
-                    b.last_read ? b.from->take(b.from_column) : b.from->value(b.from_column);
-                const bool as_stored =
-                    b.stored && value && std::holds_alternative<jet::Bytes>(*value);
-                auto converted = !value ? jet::Result<jet::Value>(value.status())
-                                 : as_stored
-                                     ? std::move(value)
-                                     : convertValue(b.from_type, std::move(*value), *b.to_def);
-                st = converted ? b.to->setValue(b.to_column, std::move(*converted))
-                               : converted.status();
-            }
+        jet::Status st = jet::Status::ok();
+        if (mid_rs) {
+            st = mid_rs->AddNew();
+            if (st.isOk())
+                st = carryRow(first);
+            if (st.isOk())
+                st = mid_rs->Check();
         }
+        if (st.isOk())
+            st = new_rs->AddNew();
+        if (st.isOk())
+            st = carryRow(mid_rs ? second : first);
         if (st.isOk()) st = new_rs->Update();
         if (st.isOk()) {
             ++tr.written;
