@@ -107,28 +107,28 @@ Status TableAppender::prepare(const std::vector<Value>& values,
     // inline adds its length.
     for (size_t i = 0; i < cols.size(); ++i) {
         const EncodedValue& e = encoded_[i];
-        cells_[i] = CellBytes{e.present, e.bytes.data(), e.bytes.size()};
+        cells_[i] = CellBytes{e.present, e.data(), e.size()};
         inline_[i] = 0;
         if (e.long_value && e.present) {
             cells_[i].size = kLongValueHeader;
-            inline_[i] = e.bytes.size() <= kMaxInlineLongValue;
+            inline_[i] = e.size() <= kMaxInlineLongValue;
         }
     }
     JET_ASSIGN_OR_RETURN(size, layout_->size(cells_.data()));
     if (size > max_row)
         return rowTooLong(size, max_row);
     for (size_t i = 0; i < cols.size(); ++i)
-        size += inline_[i] ? encoded_[i].bytes.size() : 0;
+        size += inline_[i] ? encoded_[i].size() : 0;
     while (size > max_row) {
         size_t largest = cols.size();
         for (size_t i = 0; i < cols.size(); ++i) {
-            if (inline_[i] && (largest == cols.size() ||
-                               encoded_[i].bytes.size() > encoded_[largest].bytes.size())) {
+            if (inline_[i] &&
+                (largest == cols.size() || encoded_[i].size() > encoded_[largest].size())) {
                 largest = i;
             }
         }
         inline_[largest] = 0;
-        size -= encoded_[largest].bytes.size();
+        size -= encoded_[largest].size();
     }
     for (size_t i = 0; i < cols.size(); ++i) {
         if (encoded_[i].long_value && encoded_[i].present && !inline_[i] &&
@@ -155,7 +155,7 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values,
         if (!encoded_[i].long_value || !encoded_[i].present || inline_[i])
             continue;
         const size_t chunk = jet4Format().max_lval_row - kChainPointer;
-        fresh_pages += (encoded_[i].bytes.size() + chunk - 1) / chunk;
+        fresh_pages += (encoded_[i].size() + chunk - 1) / chunk;
         maps += 2;
     }
     JET_RETURN_IF_ERROR(alloc_.checkRoom(fresh_pages, maps));
@@ -165,14 +165,14 @@ Result<RowPointer> TableAppender::appendRow(const std::vector<Value>& values,
         const EncodedValue& e = encoded_[i];
         if (!e.long_value || !e.present)
             continue;
-        const uint32_t len = static_cast<uint32_t>(e.bytes.size());
+        const uint32_t len = static_cast<uint32_t>(e.size());
         std::vector<uint8_t>& cell = long_cells_[i];
         cell.resize(kLongValueHeader + (inline_[i] ? len : 0));
         if (inline_[i]) {
             putLongValueHeader(cell.data(), len | kInlineFlag, RowPointer{});
-            std::copy(e.bytes.begin(), e.bytes.end(), cell.begin() + kLongValueHeader);
+            std::copy(e.data(), e.data() + len, cell.begin() + kLongValueHeader);
         } else {
-            JET_RETURN_IF_ERROR(storeLongValue(cols[i], e.bytes, cell.data()));
+            JET_RETURN_IF_ERROR(storeLongValue(cols[i], e.data(), len, cell.data()));
         }
         cells_[i] = CellBytes{true, cell.data(), cell.size()};
     }
@@ -200,38 +200,38 @@ Status TableAppender::check(std::vector<Value>& values, const std::vector<bool>*
         } else if (col.isFixed()) {
             JET_ASSIGN_OR_RETURN(v, decodeFixedValue(col, e.bytes.data()));
         } else if (auto* stored = std::get_if<Bytes>(&v); stored && col.isText()) {
-            if (*stored != e.bytes)
+            if (!e.borrowed)
                 *stored = e.bytes;  // the form the encoder gave it
         } else if (auto* text = std::get_if<std::u16string>(&v);
                    text && !text->empty() && (*text)[0] == u'\uFEFF') {
             // Stored plain, its first character reads as the mark of compressed text.
-            v = decodeJet4Text(e.bytes.data(), e.bytes.size());
+            v = decodeJet4Text(e.data(), e.size());
         }
     }
     return Status::ok();
 }
 
-Status TableAppender::storeLongValue(const ColumnDef& col, const std::vector<uint8_t>& value,
+Status TableAppender::storeLongValue(const ColumnDef& col, const uint8_t* value, size_t n,
                                      uint8_t* header) {
     PageChain& chain = long_values_.at(col.number);
-    const uint32_t len = static_cast<uint32_t>(value.size());
+    const uint32_t len = static_cast<uint32_t>(n);
     const uint32_t max_lval = jet4Format().max_lval_row;
-    if (value.size() <= max_lval) {
-        JET_ASSIGN_OR_RETURN(RowPointer at, insertInto(chain, value.data(), value.size()));
+    if (n <= max_lval) {
+        JET_ASSIGN_OR_RETURN(RowPointer at, insertInto(chain, value, n));
         putLongValueHeader(header, len | kSingleRowFlag, at);
         return Status::ok();
     }
     // A chain: each row is the pointer to the next chunk and the chunk. Written last chunk
     // first, so that every row can carry the address of its successor.
     const size_t chunk = max_lval - kChainPointer;
-    const size_t count = (value.size() + chunk - 1) / chunk;
+    const size_t count = (n + chunk - 1) / chunk;
     RowPointer next{};
     for (size_t k = count; k-- > 0;) {
         const size_t begin = k * chunk;
-        const size_t end = std::min(value.size(), begin + chunk);
+        const size_t end = std::min(n, begin + chunk);
         chunk_.resize(kChainPointer);
         put32(chunk_.data(), next.encode());
-        chunk_.insert(chunk_.end(), value.begin() + begin, value.begin() + end);
+        chunk_.insert(chunk_.end(), value + begin, value + end);
         JET_ASSIGN_OR_RETURN(next, insertInto(chain, chunk_.data(), chunk_.size()));
     }
     putLongValueHeader(header, len, next);
@@ -285,7 +285,7 @@ Result<RowPointer> TableAppender::insertInto(PageChain& chain, const uint8_t* ro
         JET_ASSIGN_OR_RETURN(uint32_t fresh, alloc_.allocate());
         {
             JET_ASSIGN_OR_RETURN(MutablePageRef p, pager_.write(fresh));
-            DataPageView{p->data(), ps, fresh}.init(chain.owner);
+            DataPageView{p->data(), ps, fresh}.initZeroed(chain.owner);
             JET_RETURN_IF_ERROR(useLastPage(chain, fresh, p->data()));
         }
         JET_RETURN_IF_ERROR(alloc_.maps().set(chain.owned, fresh, true));

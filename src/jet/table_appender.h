@@ -72,7 +72,7 @@ class TableAppender {
                    uint32_t& autonumber, size_t& size);
     // Stores a long value on the LVAL pages of `col` and writes its 12-byte header to
     // `header`.
-    Status storeLongValue(const ColumnDef& col, const std::vector<uint8_t>& value, uint8_t* header);
+    Status storeLongValue(const ColumnDef& col, const uint8_t* value, size_t n, uint8_t* header);
     Result<RowPointer> insertInto(PageChain& chain, const uint8_t* row, size_t len);
     Status locate(PageChain& chain);
     // Makes page `n`, whose bytes are `page`, the last page of `chain`.

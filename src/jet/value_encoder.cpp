@@ -75,7 +75,9 @@ Status encodeStoredText(const ColumnDef& col, const Bytes& stored, EncodedValue&
     const bool compression = col.ext_flags & ColumnDef::kExtCompressedUnicode;
     size_t n = 0;
     if (isEncodedJet4Text(stored.data(), stored.size(), compression, n)) {
-        out.bytes.assign(stored.begin(), stored.end());
+        out.borrowed = true;
+        out.borrowed_data = stored.data();
+        out.borrowed_size = stored.size();
     } else {
         const std::u16string text = decodeJet4Text(stored.data(), stored.size());
         n = text.size();
@@ -96,7 +98,7 @@ Status encodeStoredText(const ColumnDef& col, const Bytes& stored, EncodedValue&
                                    " characters; the column holds at most " +
                                    std::to_string(col.length / 2u));
         }
-    } else if (out.bytes.size() > kMaxLongValueBytes) {
+    } else if (out.size() > kMaxLongValueBytes) {
         return refuse(col, "the text is too long");
     }
     return Status::ok();
@@ -142,7 +144,7 @@ bool isEncodedJet4Text(const uint8_t* stored, size_t n, bool compression_allowed
         // Compressed: ours has no mode switches (00 bytes) and 3 to 1024 characters.
         chars = n - 2;
         return compression_allowed && chars > 2 && chars <= kMaxCompressedChars &&
-               std::find(stored + 2, stored + n, 0) == stored + n;
+               std::memchr(stored + 2, 0, chars) == nullptr;
     }
     if (n % 2 != 0)
         return false;  // the decoder drops an odd last byte
@@ -189,6 +191,7 @@ Status encodeValueInto(const ColumnDef& col, const Value& value, bool required, 
     // out.bytes keeps its size until a value sets it: resizing from there zeroes the fewest
     // bytes, all of them written over at once.
     out.long_value = false;
+    out.borrowed = false;
     if (col.type == ColumnType::kBoolean) {
         out.bytes.clear();
         if (auto* b = std::get_if<bool>(&value)) {

@@ -28,8 +28,17 @@ bool isEncodedJet4Text(const uint8_t* stored, size_t n, bool compression_allowed
 
 struct EncodedValue {
     bool present = false;     // false: NULL (for BOOLEAN: the value false)
-    bool long_value = false;  // MEMO/OLE: `bytes` is the whole value, still to be stored
+    bool long_value = false;  // MEMO/OLE: the bytes are the whole value, still to be stored
     std::vector<uint8_t> bytes;
+    // Text given as stored and kept as it is is not copied: the bytes are then those of the
+    // caller's value, which must outlive their use.
+    bool borrowed = false;
+    const uint8_t* borrowed_data = nullptr;
+    size_t borrowed_size = 0;
+
+    // The encoded bytes, wherever they are.
+    const uint8_t* data() const { return borrowed ? borrowed_data : bytes.data(); }
+    size_t size() const { return borrowed ? borrowed_size : bytes.size(); }
 };
 
 // Encodes `value` for `col`. `required` refuses NULL. Errors are kInvalidArgument naming the

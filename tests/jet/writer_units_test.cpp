@@ -506,7 +506,8 @@ TEST(ValueEncoder, StoredTextIsKeptOnlyInTheEncodersOwnForm) {
             EncodedValue out;
             size_t n = 99;
             ASSERT_TRUE(encodeValueInto(*target, Bytes(stored), false, out, true, &n).isOk());
-            EXPECT_EQ(out.bytes, encodeJet4Text(text, target->ext_flags != 0));
+            EXPECT_EQ(Bytes8(out.data(), out.data() + out.size()),
+                      encodeJet4Text(text, target->ext_flags != 0));
             EXPECT_EQ(n, text.size());
             EXPECT_EQ(out.long_value, target == &memo);
         }
