@@ -472,6 +472,7 @@ struct Binding {
     size_t from_column = 0;
     jet::ColumnType from_type{};
     bool last_read = true;  // no later pair reads this source column: its value is moved
+    bool as_is = false;     // every value is carried unchanged (carriesAsIs)
     bool stored = false;    // text into a column of its type: carried as the source stores it
 };
 
@@ -496,6 +497,7 @@ std::vector<Binding> bind(const std::vector<FieldPair>& pairs, Recordset* from, 
             if (from_column) {
                 b.from_column = *from_column;
                 b.from_type = from->def().columns[b.from_column].type;
+                b.as_is = carriesAsIs(b.from_type, *b.to_def);
             }
         }
         for (size_t e = 0; e < k; ++e) {
@@ -560,6 +562,9 @@ jet::Status carryRow(std::vector<Binding>& bindings) {
         jet::Status st;
         if (b.blank) {
             st = b.to->setValue(b.to_column, jet::Value(jet::Null{}));
+        } else if (b.as_is && b.last_read) {
+            // Text carried as stored is a value of its column too.
+            st = b.to->moveValue(b.to_column, *b.from, b.from_column);
         } else {
             auto value = b.last_read ? b.from->take(b.from_column) : b.from->value(b.from_column);
             const bool as_stored = b.stored && value && std::holds_alternative<jet::Bytes>(*value);

@@ -100,6 +100,18 @@ Status Recordset::setValue(size_t column, jet::Value v) {
     return Status::ok();
 }
 
+Status Recordset::moveValue(size_t column, Recordset& from, size_t from_column) {
+    if (!pending_ || column >= current_.size()) {
+        return Status::invalidArgument("table " + table_ + ": there is no new row to set");
+    }
+    if (from_column >= from.current_.size()) {
+        return Status::invalidArgument("table " + from.table_ + ": there is no current row");
+    }
+    current_[column] = std::move(from.current_[from_column]);
+    from.current_[from_column] = jet::Null{};
+    return Status::ok();
+}
+
 // ---------------------------------------------------------------------------------------------
 // DataControl
 

@@ -47,6 +47,9 @@ public:
     // reader that is done with that column of the row.
     jet::Result<jet::Value> take(size_t column);
     jet::Status setValue(size_t column, jet::Value v);
+    // New side: the pending row's `column` takes the value of `from_column` in `from`'s
+    // current row, which holds no value there afterwards (as after take()).
+    jet::Status moveValue(size_t column, Recordset& from, size_t from_column);
 
 private:
     friend class DataControl;
