@@ -13,8 +13,8 @@
 #include <QWindow>
 
 #include "app/main_window.h"
-#include "support/files.h"
 #include "convert/converter_texts.h"
+#include "support/files.h"
 #include "wizard/converter_window.h"
 #include "wizard/line_widget.h"
 #include "wizard/ui_test_support.h"
