@@ -171,7 +171,8 @@ void addMakeSample(CLI::App& app, Action& action) {
         "make-sample", "write a source database of a version filled with sample data");
     sub->add_option("VERSION", opts->version, "1.0 or 2.0")->required();
     sub->add_option("OUT", opts->out, "the file to write")->required();
-    sub->add_option("--rows", opts->sample.contacts, "contacts to write (default 40; at most what fits in 2 GB)");
+    sub->add_option("--rows", opts->sample.contacts,
+                    "contacts to write (default 40; at most what fits in 2 GB)");
     onChosen(sub, opts, cli::runMakeSample, action);
 }
 
@@ -239,5 +240,7 @@ int wmain(int argc, wchar_t** wargv) {
     return run(argc, argv.data());
 }
 #else
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) {
+    return run(argc, argv);
+}
 #endif

@@ -56,9 +56,9 @@ struct Finding {
 };
 
 struct IntegrityReport {
-    uint32_t pages = 0;                               // pages in the file
-    uint32_t tables = 0;                              // tables checked, system tables included
-    uint64_t rows = 0;                                // live rows found in them
+    uint32_t pages = 0;   // pages in the file
+    uint32_t tables = 0;  // tables checked, system tables included
+    uint64_t rows = 0;    // live rows found in them
     // In the order found: at most kMaxFindings, then only the row counts.
     std::vector<Finding> findings;
     uint64_t omitted = 0;                             // findings left out

@@ -1,7 +1,7 @@
 // Damaged copies of real files. Whatever the damage, opening, listing and reading every row,
 // and the integrity check, must end in a clean error value or in correct rows: never a crash,
-// a hang or a sanitizer report. Every damaged image is built in memory from a corpus file (the corpus itself is
-// only read); truncations also go through a real file in a temporary folder.
+// a hang or a sanitizer report. Every damaged image is built in memory from a corpus file (the
+// corpus itself is only read); truncations also go through a real file in a temporary folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
