@@ -268,47 +268,20 @@ class Checker {
     }
 
     Result<MapListing> readMap(RowPointer map) {
-        JET_ASSIGN_OR_RETURN(RawRow raw, db_.decoder().rowAt(map, false));
-        if (raw.deleted || raw.length < 1)
-            return Status::corrupt("the map row is deleted or empty");
-        const uint8_t* b = raw.data();
-        const uint32_t count = pager_.pageCount();
+        JET_ASSIGN_OR_RETURN(UsageMapPages pages, UsageMapPages::open(pager_, f_, map));
         MapListing out;
-        auto take = [&](const uint8_t* bits, uint32_t n, uint64_t first) {
-            for (uint32_t i = 0; i < n; ++i) {
-                for (uint32_t k = 0; bits[i] && k < 8; ++k) {
-                    if (!((bits[i] >> k) & 1))
-                        continue;
-                    const uint64_t page = first + i * 8ull + k;
-                    if (page < count)
-                        out.pages.push_back(static_cast<uint32_t>(page));
-                    else
-                        ++out.past_end;
-                }
-            }
-        };
-        if (b[0] == kInlineMap) {
-            if (raw.length < kInlineMapHeader)
-                return Status::corrupt("the inline map row is cut short");
-            take(b + kInlineMapHeader, raw.length - kInlineMapHeader, le32(b + 1));
-            return out;
+        for (uint32_t bp : pages.bitmapPages())
+            if (bp != 0)
+                out.bitmaps.push_back(bp);
+        for (uint32_t page = 0;;) {
+            JET_ASSIGN_OR_RETURN(bool more, pages.next(page));
+            if (!more)
+                return out;
+            if (page < pager_.pageCount())
+                out.pages.push_back(page);
+            else
+                ++out.past_end;
         }
-        if (b[0] != kReferenceMap)
-            return Status::corrupt("unknown usage map type " + str(b[0]));
-        for (uint32_t slot = 0; 1 + 4 * slot + 4 <= raw.length; ++slot) {
-            const uint32_t bp = le32(b + 1 + 4 * slot);
-            if (bp == 0)
-                continue;
-            if (bp >= count || std::count(out.bitmaps.begin(), out.bitmaps.end(), bp))
-                return Status::corrupt("bitmap page " + str(bp) + " is out of place");
-            out.bitmaps.push_back(bp);
-            JET_ASSIGN_OR_RETURN(PageRef page, pager_.read(bp));
-            if (page->data()[0] != kPageUsageBitmap)
-                return Status::corrupt("page " + str(bp) + " is not a usage bitmap page");
-            take(page->data() + kBitmapPageHeader, f_.page_size - kBitmapPageHeader,
-                 uint64_t{slot} * f_.usage_bitmap_pages);
-        }
-        return out;
     }
 
     // The pages `map` lists, claiming its row's page and bitmap pages; nullopt (and damage)
@@ -391,7 +364,7 @@ class Checker {
             const uint8_t* p = page->data();
             const Use use = useOf(claims_[n]);
             const uint32_t ti = tableOf(claims_[n]);
-            const bool lval = p[0] == kPageData && le32(p + 4) == kLvalOwner;
+            const bool lval = p[0] == kPageData && le32(p + kDataPageOwner) == kLvalOwner;
             if (lval)
                 longValuePage(n, p, use == Use::kLongValue ? ti : LongValueLedger::kUnlisted);
             if (use == Use::kData) {
@@ -409,53 +382,38 @@ class Checker {
         return Status::ok();
     }
 
-    // The number of rows of data page `p`, or nullopt when its row-offset table cannot be.
-    std::optional<uint32_t> rowCount(const uint8_t* p) const {
-        const uint32_t count = le16(p + f_.data_row_count);
-        if (count > kMaxRowsPerDataPage || f_.data_row_table + 2 * count > f_.page_size)
-            return std::nullopt;
-        return count;
-    }
-    uint16_t entry(const uint8_t* p, uint32_t row) const {
-        return le16(p + f_.data_row_table + 2 * row);
-    }
-    // [start, end) of row `row`; empty when the offsets are impossible.
-    std::pair<uint32_t, uint32_t> extent(const uint8_t* p, uint32_t row) const {
-        const uint32_t start = entry(p, row) & kRowOffsetMask;
-        const uint32_t end = row == 0 ? f_.page_size : entry(p, row - 1) & kRowOffsetMask;
-        return start <= end && end <= f_.page_size ? std::pair(start, end) : std::pair(0u, 0u);
-    }
-
     void dataPage(uint32_t n, const uint8_t* p, uint32_t ti) {
         Table& t = tables_[ti];
-        if (p[0] != kPageData || le32(p + 4) != t.def.tdef_page) {
+        if (p[0] != kPageData || le32(p + kDataPageOwner) != t.def.tdef_page) {
             damage(Area::kPages, ti, n, std::nullopt,
                    "the page is in the table's usage map but is not one of its data pages");
             return;
         }
-        const std::optional<uint32_t> count = rowCount(p);
-        if (!count) {
-            damage(Area::kPages, ti, n, std::nullopt,
-                   "the page's row-offset table runs past the page");
+        auto rows = RowOffsets::read(p, f_, n);
+        if (!rows || rows->count() > kMaxRowsPerDataPage) {
+            damage(Area::kPages, ti, n, std::nullopt, "its row-offset table does not fit the page");
             return;
         }
         // A page of one row, or of equal rows, may have a twin without damage: a table of
         // blank rows fills its pages alike.
-        std::optional<std::pair<uint32_t, uint32_t>> first;
+        std::optional<RowSlot> first;
         bool distinct = false;
-        for (uint32_t s = 0; s < *count; ++s) {
-            if (entry(p, s) & kRowDeleted)
+        for (uint32_t s = 0; s < rows->count(); ++s) {
+            if (rows->entry(s) & kRowDeleted)
                 continue;
             ++t.rows;
-            const auto row = extent(p, s);
-            if (!first) {
-                first = row;
-            } else if (!distinct) {
-                distinct = row.second - row.first != first->second - first->first ||
-                           std::memcmp(p + row.first, p + first->first, row.second - row.first);
-            }
             if (t.has_long_values)
                 rowLongValues(ti, RowPointer{n, static_cast<uint8_t>(s)});
+            if (distinct)
+                continue;
+            auto row = rows->slot(s);
+            if (!row)
+                continue;  // the reader reports the row
+            if (!first)
+                first = *row;
+            else
+                distinct = row->size() != first->size() ||
+                           std::memcmp(p + row->start, p + first->start, row->size()) != 0;
         }
         if (distinct)
             hashes_.push_back(hashedPage(p, f_.page_size, n));
@@ -493,18 +451,18 @@ class Checker {
     }
 
     void longValuePage(uint32_t n, const uint8_t* p, uint32_t table) {
-        const std::optional<uint32_t> count = rowCount(p);
-        if (!count) {
+        auto rows = RowOffsets::read(p, f_, n);
+        if (!rows || rows->count() > kMaxRowsPerDataPage) {
             if (table != LongValueLedger::kUnlisted)
                 damage(Area::kPages, table, n, std::nullopt,
-                       "the page's row-offset table runs past the page");
+                       "its row-offset table does not fit the page");
             return;
         }
-        for (uint32_t s = 0; s < *count; ++s) {
-            if (entry(p, s) & kRowDeleted)
-                continue;
-            const auto [start, end] = extent(p, s);
-            const uint32_t next = end - start >= 4 ? le32(p + start) : 0;
+        for (uint32_t s = 0; s < rows->count(); ++s) {
+            auto row = rows->slot(s);
+            if (!row || row->deleted())
+                continue;  // a value lost here is missed by the rows that point to it
+            const uint32_t next = row->size() >= 4 ? le32(p + row->start) : 0;
             ledger_.addValue(RowPointer{n, static_cast<uint8_t>(s)}, next, table);
         }
     }
