@@ -368,7 +368,7 @@ class Checker {
             if (lval)
                 longValuePage(n, p, use == Use::kLongValue ? ti : LongValueLedger::kUnlisted);
             if (use == Use::kData) {
-                dataPage(n, p, ti);
+                dataPage(n, page, ti);
             } else if (use == Use::kLongValue && !lval) {
                 damage(Area::kPages, ti, n, std::nullopt,
                        "the page is in a long-value map but holds no long values");
@@ -382,7 +382,8 @@ class Checker {
         return Status::ok();
     }
 
-    void dataPage(uint32_t n, const uint8_t* p, uint32_t ti) {
+    void dataPage(uint32_t n, const PageRef& page, uint32_t ti) {
+        const uint8_t* p = page->data();
         Table& t = tables_[ti];
         if (p[0] != kPageData || le32(p + kDataPageOwner) != t.def.tdef_page) {
             damage(Area::kPages, ti, n, std::nullopt,
@@ -402,13 +403,18 @@ class Checker {
             if (rows->entry(s) & kRowDeleted)
                 continue;
             ++t.rows;
-            if (t.has_long_values)
-                rowLongValues(ti, RowPointer{n, static_cast<uint8_t>(s)});
+            auto row = rows->slot(s);
+            if (!row) {
+                if (t.has_long_values)
+                    damage(Area::kLongValues, ti, n, s, row.status().message());
+                continue;  // else the conversion reports the row
+            }
+            if (t.has_long_values) {
+                rowLongValues(ti, RowPointer{n, static_cast<uint8_t>(s)},
+                              RawRow{page, row->start, row->size()}, row->overflow());
+            }
             if (distinct)
                 continue;
-            auto row = rows->slot(s);
-            if (!row)
-                continue;  // the reader reports the row
             if (!first)
                 first = *row;
             else
@@ -419,33 +425,40 @@ class Checker {
             hashes_.push_back(hashedPage(p, f_.page_size, n));
     }
 
-    void rowLongValues(uint32_t ti, RowPointer at) {
-        auto raw = db_.decoder().rowAt(at, true);
-        Status st =
-            raw ? db_.decoder().longValueFields(tables_[ti].def, *raw, at, fields_) : raw.status();
+    // `raw` is the row's slot; an overflow row is followed to where its bytes lie.
+    void rowLongValues(uint32_t ti, RowPointer at, RawRow raw, bool overflow) {
+        Status st;
+        if (overflow) {
+            auto moved = db_.decoder().rowAt(at, true);
+            st = moved.status();
+            if (moved)
+                raw = std::move(*moved);
+        }
+        if (st.isOk())
+            st = db_.decoder().longValueFields(tables_[ti].def, raw, at, fields_);
         if (!st.isOk()) {
             damage(Area::kLongValues, ti, at.page, at.row, st.message());
             return;
         }
         for (const auto& field : fields_) {
-            const std::string col = "column " + tables_[ti].def.columns[field.column].name + ": ";
-            if (field.length < 12) {
+            const auto problem = [&](const char* what) {
                 damage(Area::kLongValues, ti, at.page, at.row,
-                       col + "its long-value header is cut short");
+                       "column " + tables_[ti].def.columns[field.column].name + ": " + what);
+            };
+            if (field.length < 12) {
+                problem("its long-value header is cut short");
                 continue;
             }
             const uint32_t head = le32(field.bytes);
             const uint32_t kind = head & 0xC0000000;
             if (kind == 0x80000000) {  // inline
                 if ((head & 0x3FFFFFFF) > field.length - 12)
-                    damage(Area::kLongValues, ti, at.page, at.row,
-                           col + "its inline long value overruns the row");
+                    problem("its inline long value overruns the row");
             } else if (kind == 0x40000000 || kind == 0) {  // one row, or a chain of them
                 ledger_.addPointer(RowPointer::decode(le32(field.bytes + 4)), kind == 0, at, ti,
                                    static_cast<uint32_t>(field.column));
             } else {
-                damage(Area::kLongValues, ti, at.page, at.row,
-                       col + "its long value is of an unknown kind");
+                problem("its long value is of an unknown kind");
             }
         }
     }
