@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <set>
 
 #include "jet/bytes.h"
 #include "jet/data_page.h"
