@@ -5,7 +5,8 @@
 # lintian must report no error and no warning; the AppStream metadata and the desktop entry must
 # validate; the changelog and the metadata must name the package's version; and the programs
 # unpacked from the package (dpkg-deb -x) must convert a sample with the templates the package
-# carries. Installs lintian, appstream and desktop-file-utils when they are missing.
+# carries. Installs what is missing: lintian, appstream, desktop-file-utils, and file (which
+# CPack needs to find the programs' library dependencies).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,7 +14,7 @@ build=$(realpath -m "${1:-$repo/build}")
 jobs=${VKDC_JOBS:-$(nproc)}
 
 missing=()
-for p in lintian appstream desktop-file-utils; do
+for p in lintian appstream desktop-file-utils file; do
     status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
     [[ "$status" == installed ]] || missing+=("$p")
 done
