@@ -28,5 +28,7 @@ set(CPACK_VKDC_START_PROGRAM "")
 if(TARGET vkdc)
   set(CPACK_VKDC_START_PROGRAM vkdc.exe)
 endif()
+# The program's icon (.ico) for the setup program and its uninstaller; empty: NSIS's own.
+set(CPACK_VKDC_ICON "")
 
 include(CPack)
