@@ -110,6 +110,12 @@ expected=(LICENSE README.md Uninstall.exe VKDB12.mdb VKDB23.mdb vkdc-cli.exe)
 diff <(printf '%s\n' "${expected[@]}" | sort) <(ls "$folder" | sort) ||
     fail "the installation folder does not hold exactly the files above"
 [[ -f "$shortcut" ]] || fail "no Start-menu entry"
+# The entry starts the windows once they are shipped, else a prompt for vkdc-cli.exe (the
+# link's paths are UTF-16).
+start_program=vkdc-cli.exe
+[[ -f "$build/bin/vkdc.exe" ]] && start_program=vkdc.exe
+tr -d '\0' <"$shortcut" | grep -qF "$start_program" ||
+    fail "the Start-menu entry does not start $start_program"
 [[ $(uninstall_entries | wc -l) == 1 ]] || fail "$(uninstall_entries | wc -l) Add/Remove entries"
 [[ $(entry_value DisplayVersion) == "\"$version\"" ]] || fail "the entry is not of $version"
 [[ $(entry_value Publisher) == '"Velkor Tools Team"' ]] || fail "the entry names no publisher"
