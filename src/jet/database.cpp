@@ -20,12 +20,15 @@ std::string pageRow(uint32_t page, uint32_t slot) {
 }
 
 std::string asUtf8(const Value& v) {
-    if (auto* s = std::get_if<std::u16string>(&v)) return toUtf8(*s);
+    if (auto* s = std::get_if<std::u16string>(&v))
+        return toUtf8(*s);
     return {};
 }
 int32_t asInt(const Value& v) {
-    if (auto* i = std::get_if<int32_t>(&v)) return *i;
-    if (auto* i = std::get_if<int16_t>(&v)) return *i;
+    if (auto* i = std::get_if<int32_t>(&v))
+        return *i;
+    if (auto* i = std::get_if<int16_t>(&v))
+        return *i;
     return 0;
 }
 
@@ -48,7 +51,8 @@ Result<std::unique_ptr<Database>> Database::open(const std::string& path,
 Result<std::unique_ptr<Database>> Database::open(std::unique_ptr<File> file,
                                                  const OpenOptions& options) {
     JET_ASSIGN_OR_RETURN(uint64_t size, file->size());
-    if (size == 0) return Status::notJet("the file is empty");
+    if (size == 0)
+        return Status::notJet("the file is empty");
     std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(size, 4096)));
     JET_RETURN_IF_ERROR(file->readAt(0, head.size(), head.data()));
     JET_ASSIGN_OR_RETURN(Header header, parseHeader(head.data(), head.size()));
@@ -97,9 +101,14 @@ Status Database::loadCatalog() {
     std::vector<Value> v;
     while (true) {
         JET_ASSIGN_OR_RETURN(bool more, cursor.next(v));
-        if (!more) break;
-        Row r{asInt(v[idx[0]]), asInt(v[idx[1]]), asInt(v[idx[3]]), asInt(v[idx[4]]),
-              asUtf8(v[idx[2]]), idx[5] >= 0 ? asUtf8(v[idx[5]]) : std::string(),
+        if (!more)
+            break;
+        Row r{asInt(v[idx[0]]),
+              asInt(v[idx[1]]),
+              asInt(v[idx[3]]),
+              asInt(v[idx[4]]),
+              asUtf8(v[idx[2]]),
+              idx[5] >= 0 ? asUtf8(v[idx[5]]) : std::string(),
               idx[6] >= 0 ? asUtf8(v[idx[6]]) : std::string()};
         rows.push_back(std::move(r));
     }
@@ -112,9 +121,11 @@ Status Database::loadCatalog() {
             found = true;
         }
     }
-    if (!found) return Status::corrupt("the system catalog has no Tables container");
+    if (!found)
+        return Status::corrupt("the system catalog has no Tables container");
     for (const Row& r : rows) {
-        if (r.parent != tables_id || (static_cast<uint32_t>(r.flags) & kSystemFlags) != 0) continue;
+        if (r.parent != tables_id || (static_cast<uint32_t>(r.flags) & kSystemFlags) != 0)
+            continue;
         CatalogEntry e;
         e.name = r.name;
         e.id = static_cast<uint32_t>(r.id);
@@ -122,7 +133,8 @@ Status Database::loadCatalog() {
         if (r.type == kTypeTable) {
             e.kind = ObjectKind::kTable;
         } else if (r.type == kTypeLinked || r.type == kTypeLinkedOdbc) {
-            e.kind = r.type == kTypeLinked ? ObjectKind::kLinkedTable : ObjectKind::kLinkedOdbcTable;
+            e.kind =
+                r.type == kTypeLinked ? ObjectKind::kLinkedTable : ObjectKind::kLinkedOdbcTable;
             e.linked_database = r.database;
             e.foreign_name = r.foreign;
         } else {
@@ -136,13 +148,15 @@ Status Database::loadCatalog() {
 std::vector<CatalogEntry> Database::tables() const {
     std::vector<CatalogEntry> out;
     for (const auto& e : objects_)
-        if (e.kind == ObjectKind::kTable) out.push_back(e);
+        if (e.kind == ObjectKind::kTable)
+            out.push_back(e);
     return out;
 }
 
 Result<CatalogEntry> Database::findTable(const std::string& name) const {
     for (const auto& e : objects_) {
-        if (e.name != name) continue;
+        if (e.name != name)
+            continue;
         if (e.kind != ObjectKind::kTable) {
             return Status::notSupported("table " + name + " is linked to " + e.linked_database +
                                         " and has no rows in this file");
@@ -170,7 +184,8 @@ Result<std::unique_ptr<RowCursor>> Database::openTableAt(uint32_t tdef_page) {
 Result<std::unique_ptr<RowCursor>> Database::openTable(const std::string& name) {
     JET_ASSIGN_OR_RETURN(CatalogEntry e, findTable(name));
     auto r = openTableAt(e.id);
-    if (!r) return r.status().withContext("table " + name);
+    if (!r)
+        return r.status().withContext("table " + name);
     return r;
 }
 
@@ -180,7 +195,8 @@ Result<std::unique_ptr<RowCursor>> Database::openTable(const std::string& name) 
 Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
     const std::string where = "usage map at " + pageRow(map.page, map.row);
     JET_ASSIGN_OR_RETURN(RawRow raw, decoder_.rowAt(map, false));
-    if (raw.deleted || raw.length < 1) return Status::corrupt(where + ": the map row is empty");
+    if (raw.deleted || raw.length < 1)
+        return Status::corrupt(where + ": the map row is empty");
     const uint8_t* b = raw.data();
     const uint32_t len = raw.length;
     const uint32_t count = pager_->pageCount();
@@ -194,12 +210,15 @@ Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
         return Status::ok();
     };
     if (b[0] == 0) {
-        if (len < 5) return Status::corrupt(where + ": inline map is too short");
+        if (len < 5)
+            return Status::corrupt(where + ": inline map is too short");
         const uint64_t start = le32(b + 1);
         for (uint32_t i = 5; i < len; ++i) {
-            if (!b[i]) continue;
+            if (!b[i])
+                continue;
             for (int bit = 0; bit < 8; ++bit) {
-                if (b[i] & (1 << bit)) JET_RETURN_IF_ERROR(add(start + (i - 5) * 8ull + bit));
+                if (b[i] & (1 << bit))
+                    JET_RETURN_IF_ERROR(add(start + (i - 5) * 8ull + bit));
             }
         }
     } else if (b[0] == 1) {
@@ -207,7 +226,8 @@ Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
         std::set<uint32_t> seen;
         for (uint32_t slot = 0; 1 + 4 * slot + 4 <= len; ++slot) {
             const uint32_t mp = le32(b + 1 + 4 * slot);
-            if (mp == 0) continue;
+            if (mp == 0)
+                continue;
             if (!seen.insert(mp).second) {
                 return Status::corrupt(where + ": bitmap page " + std::to_string(mp) +
                                        " is listed twice");
@@ -219,7 +239,8 @@ Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
             }
             const uint8_t* bits = bp->data() + 4;
             for (uint32_t i = 0; i + 4 < pager_->pageSize(); ++i) {
-                if (!bits[i]) continue;
+                if (!bits[i])
+                    continue;
                 for (int bit = 0; bit < 8; ++bit) {
                     if (bits[i] & (1 << bit)) {
                         JET_RETURN_IF_ERROR(add(slot * per_page + i * 8ull + bit));
@@ -250,7 +271,8 @@ Result<uint64_t> Database::countRows(const std::string& name) {
             return Status::corrupt("page " + std::to_string(n) + ": row count is too large");
         }
         for (uint32_t s = 0; s < count; ++s) {
-            if (!(le16(p + f.data_row_table + 2 * s) & kRowDeleted)) ++rows;
+            if (!(le16(p + f.data_row_table + 2 * s) & kRowDeleted))
+                ++rows;
         }
     }
     return rows;

@@ -119,7 +119,8 @@ Status UsageMapEditor::promoteToReference(RowPointer map, uint32_t page) {
     std::sort(used_slots.begin(), used_slots.end());
     used_slots.erase(std::unique(used_slots.begin(), used_slots.end()), used_slots.end());
     if (used_slots.back() >= slots) {
-        return Status::notSupported(mapName(map) + ": a reference map of this row cannot reach page " +
+        return Status::notSupported(mapName(map) +
+                                    ": a reference map of this row cannot reach page " +
                                     std::to_string(page));
     }
     std::vector<uint32_t> bitmap_pages;
