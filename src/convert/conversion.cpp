@@ -254,6 +254,7 @@ void Conversion::disconnect() {
     analysed_ = false;
     converted_ = false;
     too_large_ = false;
+    source_damage_.clear();
 }
 
 const std::string& Conversion::workingPath() const {
@@ -301,6 +302,11 @@ Outcome Conversion::analyse(const std::string& source_path) {
     template_dir_ = *found;
     removeStaleFolders(work_dir_, kWorkFolderPrefix);
     Outcome o = connect(source_path);
+    if (o.ok()) {
+        SourceDamage damage = checkSourceIntegrity(pair_, source_path);
+        o = damage.outcome;
+        source_damage_ = std::move(damage.tables);
+    }
     if (!o.ok())
         disconnect();
     return o;
@@ -443,18 +449,30 @@ Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress
     for (const TablePair& t : pair_.tables) {
         TableReport tr;
         tr.table = t.table;
+        if (auto it = source_damage_.find(t.table); it != source_damage_.end())
+            tr.damage = it->second;
         Outcome o = convertTable(t, tr, done, total, progress);
         report.tables.push_back(std::move(tr));
         if (!o.ok())
             return o;
     }
+    std::string detail;
     if (const uint64_t lost = report.totalLost(); lost > 0) {
         uint64_t declared = 0;
         for (const auto& t : report.tables)
             declared += std::max(t.declared, t.read);
-        return fail(Problem::kRowsLost, std::to_string(lost) + " of " + std::to_string(declared) +
-                                            " rows were not converted");
+        detail =
+            std::to_string(lost) + " of " + std::to_string(declared) + " rows were not converted";
     }
+    for (const auto& t : report.tables) {
+        if (!t.damage.empty()) {
+            detail += (detail.empty() ? "" : "; ") + source_path_ + " is damaged (" +
+                      t.damage.front() + "): converted rows may be wrong or missing";
+            break;
+        }
+    }
+    if (!detail.empty())
+        return fail(Problem::kRowsLost, detail);
     return {};
 }
 

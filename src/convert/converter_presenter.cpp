@@ -256,7 +256,7 @@ bool ConverterPresenter::close() {
 
 // The details of the lost-rows warning: one line per table with the number of rows that did
 // not reach the new database, whether they failed to store or could not be read from a
-// damaged source, each followed by the first reasons.
+// damaged source, each followed by the first reasons and the damage found in the table.
 std::string ConverterPresenter::rowsLostDetail(const Outcome& outcome) const {
     std::string lines;
     const auto add = [&lines](const std::string& line) {
@@ -268,6 +268,8 @@ std::string ConverterPresenter::rowsLostDetail(const Outcome& outcome) const {
         add(table.table + ": " + std::to_string(table.lost()));
         for (const std::string& reason : table.reasons)
             add("  " + reason);
+        for (const std::string& damage : table.damage)
+            add("  " + damage);
     }
     if (outcome.problem != Problem::kNone && outcome.problem != Problem::kRowsLost &&
         !outcome.detail.empty())
