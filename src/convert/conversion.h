@@ -9,6 +9,7 @@
 // holding the complete new database.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,6 +47,7 @@ enum class Problem {
     kSaveFailed,          // the destination could not be written or must not be (the source,
                           // a template, not a regular file); any old file there is intact
     kTooLarge,            // the result would pass the file format's 2 GB limit; nothing is saved
+    kCancelled,           // convert() was asked to stop (requestStop); nothing is saved
 };
 
 // The text of kTooLarge, for every face that reports it in English.
@@ -122,7 +124,12 @@ public:
     // row a table declares that could not be read. Returns kRowsLost when any row was lost,
     // kNotAnalysed before a successful analysis, and kTooLarge (stopping at the first row that
     // would pass the limit) when the result cannot fit in a Jet file; save() then refuses.
+    // After requestStop() it returns kCancelled before its next row, and save() refuses too.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
+
+    // Asks a running convert() to stop before its next row; from its progress callback, an
+    // event that callback lets through, or another thread. A later convert() stops at once.
+    void requestStop() { stop_.store(true, std::memory_order_relaxed); }
 
     // Refuses destinations that must never be written (checkDestination below), writes out the
     // working database, then puts it at `dest_path` atomically (WorkingCopy::saveAs: the
@@ -159,6 +166,8 @@ private:
     bool analysed_ = false;
     bool converted_ = false;
     bool too_large_ = false;
+    std::atomic<bool> stop_{false};
+    bool cancelled_ = false;
     std::unique_ptr<DatabaseRegistry> registry_;
     std::vector<std::unique_ptr<DataControl>> controls_;
     std::vector<std::unique_ptr<BoundField>> fields_;

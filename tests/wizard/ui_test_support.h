@@ -111,6 +111,10 @@ bool showActive(QWidget* window);
 // "<unset>" when it has none. Only on X11.
 QString x11TextProperty(QWidget* window, const char* name);
 
+// Asks `window` to close as a window manager does for its close button: a WM_DELETE_WINDOW
+// message through the X server. Only on X11.
+void x11RequestClose(QWidget* window);
+
 // Real input through the X server (xdotool, XTEST): the server picks the window under the
 // pointer or with the focus and stamps the events, as for a person at the keyboard. Started
 // without waiting (the events open windows whose loops must run); nullptr when xdotool is not
