@@ -13,6 +13,7 @@
 #include "wizard/dialogs.h"
 #include "wizard/key_preview.h"
 #include "wizard/ui_look.h"
+#include "wizard/x11_window.h"
 
 namespace vkdc {
 namespace {
@@ -108,6 +109,7 @@ void ConverterWindow::showEvent(QShowEvent* event) {
         ui::centreOnScreen(this);
     }
     QDialog::showEvent(event);
+    ui::markAsDialogOnX11(this);
     if (!event->spontaneous())
         presenter_.shown();
 }
