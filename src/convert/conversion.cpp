@@ -127,6 +127,8 @@ const char* problemName(Problem p) {
             return "the new database could not be saved";
         case Problem::kTooLarge:
             return kTooLargeText;
+        case Problem::kCancelled:
+            return "the conversion was stopped; nothing was saved";
     }
     return "unknown problem";
 }
@@ -161,6 +163,8 @@ const char* problemId(Problem p) {
             return "save-failed";
         case Problem::kTooLarge:
             return "too-large";
+        case Problem::kCancelled:
+            return "cancelled";
     }
     return "unknown";
 }
@@ -531,6 +535,12 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
     }
     const int32_t n = old_rs->RecordCount();  // read once, as the row loop requires
     for (int32_t i = 1; i <= n; ++i) {
+        if (stop_.load(std::memory_order_relaxed)) {
+            cancelled_ = true;
+            return fail(Problem::kCancelled, t.table + " row " + std::to_string(i) + " of " +
+                                                 std::to_string(n) +
+                                                 ": stopped; nothing was saved");
+        }
         ++tr.read;
         jet::Status st = new_rs->AddNew();
         for (Binding& b : bindings) {
@@ -599,6 +609,8 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
         return fail(Problem::kNotAnalysed, "nothing has been converted yet");
     if (too_large_)
         return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
+    if (cancelled_)
+        return fail(Problem::kCancelled, "the conversion was stopped");
     if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
         return o;
     if (jet::Status st = registry_->writeOutAll(); !st.isOk()) {

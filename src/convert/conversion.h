@@ -9,6 +9,7 @@
 // holding the complete new database.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -47,6 +48,7 @@ enum class Problem {
     kSaveFailed,          // the destination could not be written or must not be (the source,
                           // a template, not a regular file); any old file there is intact
     kTooLarge,            // the result would pass the file format's 2 GB limit; nothing is saved
+    kCancelled,           // convert() was asked to stop (requestStop); nothing is saved
 };
 
 // The text of kTooLarge, for every face that reports it in English.
@@ -133,7 +135,12 @@ class Conversion {
     // Returns kRowsLost when any row was lost or a table is damaged,
     // kNotAnalysed before a successful analysis, and kTooLarge (stopping at the first row that
     // would pass the limit) when the result cannot fit in a Jet file; save() then refuses.
+    // After requestStop() it returns kCancelled before its next row, and save() refuses too.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
+
+    // Asks a running convert() to stop before its next row; from its progress callback, an
+    // event that callback lets through, or another thread. A later convert() stops at once.
+    void requestStop() { stop_.store(true, std::memory_order_relaxed); }
 
     // Refuses destinations that must never be written (checkDestination below), writes out the
     // working database, then puts it at `dest_path` atomically (WorkingCopy::saveAs: the
@@ -171,6 +178,8 @@ class Conversion {
     bool analysed_ = false;
     bool converted_ = false;
     bool too_large_ = false;
+    std::atomic<bool> stop_{false};
+    bool cancelled_ = false;
     std::unique_ptr<DatabaseRegistry> registry_;
     std::vector<std::unique_ptr<DataControl>> controls_;
     std::vector<std::unique_ptr<BoundField>> fields_;

@@ -62,6 +62,7 @@ void ConverterPresenter::load() {
     conversion_.reset();
     report_ = {};
     busy_ = false;
+    close_requested_ = false;
     progress_visible_ = false;
     progress_shown_ = 0;
     open_file_name_ = texts_.openFileName;
@@ -148,6 +149,7 @@ void ConverterPresenter::convert() {
         return;
 
     busy_ = true;
+    close_requested_ = false;
     work_started_ = Clock::now();
     painted_once_ = false;
     report_ = {};
@@ -160,6 +162,13 @@ void ConverterPresenter::convert() {
     }
     busy_ = false;
 
+    if (close_requested_) {
+        // Esc or the close button while it ran: the work stopped at the next row; nothing is
+        // kept or said, and the window closes now.
+        close_requested_ = false;
+        view_.unload();
+        return;
+    }
     if (outcome.problem == Problem::kTooLarge) {
         // Nothing can be kept: no completion message, and step 2 stays closed.
         message(MessageId::kTooLarge, MessageIcon::kWarning);
@@ -248,8 +257,11 @@ void ConverterPresenter::help() {
 }
 
 bool ConverterPresenter::close() {
-    if (busy_)
+    if (busy_) {
+        close_requested_ = true;
+        conversion_->requestStop();
         return false;
+    }
     conversion_.reset();
     return true;
 }
