@@ -2,6 +2,11 @@
 // two outside readers, and every way a conversion can fail.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,6 +20,7 @@
 #include "store/templates.h"
 #include "store/value_text.h"
 #include "support/damage.h"
+#include "support/failing_save_env.h"
 #include "support/files.h"
 
 namespace vkdc {
@@ -390,6 +396,100 @@ TEST_F(ConversionTest, AFailedSaveKeepsTheOldFileAndTheWorkForAnotherTry) {
         EXPECT_EQ(std::string::npos, e.path().filename().string().find(".tmp-"))
             << "temporary file left behind: " << e.path();
     }
+}
+
+// Each system call of the save failing, on both ways a save goes (the working copy linked into
+// place, or written out where no link can be made): kSaveFailed (status 6), the old file as it
+// was, nothing beside it, and the work kept for another try.
+TEST_F(ConversionTest, EachFailingCallOfTheSaveLeavesTheOldFileAndNothingElse) {
+    using testing_support::FailingSaveEnv;
+    using Call = FailingSaveEnv::Call;
+    const std::string src = sample("2.0", 5, "s.dbb");
+    Conversion c(versionPair(PairId::k20to30), templates_, work_);
+    ASSERT_TRUE(c.analyse(src).ok());
+    ConversionReport r;
+    ASSERT_TRUE(c.convert(r).ok());
+    const std::string out = dir_.path() + "/out", dest = out + "/dest.dbb";
+    fs::create_directory(out);
+    std::ofstream(dest) << "precious";
+    const auto expectUntouched = [&] {
+        EXPECT_EQ("precious", testing_support::readFile(dest).value_or(""));
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(out))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"dest.dbb"});
+    };
+    struct Case {
+        const char* what;
+        Call call;
+        int error;
+        int pass;
+        bool written_out;  // no link can be made (another file system): the copy is written
+    };
+#ifdef _WIN32
+    const Case cases[] = {
+        {"a full disk", Call::kWrite, ERROR_DISK_FULL, 1, true},
+        {"a failing write", Call::kWrite, ERROR_WRITE_FAULT, 0, true},
+        {"a failing flush", Call::kSync, ERROR_WRITE_FAULT, 0, true},
+        {"a replace that cannot move the new file", Call::kReplace,
+         ERROR_UNABLE_TO_MOVE_REPLACEMENT, 0, true},
+        {"a replace another program holds up", Call::kReplace, ERROR_SHARING_VIOLATION, 0, true},
+    };
+#else
+    const Case cases[] = {
+        {"a full disk", Call::kWrite, ENOSPC, 1, true},
+        {"a failing write", Call::kWrite, EIO, 0, true},
+        {"a failing fsync", Call::kSync, EIO, 0, false},
+        {"a failing fsync of the copy", Call::kSync, EIO, 1, true},
+        {"a failing link", Call::kLink, EIO, 0, false},
+        {"a failing rename", Call::kRename, EIO, 0, false},
+        {"a failing rename of the copy", Call::kRename, EIO, 0, true},
+    };
+#endif
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        FailingSaveEnv env;
+        if (k.written_out)
+            env.fail(Call::kLink, EXDEV);
+        env.fail(k.call, k.error, k.pass);
+        SaveOptions options;
+        options.env = &env;
+        const Outcome o = c.save(dest, options);
+        EXPECT_EQ(Problem::kSaveFailed, o.problem);
+        EXPECT_GT(env.calls(k.call), k.pass) << "the failing call was never made";
+        expectUntouched();
+    }
+#ifdef _WIN32
+    // A replace that fails half-way, the old file already at the backup name (1177): the new
+    // file is moved in; where that fails too, the old one is moved back.
+    class HalfWayReplace : public FailingSaveEnv {
+        uint32_t replace(const std::wstring& replaced, const std::wstring&,
+                         const std::wstring& backup) override {
+            ::MoveFileExW(replaced.c_str(), backup.c_str(), 0);
+            return ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+        }
+    };
+    HalfWayReplace stuck;
+    stuck.fail(Call::kMove, ERROR_ACCESS_DENIED, 0, 10);  // every attempt at the new file
+    SaveOptions options;
+    options.env = &stuck;
+    EXPECT_EQ(Problem::kSaveFailed, c.save(dest, options).problem);
+    expectUntouched();
+    HalfWayReplace half;
+    options.env = &half;
+    EXPECT_TRUE(c.save(dest, options).ok());
+    EXPECT_TRUE(verifyConversion(versionPair(PairId::k20to30), src, dest).ok());
+    std::ofstream(dest, std::ios::trunc) << "precious";
+    // A scanner that holds the new file for a moment.
+    FailingSaveEnv briefly;
+    briefly.fail(Call::kReplace, ERROR_SHARING_VIOLATION, 0, 2);
+    options.env = &briefly;
+    EXPECT_TRUE(c.save(dest, options).ok());
+    EXPECT_EQ(3, briefly.calls(Call::kReplace));
+    std::ofstream(dest, std::ios::trunc) << "precious";
+#endif
+    ASSERT_TRUE(c.save(dest).ok());
+    EXPECT_TRUE(verifyConversion(versionPair(PairId::k20to30), src, dest).ok());
 }
 
 TEST_F(ConversionTest, AResultPastTheSizeLimitStopsAndSavesNothing) {
