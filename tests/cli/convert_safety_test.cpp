@@ -4,6 +4,7 @@
 // object.
 #include <signal.h>
 #ifndef _WIN32
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -204,6 +206,98 @@ TEST(ConvertSafety, SourcesOfAnotherKindOrVersionAreRefused) {
 #endif
 }
 
+// Through a symbolic link the file it names is replaced in its own folder and the link
+// stays; a destination another program has open is refused before converting, whatever name
+// it is reached by; an existing one keeps its owner, group and mode.
+TEST(ConvertSafety, DestinationsThroughLinksInUseOrOfAnotherOwner) {
+    TempDir tmp;
+    const std::string v2 = makeSample(tmp, "2.0", 5, "v2.dbb");
+    fs::create_directory(tmp.file("real"));
+    struct Case {
+        std::string dest;  // as given
+        std::string file;  // the file saved, or held in use
+        bool old;          // `file` holds an older file
+        std::string ldb;   // a lock file held by another program, or none
+        int status;
+    };
+    std::vector<Case> cases{
+        {tmp.file("busy.dbb"), tmp.file("busy.dbb"), true, tmp.file("busy.ldb"), 6},
+    };
+#ifndef _WIN32
+    fs::create_symlink("real/old.dbb", tmp.file("link.dbb"));  // relative, to an existing file
+    fs::create_symlink(tmp.file("real/new.dbb"), tmp.file("dangling.dbb"));
+    fs::create_symlink(tmp.file("nowhere/x.dbb"), tmp.file("lost.dbb"));
+    fs::create_symlink(tmp.file("real/held.dbb"), tmp.file("held-link.dbb"));
+    cases.push_back({tmp.file("link.dbb"), tmp.file("real/old.dbb"), true, "", 0});
+    cases.push_back({tmp.file("dangling.dbb"), tmp.file("real/new.dbb"), false, "", 0});
+    cases.push_back({tmp.file("lost.dbb"), tmp.file("nowhere/x.dbb"), false, "", 6});
+    cases.push_back(
+        {tmp.file("held-link.dbb"), tmp.file("real/held.dbb"), true, tmp.file("real/held.ldb"), 6});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dest);
+        if (c.old)
+            writeBytes(c.file, "old");
+        std::unique_ptr<testing_support::HeldFile> held;
+        if (!c.ldb.empty()) {
+            writeBytes(c.ldb, "");
+            held = std::make_unique<testing_support::HeldFile>(c.ldb);
+            ASSERT_TRUE(held->held());
+        }
+        CliRun r = runCli({"convert", "--json", v2, c.dest});
+        EXPECT_EQ(c.status, r.status) << r.err;
+        if (c.status == 0) {
+            EXPECT_EQ(5u, rowsIn(c.file, "Table_Contact"));
+            EXPECT_TRUE(fs::is_symlink(c.dest));
+        } else if (!c.ldb.empty()) {
+            EXPECT_EQ(utf8(member(jsonOf(r), "problem")), "destination-in-use");
+            EXPECT_NE(std::string::npos, r.err.find("close the program that has it open"));
+            EXPECT_EQ(bytesOf(c.file), "old");
+        } else {
+            EXPECT_NE(std::string::npos, r.err.find("nowhere does not exist")) << r.err;
+        }
+    }
+#ifndef _WIN32
+    EXPECT_EQ(entries(tmp.file("real")),
+              (std::vector<std::string>{"held.dbb", "held.ldb", "new.dbb", "old.dbb"}));
+    // The contact manager holds the lock beside the file a link to the source names.
+    fs::rename(v2, tmp.file("real/v2.dbb"));
+    fs::create_symlink(tmp.file("real/v2.dbb"), v2);
+    writeBytes(tmp.file("real/v2.ldb"), "");
+    {
+        testing_support::HeldFile held(tmp.file("real/v2.ldb"));
+        CliRun r = runCli({"convert", v2, tmp.file("out.dbb")});
+        EXPECT_EQ(3, r.status) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
+    }
+
+    // Owner, group and mode: kept for a file of another user; a new file in a set-group-ID
+    // folder takes the folder's group.
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !nobody) {
+        std::cout << "skipped: owners and groups of other users need root and user nobody\n";
+        return;
+    }
+    const std::string theirs = tmp.file("theirs.dbb"), shared = tmp.file("shared");
+    writeBytes(theirs, "old");
+    ASSERT_EQ(0, ::chown(theirs.c_str(), nobody->pw_uid, nobody->pw_gid));
+    ASSERT_EQ(0, ::chmod(theirs.c_str(), 0640));
+    fs::create_directory(shared);
+    ASSERT_EQ(0, ::chown(shared.c_str(), static_cast<uid_t>(-1), nobody->pw_gid));
+    ASSERT_EQ(0, ::chmod(shared.c_str(), 02775));
+    for (const std::string& dest : {theirs, shared + "/new.dbb"}) {
+        EXPECT_EQ(0, runCli({"convert", tmp.file("real/v2.dbb"), dest}).status) << dest;
+        struct stat st;
+        ASSERT_EQ(0, ::stat(dest.c_str(), &st));
+        EXPECT_EQ(st.st_gid, nobody->pw_gid) << dest;
+        if (dest == theirs) {
+            EXPECT_EQ(st.st_uid, nobody->pw_uid);
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+        }
+    }
+#endif
+}
+
 TEST(ConvertSafety, LostRowsWriteNothingUnlessKeepPartialIsGiven) {
     TempDir tmp;
     fs::create_directory(tmp.file("tmp"));
@@ -280,6 +374,37 @@ TEST(ConvertSafety, JsonIsOneObjectWhateverTheOutcome) {
     CliRun r = runCli({"convert", "--json", bad_utf8, out});
     EXPECT_NE(std::string::npos, utf8(member(jsonOf(r), "source")).find("bad\xEF\xBF\xBD"));
 }
+
+#ifndef _WIN32
+// What the system refuses is a failure, never success or lost rows: a file-size limit (as a full
+// temporary folder) fails the conversion with the system's reason in the one JSON object, and
+// output that cannot be written fails the run.
+TEST(ConvertSafety, FailuresOfTheSystemFailTheRun) {
+    TempDir tmp;
+    fs::create_directory(tmp.file("tmp"));
+    const std::string v2 = makeSample(tmp, "2.0", 1500, "v2.dbb");
+    const std::string dest = tmp.file("dest.dbb");
+    writeBytes(dest, "old");
+    CliEnv limited;
+    limited.tmpdir = tmp.file("tmp");
+    limited.file_size_limit = 512 * 1024;  // the template fits, the converted rows do not
+    CliRun r = runCli({"convert", "--json", v2, dest}, limited);
+    EXPECT_EQ(6, r.status) << r.err;
+    const auto j = jsonOf(r);
+    EXPECT_EQ(utf8(member(j, "problem")), "save-failed");
+    EXPECT_NE(std::string::npos, utf8(member(j, "detail")).find(std::strerror(EFBIG)));
+    EXPECT_EQ(bytesOf(dest), "old");
+    EXPECT_TRUE(fs::is_empty(tmp.file("tmp")));
+
+    for (const char* out : {"/dev/full", "closed"}) {
+        CliEnv env;
+        env.stdout_to = out;
+        r = runCli({"convert", "--json", v2, tmp.file("out.dbb")}, env);
+        EXPECT_EQ(1, r.status) << out;
+        EXPECT_NE(std::string::npos, r.err.find("cannot write to standard output")) << r.err;
+    }
+}
+#endif
 
 // SplitMix64, so a failing variant number replays.
 class Rng {
