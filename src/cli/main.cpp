@@ -125,13 +125,15 @@ void addConvert(CLI::App& app, Action& action) {
     sub->footer(
         "The source version is detected when --pair is not given. The source is only read; DEST\n"
         "is either left as it was or holds the complete new database, and no working file is\n"
-        "left behind. DEST must not be the source or an installed template, and an existing\n"
-        "DEST must be a regular file; it keeps its permissions (a new one takes the source's).\n"
-        "Exit status: 0 converted and saved; 2 bad usage; 3 the source or a template cannot be\n"
-        "opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing\n"
-        "is written unless --keep-partial); 6 nothing was saved: the destination could not or "
-        "must\n"
-        "not be written, or the result would pass the 2 GB limit of the file format.");
+        "left behind. DEST must not be the source, an installed template or a database another\n"
+        "program has open, and an existing DEST must be a regular file; it keeps its owner,\n"
+        "group and permissions (a new one takes the source's). Through a symbolic link, the file\n"
+        "it names is replaced and the link stays.\n"
+        "Exit status: 0 converted and saved; 1 the output could not be written; 2 bad usage;\n"
+        "3 the source or a template cannot be opened or used, or the source is in use; 4 the\n"
+        "source is not of the pair's version; 5 rows were lost (nothing is written unless\n"
+        "--keep-partial); 6 nothing was saved: the destination could not or must not be written,\n"
+        "or the result would pass the 2 GB limit of the file format.");
     sub->add_option("SOURCE", opts->source, "the database to convert")->required();
     sub->add_option("DEST", opts->dest, "the new database to write")->required();
     sub->add_option("--pair", opts->pair, "the conversion: 1.0-2.0 or 2.0-3.0")

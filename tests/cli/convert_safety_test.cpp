@@ -180,14 +180,22 @@ TEST(ConvertSafety, SourcesOfAnotherKindOrVersionAreRefused) {
     }
     EXPECT_FALSE(fs::exists(tmp.file("out.dbb")));
 
-    // The contact manager has the source open.
+    // The contact manager has the source open, by its name or through a link from elsewhere.
     std::ofstream{tmp.file("v1.ldb")};
+    std::vector<std::string> names{v1};
+#ifndef _WIN32
+    fs::create_directory(tmp.file("elsewhere"));
+    fs::create_symlink(v1, tmp.file("elsewhere/link.dbb"));
+    names.push_back(tmp.file("elsewhere/link.dbb"));
+#endif
     {
         testing_support::HeldFile held(tmp.file("v1.ldb"));
         ASSERT_TRUE(held.held());
-        CliRun r = runCli({"convert", v1, tmp.file("out.dbb")});
-        EXPECT_EQ(3, r.status) << r.err;
-        EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
+        for (const std::string& name : names) {
+            CliRun r = runCli({"convert", name, tmp.file("out.dbb")});
+            EXPECT_EQ(3, r.status) << name << "\n" << r.err;
+            EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
+        }
     }
 
 #ifndef _WIN32
@@ -260,16 +268,6 @@ TEST(ConvertSafety, DestinationsThroughLinksInUseOrOfAnotherOwner) {
 #ifndef _WIN32
     EXPECT_EQ(entries(tmp.file("real")),
               (std::vector<std::string>{"held.dbb", "held.ldb", "new.dbb", "old.dbb"}));
-    // The contact manager holds the lock beside the file a link to the source names.
-    fs::rename(v2, tmp.file("real/v2.dbb"));
-    fs::create_symlink(tmp.file("real/v2.dbb"), v2);
-    writeBytes(tmp.file("real/v2.ldb"), "");
-    {
-        testing_support::HeldFile held(tmp.file("real/v2.ldb"));
-        CliRun r = runCli({"convert", v2, tmp.file("out.dbb")});
-        EXPECT_EQ(3, r.status) << r.err;
-        EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
-    }
 
     // Owner, group and mode: kept for a file of another user; a new file in a set-group-ID
     // folder takes the folder's group.
@@ -286,7 +284,7 @@ TEST(ConvertSafety, DestinationsThroughLinksInUseOrOfAnotherOwner) {
     ASSERT_EQ(0, ::chown(shared.c_str(), static_cast<uid_t>(-1), nobody->pw_gid));
     ASSERT_EQ(0, ::chmod(shared.c_str(), 02775));
     for (const std::string& dest : {theirs, shared + "/new.dbb"}) {
-        EXPECT_EQ(0, runCli({"convert", tmp.file("real/v2.dbb"), dest}).status) << dest;
+        EXPECT_EQ(0, runCli({"convert", v2, dest}).status) << dest;
         struct stat st;
         ASSERT_EQ(0, ::stat(dest.c_str(), &st));
         EXPECT_EQ(st.st_gid, nobody->pw_gid) << dest;
@@ -402,6 +400,77 @@ TEST(ConvertSafety, FailuresOfTheSystemFailTheRun) {
         r = runCli({"convert", "--json", v2, tmp.file("out.dbb")}, env);
         EXPECT_EQ(1, r.status) << out;
         EXPECT_NE(std::string::npos, r.err.find("cannot write to standard output")) << r.err;
+    }
+}
+#endif
+
+#ifdef _WIN32
+// A source another program has open, reached by another name than the one its lock file goes
+// with (an 8.3 short name, another hard link), or opened sharing nothing, is in use. A read-only
+// source gives a new database the contact manager can write, and leaves nothing behind even when
+// the save fails. The console gets its code page back.
+TEST(ConvertSafety, WindowsSourcesInUseAndReadOnlySources) {
+    using jet::win::apiPath;
+    TempDir tmp;
+    const std::string src = makeSample(tmp, "1.0", 5, "long source name.dbb");
+    fs::create_hard_link(src, tmp.file("hard.dbb"));
+    std::wstring short_name(MAX_PATH, L'\0');
+    short_name.resize(::GetShortPathNameW(apiPath(src).c_str(), short_name.data(), MAX_PATH));
+    std::vector<std::string> names;
+    if (!short_name.empty() && jet::win::narrow(short_name).find(' ') == std::string::npos)
+        names.push_back(jet::win::narrow(short_name));
+    else
+        std::cout << "note: no 8.3 short names here\n";
+    // Wine lists no hard links (its FindFirstFileNameW is a stub).
+    if (!::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        names.push_back(tmp.file("hard.dbb"));
+    else
+        std::cout << "note: under Wine, which lists no hard links\n";
+    writeBytes(tmp.file("long source name.ldb"), "");
+    {
+        testing_support::HeldFile held(tmp.file("long source name.ldb"));
+        for (const std::string& name : names) {
+            CliRun r = runCli({"convert", name, tmp.file("out.dbb")});
+            EXPECT_EQ(3, r.status) << name << "\n" << r.err;
+            EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
+        }
+    }
+    fs::remove(tmp.file("long source name.ldb"));
+    {
+        const HANDLE alone = ::CreateFileW(apiPath(src).c_str(), GENERIC_READ, 0, nullptr,
+                                           OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(alone, INVALID_HANDLE_VALUE);
+        CliRun r = runCli({"convert", "--json", src, tmp.file("out.dbb")});
+        ::CloseHandle(alone);
+        EXPECT_EQ(3, r.status) << r.err;
+        EXPECT_EQ(utf8(member(jsonOf(r), "problem")), "source-in-use");
+    }
+
+    const auto readOnly = [&](const std::string& path, bool on) {
+        return ::SetFileAttributesW(apiPath(path).c_str(),
+                                    on ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    };
+    const std::string out = tmp.file("out.dbb");
+    ASSERT_TRUE(readOnly(src, true));
+    ASSERT_EQ(0, runCli({"convert", src, out}).status);
+    EXPECT_FALSE(::GetFileAttributesW(apiPath(out).c_str()) & FILE_ATTRIBUTE_READONLY);
+    // The user's read-only file is never replaced: the save fails after the whole conversion.
+    ASSERT_TRUE(readOnly(out, true));
+    EXPECT_EQ(6, runCli({"convert", src, out}).status);
+    readOnly(src, false);
+    readOnly(out, false);
+    EXPECT_EQ(entries(tmp.path()),
+              (std::vector<std::string>{"hard.dbb", "long source name.dbb", "out.dbb"}));
+
+    if (::GetConsoleOutputCP() == 0)
+        ::AllocConsole();  // a console for vkdc-cli to share
+    if (const UINT found = ::GetConsoleOutputCP(); found != 0) {
+        ::SetConsoleOutputCP(437);
+        runCli({"--help"});
+        EXPECT_EQ(437u, ::GetConsoleOutputCP());
+        ::SetConsoleOutputCP(found);
+    } else {
+        std::cout << "note: no console here; its code page is not checked\n";
     }
 }
 #endif
