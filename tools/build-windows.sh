@@ -6,7 +6,8 @@
 # The templates beside the .exe are made by the build machine's own vkdc-cli (the same file
 # format): VKDC_HOST_CLI names one, else a Linux vkdc-cli is built in BUILD_DIR/host.
 # `cpack -G ZIP` in BUILD_DIR then makes vkdc-<version>-win64.zip; tools/test-windows.sh runs
-# the tests under Wine.
+# the tests under Wine. VKDC_CMAKE_ARGS adds configure options to the Windows build (e.g.
+# -DVKDC_WERROR=ON, or -DCMAKE_CXX_COMPILER_LAUNCHER=ccache).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -32,8 +33,10 @@ if [[ -z "$host_cli" ]]; then
     host_cli=$build/host/bin/vkdc-cli
 fi
 
+# Extra configure options, split on spaces.
+read -r -a cmake_args <<<"${VKDC_CMAKE_ARGS:-}"
 cmake -S "$repo" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
-    -DVKDC_HOST_CLI="$(realpath "$host_cli")"
+    -DVKDC_HOST_CLI="$(realpath "$host_cli")" "${cmake_args[@]}"
 cmake --build "$build" -j "$jobs"
 echo "build-windows: $build/bin/vkdc-cli.exe"

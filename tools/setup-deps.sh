@@ -22,6 +22,8 @@ command -v java >/dev/null 2>&1 || packages+=(default-jre-headless)
 # Optional extras for the X11 runs of the window tests (a virtual X display, and xdotool for
 # real pointer and key input): VKDC_WITH_XVFB=1.
 [[ "${VKDC_WITH_XVFB:-0}" == 1 ]] && packages+=(xvfb xdotool)
+# The format check of continuous integration: VKDC_WITH_FORMAT=1.
+[[ "${VKDC_WITH_FORMAT:-0}" == 1 ]] && packages+=(clang-format)
 
 missing=()
 for p in "${packages[@]}"; do
