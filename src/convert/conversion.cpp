@@ -261,9 +261,15 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
 }
 
 Conversion::Conversion(const VersionPair& pair, std::string template_dir, std::string work_dir)
-    : pair_(pair), template_dir_(std::move(template_dir)), work_dir_(std::move(work_dir)) {
+    : Conversion(pair, std::vector<std::string>{std::move(template_dir)}, std::move(work_dir)) {}
+
+Conversion::Conversion(const VersionPair& pair, std::vector<std::string> template_dirs,
+                       std::string work_dir)
+    : pair_(pair), template_dirs_(std::move(template_dirs)), work_dir_(std::move(work_dir)) {
     if (work_dir_.empty())
         work_dir_ = tempDirectory();
+    if (!template_dirs_.empty())
+        template_dir_ = template_dirs_.front();
 }
 
 Conversion::~Conversion() {
@@ -279,6 +285,7 @@ void Conversion::disconnect() {
     converted_ = false;
     too_large_ = false;
     unwritable_ = false;
+    source_damage_.clear();
 }
 
 const std::string& Conversion::workingPath() const {
@@ -310,13 +317,27 @@ Outcome Conversion::analyse(const std::string& source_path) {
     if (Outcome o = checkSourceFile(source_path); !o.ok())
         return o;
 
-    const std::string installed = template_dir_ + "/" + pair_.template_file;
-    auto tpl = fileInfo(installed);
-    if (!tpl || tpl->kind != FileKind::kRegular) {
-        return fail(Problem::kTemplateMissing, installed + ": no such file");
+    const std::string* found = nullptr;
+    std::vector<std::string> looked;
+    for (const std::string& dir : template_dirs_) {
+        looked.push_back(dir + "/" + pair_.template_file);
+        if (auto tpl = fileInfo(looked.back()); tpl && tpl->kind == FileKind::kRegular) {
+            found = &dir;
+            break;
+        }
     }
+    if (!found) {
+        return fail(Problem::kTemplateMissing,
+                    pair_.template_file + " is in none of the places looked: " + joined(looked));
+    }
+    template_dir_ = *found;
     removeStaleFolders(work_dir_, kWorkFolderPrefix);
     Outcome o = connect(source_path);
+    if (o.ok()) {
+        SourceDamage damage = checkSourceIntegrity(pair_, source_path);
+        o = damage.outcome;
+        source_damage_ = std::move(damage.tables);
+    }
     if (!o.ok())
         disconnect();
     return o;
@@ -463,18 +484,30 @@ Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress
     for (const TablePair& t : pair_.tables) {
         TableReport tr;
         tr.table = t.table;
+        if (auto it = source_damage_.find(t.table); it != source_damage_.end())
+            tr.damage = it->second;
         Outcome o = convertTable(t, tr, done, total, progress);
         report.tables.push_back(std::move(tr));
         if (!o.ok())
             return o;
     }
+    std::string detail;
     if (const uint64_t lost = report.totalLost(); lost > 0) {
         uint64_t declared = 0;
         for (const auto& t : report.tables)
             declared += std::max(t.declared, t.read);
-        return fail(Problem::kRowsLost, std::to_string(lost) + " of " + std::to_string(declared) +
-                                            " rows were not converted");
+        detail =
+            std::to_string(lost) + " of " + std::to_string(declared) + " rows were not converted";
     }
+    for (const auto& t : report.tables) {
+        if (!t.damage.empty()) {
+            detail += (detail.empty() ? "" : "; ") + source_path_ + " is damaged (" +
+                      t.damage.front() + "): converted rows may be wrong or missing";
+            break;
+        }
+    }
+    if (!detail.empty())
+        return fail(Problem::kRowsLost, detail);
     return {};
 }
 

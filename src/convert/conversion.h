@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +71,9 @@ struct TableReport {
     uint64_t failed = 0;               // rows visited that could not be stored
     uint64_t unread = 0;               // declared rows the reader never found (a damaged file)
     std::vector<std::string> reasons;  // the first few failures, "row 12: column Email: ..."
+    // What the integrity check of the source found damaged in this table, one line each: its
+    // rows may be wrong or missing even when every declared row was read and stored.
+    std::vector<std::string> damage;
 
     // Rows that did not reach the new database.
     uint64_t lost() const { return failed + unread; }
@@ -105,6 +109,10 @@ class Conversion {
     // `template_dir` holds the installed templates; `work_dir` receives the private working
     // copy (the system temp folder when empty).
     Conversion(const VersionPair& pair, std::string template_dir, std::string work_dir = {});
+    // The template is taken from the first of `template_dirs` that holds it (dataFolders() for
+    // the installed program); a missing one is reported with every place looked.
+    Conversion(const VersionPair& pair, std::vector<std::string> template_dirs,
+               std::string work_dir = {});
     ~Conversion();
 
     Conversion(const Conversion&) = delete;
@@ -116,19 +124,22 @@ class Conversion {
     // order (per table: old side, new side), and checks that the source's tables are those of
     // the pair's source version (kSourceWrongVersion for the next version's columns,
     // kSourceInvalid for missing ones) and that the template's are those of its version and
-    // empty (kTemplateInvalid). On failure nothing stays connected and the problem names the
-    // cause; analyse() may be called again with another path. Leftover working files of
-    // killed conversions in the work folder are removed first.
+    // empty (kTemplateInvalid). Last it runs the integrity check of the source; damage it
+    // finds in a table does not stop the analysis, but makes convert() report kRowsLost. On
+    // failure nothing stays connected and the problem names the cause; analyse() may be
+    // called again with another path. Leftover working files of killed conversions in the
+    // work folder are removed first.
     Outcome analyse(const std::string& source_path);
     bool analysed() const { return analysed_; }
 
     // Runs Convert_User, Convert_Site, Convert_Category and Convert_Contact in that order.
     // Every row that cannot be stored is counted with its reason in `report`, and so is every
-    // row a table declares that could not be read. Returns kRowsLost when any row was lost,
-    // kNotAnalysed before a successful analysis, kTooLarge (stopping at the first row that
-    // would pass the limit) when the result cannot fit in a Jet file, and kSaveFailed with the
-    // system's reason (stopping there) when the working copy cannot be written, as in a full
-    // temporary folder; after either, save() refuses.
+    // row a table declares that could not be read; the source's damage goes with its table.
+    // Returns kRowsLost when any row was lost or a table is damaged, kNotAnalysed before a
+    // successful analysis, kTooLarge (stopping at the first row that would pass the limit) when
+    // the result cannot fit in a Jet file, and kSaveFailed with the system's reason (stopping
+    // there) when the working copy cannot be written, as in a full temporary folder; after
+    // either of these two, save() refuses.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
 
     // Refuses destinations that must never be written (checkDestination below), writes out the
@@ -158,7 +169,8 @@ class Conversion {
     Outcome checkTables(const std::string& source_path, const std::string& installed);
 
     const VersionPair& pair_;
-    std::string template_dir_;
+    std::vector<std::string> template_dirs_;
+    std::string template_dir_;  // the one of template_dirs_ holding the template, once found
     std::string work_dir_;
     std::unique_ptr<WorkingCopy> working_;
     std::string source_path_;
@@ -170,6 +182,7 @@ class Conversion {
     std::unique_ptr<DatabaseRegistry> registry_;
     std::vector<std::unique_ptr<DataControl>> controls_;
     std::vector<std::unique_ptr<BoundField>> fields_;
+    std::map<std::string, std::vector<std::string>> source_damage_;  // by table
 };
 
 // "source file not found", ... : a short English text for a problem kind (logs and the CLI).
@@ -215,6 +228,15 @@ struct DetectedVersion {
     std::string version;
 };
 DetectedVersion detectVersion(const std::string& path);
+
+// The integrity check of `source` (jet/integrity_check.h) as a conversion of `pair` needs it:
+// the damage found in each of the pair's tables, one English line per finding (the first few,
+// then how many more). kSourceUnreadable when the file cannot be read through.
+struct SourceDamage {
+    Outcome outcome;
+    std::map<std::string, std::vector<std::string>> tables;
+};
+SourceDamage checkSourceIntegrity(const VersionPair& pair, const std::string& source);
 
 // Reopens `dest` and checks, through the field pairs of `pair`, that every row of `source`
 // is there with the same values (blank pairs: no value), in order. kRowsLost names the first

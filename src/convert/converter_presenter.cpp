@@ -124,7 +124,8 @@ bool ConverterPresenter::analyse() {
         return false;
     }
     if (!conversion_)
-        conversion_ = std::make_unique<Conversion>(pair_, templateDir(), work_dir_);
+        conversion_ = std::make_unique<Conversion>(
+            pair_, template_dir_.empty() ? dataFolders() : std::vector{template_dir_}, work_dir_);
     const Outcome outcome = conversion_->analyse(source);
     if (!outcome.ok()) {
         // Step 1 stays open, so another source can be chosen.
@@ -263,7 +264,7 @@ bool ConverterPresenter::close() {
 
 // The details of the lost-rows warning: one line per table with the number of rows that did
 // not reach the new database, whether they failed to store or could not be read from a
-// damaged source, each followed by the first reasons.
+// damaged source, each followed by the first reasons and the damage found in the table.
 std::string ConverterPresenter::rowsLostDetail(const Outcome& outcome) const {
     std::string lines;
     const auto add = [&lines](const std::string& line) {
@@ -275,6 +276,8 @@ std::string ConverterPresenter::rowsLostDetail(const Outcome& outcome) const {
         add(table.table + ": " + std::to_string(table.lost()));
         for (const std::string& reason : table.reasons)
             add("  " + reason);
+        for (const std::string& damage : table.damage)
+            add("  " + damage);
     }
     if (outcome.problem != Problem::kNone && outcome.problem != Problem::kRowsLost &&
         !outcome.detail.empty())

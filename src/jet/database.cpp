@@ -1,9 +1,10 @@
 #include "jet/database.h"
 
 #include <algorithm>
-#include <set>
 
 #include "jet/bytes.h"
+#include "jet/data_page.h"
+#include "jet/map_row.h"
 
 namespace jet {
 namespace {
@@ -14,10 +15,6 @@ constexpr int16_t kTypeTable = 1;
 constexpr int16_t kTypeLinkedOdbc = 4;
 constexpr int16_t kTypeLinked = 6;
 constexpr uint32_t kSystemFlags = 0x80000002;
-
-std::string pageRow(uint32_t page, uint32_t slot) {
-    return "page " + std::to_string(page) + " row " + std::to_string(slot);
-}
 
 std::string asUtf8(const Value& v) {
     if (auto* s = std::get_if<std::u16string>(&v))
@@ -193,63 +190,10 @@ Result<std::unique_ptr<RowCursor>> Database::openTable(const std::string& name) 
 // Usage maps and row counts
 
 Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
-    const std::string where = "usage map at " + pageRow(map.page, map.row);
-    JET_ASSIGN_OR_RETURN(RawRow raw, decoder_.rowAt(map, false));
-    if (raw.deleted || raw.length < 1)
-        return Status::corrupt(where + ": the map row is empty");
-    const uint8_t* b = raw.data();
-    const uint32_t len = raw.length;
-    const uint32_t count = pager_->pageCount();
-    std::vector<uint32_t> pages;
-    auto add = [&](uint64_t n) -> Status {
-        if (n >= count) {
-            return Status::corrupt(where + ": lists page " + std::to_string(n) +
-                                   " beyond the end of the file");
-        }
-        pages.push_back(static_cast<uint32_t>(n));
-        return Status::ok();
-    };
-    if (b[0] == 0) {
-        if (len < 5)
-            return Status::corrupt(where + ": inline map is too short");
-        const uint64_t start = le32(b + 1);
-        for (uint32_t i = 5; i < len; ++i) {
-            if (!b[i])
-                continue;
-            for (int bit = 0; bit < 8; ++bit) {
-                if (b[i] & (1 << bit))
-                    JET_RETURN_IF_ERROR(add(start + (i - 5) * 8ull + bit));
-            }
-        }
-    } else if (b[0] == 1) {
-        const uint64_t per_page = format().usage_bitmap_pages;
-        std::set<uint32_t> seen;
-        for (uint32_t slot = 0; 1 + 4 * slot + 4 <= len; ++slot) {
-            const uint32_t mp = le32(b + 1 + 4 * slot);
-            if (mp == 0)
-                continue;
-            if (!seen.insert(mp).second) {
-                return Status::corrupt(where + ": bitmap page " + std::to_string(mp) +
-                                       " is listed twice");
-            }
-            JET_ASSIGN_OR_RETURN(PageRef bp, pager_->read(mp));
-            if (bp->bytes[0] != kPageUsageBitmap) {
-                return Status::corrupt(where + ": page " + std::to_string(mp) +
-                                       " is not a usage bitmap page");
-            }
-            const uint8_t* bits = bp->data() + 4;
-            for (uint32_t i = 0; i + 4 < pager_->pageSize(); ++i) {
-                if (!bits[i])
-                    continue;
-                for (int bit = 0; bit < 8; ++bit) {
-                    if (bits[i] & (1 << bit)) {
-                        JET_RETURN_IF_ERROR(add(slot * per_page + i * 8ull + bit));
-                    }
-                }
-            }
-        }
-    } else {
-        return Status::corrupt(where + ": unknown map type " + std::to_string(b[0]));
+    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, listUsageMap(*pager_, format(), map));
+    if (!pages.empty() && pages.back() >= pager_->pageCount()) {
+        return Status::corrupt(mapName(map) + ": lists page " + std::to_string(pages.back()) +
+                               " beyond the end of the file");
     }
     return pages;
 }
@@ -257,23 +201,16 @@ Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
 Result<uint64_t> Database::countRows(const std::string& name) {
     JET_ASSIGN_OR_RETURN(TableDef def, tableDef(name));
     JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, usageMapPages(def.owned_map));
-    const Format& f = format();
     uint64_t rows = 0;
     for (uint32_t n : pages) {
         JET_ASSIGN_OR_RETURN(PageRef page, pager_->read(n));
         const uint8_t* p = page->data();
-        if (p[0] != kPageData || le32(p + 4) != def.tdef_page) {
+        if (p[0] != kPageData || le32(p + kDataPageOwner) != def.tdef_page) {
             return Status::corrupt("table " + name + ": page " + std::to_string(n) +
                                    " is in its usage map but is not one of its data pages");
         }
-        const uint32_t count = le16(p + f.data_row_count);
-        if (f.data_row_table + 2 * count > f.page_size) {
-            return Status::corrupt("page " + std::to_string(n) + ": row count is too large");
-        }
-        for (uint32_t s = 0; s < count; ++s) {
-            if (!(le16(p + f.data_row_table + 2 * s) & kRowDeleted))
-                ++rows;
-        }
+        JET_ASSIGN_OR_RETURN(RowOffsets offsets, RowOffsets::read(p, format(), n));
+        rows += offsets.liveCount();
     }
     return rows;
 }

@@ -454,6 +454,21 @@ TEST_P(ConverterPresenterTest, LostRowsAreListedPerTableAfterTheCompletionMessag
     EXPECT_NE(view_.messages[1].detail.find("Table_Contact: 2"), std::string::npos)
         << view_.messages[1].detail;
     EXPECT_EQ(view_.steps(), kConverted);
+
+    // Damage that keeps every count: the table's findings follow its count.
+    const std::string retyped = source("retyped.dbb");
+    ASSERT_TRUE(testing_support::setColumnType(
+        retyped, "Table_Category", jet::fromUtf8(pair().source_password), "Category", 0x02));
+    view_.messages.clear();
+    convertFrom(retyped);
+    ASSERT_EQ(view_.ids(), (std::vector<MessageId>{MessageId::kConverted, MessageId::kRowsLost}));
+    EXPECT_NE(view_.messages[1].detail.find("Table_Category: 0\n  Table_Category: page "),
+              std::string::npos)
+        << view_.messages[1].detail;
+    EXPECT_NE(view_.messages[1].detail.find(": column Category: a Byte column is 1 byte, not 510"),
+              std::string::npos)
+        << view_.messages[1].detail;
+    EXPECT_EQ(view_.steps(), kConverted);
 }
 
 TEST_P(ConverterPresenterTest, AResultPastTheSizeLimitOnlyWarnsAndStepTwoStaysClosed) {
