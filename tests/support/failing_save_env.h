@@ -1,11 +1,13 @@
 // A SaveEnv whose calls fail on demand, as a full disk or a failing device would (LevelDB's
-// ErrorEnv, KeePassXC's FailDevice): each fault names a kind of call, lets the first `pass`
-// calls of that kind through and fails every later one with `error`, or only `times` of them.
+// ErrorEnv, KeePassXC's FailDevice).
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <climits>
-#include <map>
-#include <utility>
+#include <vector>
 
 #include "store/save_env.h"
 
@@ -14,15 +16,16 @@ namespace testing_support {
 class FailingSaveEnv : public vkdc::SaveEnv {
   public:
     enum class Call { kWrite, kSync, kLink, kRename, kReplace, kMove };
+    // After the first `pass` calls of kind `call`, `times` of them fail with `error`.
+    struct Fault {
+        Call call;
+        int error;
+        int pass = 0;
+        int times = INT_MAX;
+    };
 
-    FailingSaveEnv& fail(Call call, int error, int pass = 0, int times = INT_MAX) {
-        faults_[call] = {error, pass, times};
-        return *this;
-    }
-    int calls(Call call) const {
-        const auto it = calls_.find(call);
-        return it == calls_.end() ? 0 : it->second;
-    }
+    explicit FailingSaveEnv(std::vector<Fault> faults) : faults_(std::move(faults)) {}
+    int calls(Call call) const { return calls_[static_cast<int>(call)]; }
 
 #ifdef _WIN32
     uint32_t write(void* h, uint64_t at, const uint8_t* data, size_t n) override {
@@ -33,8 +36,12 @@ class FailingSaveEnv : public vkdc::SaveEnv {
     }
     uint32_t replace(const std::wstring& replaced, const std::wstring& replacement,
                      const std::wstring& backup) override {
-        return next(Call::kReplace,
-                    [&] { return SaveEnv::replace(replaced, replacement, backup); });
+        const uint32_t err =
+            next(Call::kReplace, [&] { return SaveEnv::replace(replaced, replacement, backup); });
+        // Windows fails so once the old file has moved to the backup name.
+        if (err == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            ::MoveFileExW(replaced.c_str(), backup.c_str(), 0);
+        return err;
     }
     uint32_t move(const std::wstring& from, const std::wstring& to) override {
         return next(Call::kMove, [&] { return SaveEnv::move(from, to); });
@@ -57,23 +64,18 @@ class FailingSaveEnv : public vkdc::SaveEnv {
 #endif
 
   private:
-    struct Fault {
-        int error;
-        int pass;
-        int times;
-    };
-
     template <typename Real>
     auto next(Call call, const Real& real) -> decltype(real()) {
-        const int n = calls_[call]++;
-        const auto it = faults_.find(call);
-        if (it != faults_.end() && n >= it->second.pass && n - it->second.pass < it->second.times)
-            return static_cast<decltype(real())>(it->second.error);
+        const int n = calls_[static_cast<int>(call)]++;
+        for (const Fault& f : faults_) {
+            if (f.call == call && n >= f.pass && n - f.pass < f.times)
+                return static_cast<decltype(real())>(f.error);
+        }
         return real();
     }
 
-    std::map<Call, Fault> faults_;
-    std::map<Call, int> calls_;
+    std::vector<Fault> faults_;
+    int calls_[6] = {};
 };
 
 }  // namespace testing_support
