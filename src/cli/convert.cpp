@@ -5,8 +5,9 @@
 // left as it was or holds the complete new database; no file of ours outlives the run. Exit
 // status: 0 every row converted and saved; 2 bad usage; 3 the source (or a template) could not
 // be opened or used; 4 the source is not of the pair's version; 5 rows were lost or the source
-// is damaged (nothing is written unless --keep-partial); 6 nothing was saved: the save failed,
-// the destination was refused, or the result would pass the 2 GB limit of the file format.
+// is damaged (nothing is written unless --keep-partial); 6 nothing was saved: the save failed
+// (or the working copy could not be written), the destination was refused or is in use, or the
+// result would pass the 2 GB limit of the file format.
 #include <nlohmann/json.hpp>
 
 #include <iostream>
@@ -55,7 +56,9 @@ int exitFor(vkdc::Problem p) {
         case vkdc::Problem::kRowsLost:
             return kExitRowsLost;
         case vkdc::Problem::kSaveFailed:
+        case vkdc::Problem::kDestinationInUse:
         case vkdc::Problem::kTooLarge:
+
             return kExitSaveFailed;  // nothing was saved
         default:
             return kExitCannotOpen;

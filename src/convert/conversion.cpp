@@ -40,9 +40,14 @@ Outcome checkSourceFile(const std::string& path) {
         case FileKind::kRegular:
             break;
     }
-    if (const std::string ldb = lockFileOf(path); heldByAnotherProcess(ldb)) {
+    if (const std::string ldb = heldLockOf(path); !ldb.empty()) {
         return fail(Problem::kSourceInUse, path + " is in use (another program holds " + ldb +
                                                "): close the contact manager first");
+    }
+    if (openedWithoutSharing(path)) {
+        return fail(Problem::kSourceInUse, path +
+                                               " is in use (another program has it open and "
+                                               "shares it with no one): close that program first");
     }
     return {};
 }
@@ -53,6 +58,14 @@ std::string lockFileOf(const std::string& database) {
     const bool has_extension =
         dot != std::string::npos && (name == std::string::npos || dot > name + 1);
     return (has_extension ? database.substr(0, dot) : database) + ".ldb";
+}
+
+std::string heldLockOf(const std::string& database) {
+    for (const std::string& name : namesOf(database)) {
+        if (const std::string ldb = lockFileOf(name); heldByAnotherProcess(ldb))
+            return ldb;
+    }
+    return {};
 }
 
 namespace {
@@ -125,6 +138,8 @@ const char* problemName(Problem p) {
             return "some rows were not converted";
         case Problem::kSaveFailed:
             return "the new database could not be saved";
+        case Problem::kDestinationInUse:
+            return "the destination database is in use";
         case Problem::kTooLarge:
             return kTooLargeText;
         case Problem::kCancelled:
@@ -161,6 +176,8 @@ const char* problemId(Problem p) {
             return "rows-lost";
         case Problem::kSaveFailed:
             return "save-failed";
+        case Problem::kDestinationInUse:
+            return "destination-in-use";
         case Problem::kTooLarge:
             return "too-large";
         case Problem::kCancelled:
@@ -199,7 +216,13 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
                          const std::string& template_dir) {
     if (dest_path.empty())
         return fail(Problem::kSaveFailed, "no destination path given");
-    auto info = fileInfo(dest_path);
+    // Through a symbolic link, the file it names is what a save replaces or makes.
+    auto resolved = resolveDestination(dest_path);
+    if (!resolved)
+        return fail(Problem::kSaveFailed, resolved.status().message());
+    const std::string& target = *resolved;
+    const std::string leads = target == dest_path ? "" : " (a link to " + target + ")";
+    auto info = fileInfo(target);
     if (!info)
         return fail(Problem::kSaveFailed, info.status().message());
     if (info->kind == FileKind::kFolder) {
@@ -210,11 +233,11 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
                                               ", not a regular file; it is never replaced");
     }
     // Found now, not after the whole conversion.
-    if (auto folder = fileInfo(folderOf(dest_path)); !folder || folder->kind != FileKind::kFolder) {
+    if (auto folder = fileInfo(folderOf(target)); !folder || folder->kind != FileKind::kFolder) {
         return fail(Problem::kSaveFailed,
-                    dest_path + ": its folder " + folderOf(dest_path) + " does not exist");
+                    dest_path + leads + ": its folder " + folderOf(target) + " does not exist");
     }
-    if (!source_path.empty() && sameFile(source_path, dest_path)) {
+    if (!source_path.empty() && sameFile(source_path, target)) {
         return fail(Problem::kSaveFailed,
                     dest_path + ": this is the source database; choose another file");
     }
@@ -223,13 +246,19 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
     for (const std::string& folder : folders) {
         for (PairId id : {PairId::k10to20, PairId::k20to30}) {
             const std::string& name = versionPair(id).template_file;
-            if (sameFile(dest_path, folder + "/" + name) || isEntryOf(dest_path, folder, name)) {
+            if (sameFile(target, folder + "/" + name) || isEntryOf(target, folder, name) ||
+                isEntryOf(dest_path, folder, name)) {
                 return fail(Problem::kSaveFailed,
                             dest_path + ": this is the installed template " + name +
                                 "; every later conversion would start from it. Choose another "
                                 "file");
             }
         }
+    }
+    if (const std::string ldb = heldLockOf(dest_path); !ldb.empty()) {
+        return fail(Problem::kDestinationInUse,
+                    dest_path + " is in use (another program holds " + ldb +
+                        "): close the program that has it open, or choose another file");
     }
     return {};
 }
@@ -258,6 +287,7 @@ void Conversion::disconnect() {
     analysed_ = false;
     converted_ = false;
     too_large_ = false;
+    unwritable_ = false;
     source_damage_.clear();
 }
 
@@ -321,8 +351,12 @@ Outcome Conversion::connect(const std::string& source_path) {
     // written and no earlier conversion's rows are carried.
     const std::string installed = template_dir_ + "/" + pair_.template_file;
     auto copy = WorkingCopy::create(installed, work_dir_, pair_.template_file);
-    if (!copy)
-        return fail(Problem::kTemplateInvalid, copy.status().message());
+    if (!copy) {
+        // A template that reads leaves the work folder to blame (a full temporary folder).
+        const bool template_reads = jet::openFileReadOnly(installed).isOk();
+        return fail(template_reads ? Problem::kSaveFailed : Problem::kTemplateInvalid,
+                    copy.status().message());
+    }
     working_ = std::move(copy).value();
 
     registry_ = std::make_unique<DatabaseRegistry>();
@@ -534,6 +568,7 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
         }
     }
     const int32_t n = old_rs->RecordCount();  // read once, as the row loop requires
+    tr.declared = old_rs->def().num_rows;     // known even when the loop stops early
     for (int32_t i = 1; i <= n; ++i) {
         if (stop_.load(std::memory_order_relaxed)) {
             cancelled_ = true;
@@ -566,6 +601,13 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
         } else {
             ++tr.failed;
             note(static_cast<uint64_t>(i), st.message());
+            if (st.code() == jet::Status::Code::kIoError) {
+                // Only the new side does I/O here: the working copy cannot be written (a full
+                // temporary folder). No later row could be stored, nor anything saved.
+                unwritable_ = true;
+                return fail(Problem::kSaveFailed,
+                            "the working copy cannot be written: " + st.message());
+            }
             if (st.code() == jet::Status::Code::kTooLarge) {
                 // Every later row would meet the same limit; the result cannot be kept.
                 too_large_ = true;
@@ -592,7 +634,6 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
     }
     // A damaged data page can hide rows from the reader altogether; the table definition
     // still counts them.
-    tr.declared = old_rs->def().num_rows;
     if (tr.read < tr.declared) {
         tr.unread = tr.declared - tr.read;
         tr.reasons.insert(tr.reasons.begin(), "the table declares " + std::to_string(tr.declared) +
@@ -611,6 +652,10 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
         return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
     if (cancelled_)
         return fail(Problem::kCancelled, "the conversion was stopped");
+    if (unwritable_) {
+        return fail(Problem::kSaveFailed,
+                    "the working copy could not be written; the conversion stopped");
+    }
     if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
         return o;
     if (jet::Status st = registry_->writeOutAll(); !st.isOk()) {
@@ -618,6 +663,8 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
     }
     ReplaceOptions replace;
     replace.new_file_permissions = options.permissions.value_or(source_permissions_);
+    replace.env = options.env;
+
     Outcome checked;
     if (options.check) {
         replace.check = [&](const std::string& complete) {

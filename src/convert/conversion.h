@@ -25,6 +25,7 @@ namespace vkdc {
 class BoundField;
 class DataControl;
 class DatabaseRegistry;
+class SaveEnv;
 class WorkingCopy;
 
 // Why a step did not succeed. The windows pick their Persian message by this; the CLI its
@@ -46,7 +47,9 @@ enum class Problem {
     kNotAnalysed,         // convert() before a successful analyse()
     kRowsLost,            // some rows were not stored, or could not be read from the source
     kSaveFailed,          // the destination could not be written or must not be (the source,
-                          // a template, not a regular file); any old file there is intact
+                          // a template, not a regular file); any old file there is intact. Also
+                          // a working copy that cannot be written (a full temporary folder)
+    kDestinationInUse,    // another program has the destination open: its NAME.ldb is held
     kTooLarge,            // the result would pass the file format's 2 GB limit; nothing is saved
     kCancelled,           // convert() was asked to stop (requestStop); nothing is saved
 };
@@ -96,6 +99,8 @@ struct SaveOptions {
     // Permission bits of a new destination; by default the source's. An existing destination
     // keeps its own.
     std::optional<uint32_t> permissions;
+    // The system calls of the save (store/save_env.h); the real ones when null.
+    SaveEnv* env = nullptr;
 };
 
 // Called after each stored or failed row; `total` is the number of rows of all four tables.
@@ -132,10 +137,12 @@ class Conversion {
     // Runs Convert_User, Convert_Site, Convert_Category and Convert_Contact in that order.
     // Every row that cannot be stored is counted with its reason in `report`, and so is every
     // row a table declares that could not be read; the source's damage goes with its table.
-    // Returns kRowsLost when any row was lost or a table is damaged,
-    // kNotAnalysed before a successful analysis, and kTooLarge (stopping at the first row that
-    // would pass the limit) when the result cannot fit in a Jet file; save() then refuses.
-    // After requestStop() it returns kCancelled before its next row, and save() refuses too.
+    // Returns kRowsLost when any row was lost or a table is damaged, kNotAnalysed before a
+    // successful analysis, kTooLarge (stopping at the first row that would pass the limit) when
+    // the result cannot fit in a Jet file, and kSaveFailed with the system's reason (stopping
+    // there) when the working copy cannot be written, as in a full temporary folder; after
+    // either of these two, save() refuses. After requestStop() it returns kCancelled before
+    // its next row, and save() refuses too.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
 
     // Asks a running convert() to stop before its next row; from its progress callback, an
@@ -180,6 +187,7 @@ class Conversion {
     bool too_large_ = false;
     std::atomic<bool> stop_{false};
     bool cancelled_ = false;
+    bool unwritable_ = false;  // the working copy could not be written
     std::unique_ptr<DatabaseRegistry> registry_;
     std::vector<std::unique_ptr<DataControl>> controls_;
     std::vector<std::unique_ptr<BoundField>> fields_;
@@ -194,17 +202,26 @@ const char* problemId(Problem p);
 // Checks, before any database layer opens it, that `path` names a regular file, so a missing
 // file (kSourceMissing), a folder or a FIFO, device or socket (kSourceUnreadable) are each
 // reported for what they are, and a FIFO is never opened. A database another program has open
-// (Jet holds NAME.ldb beside it while it does) is refused as kSourceInUse: a copy read while it
-// is being written need not be whole.
+// is refused as kSourceInUse: a copy read while it is being written need not be whole. Jet
+// holds NAME.ldb beside the name it opened the database by, so the lock files beside every
+// name of the file are looked at (namesOf: through symbolic links, 8.3 short names and hard
+// links); on Windows a file another program shares with no one is in use too.
 Outcome checkSourceFile(const std::string& path);
 
 // The lock file Jet keeps beside `database` while it is open: the same name with ".ldb".
 std::string lockFileOf(const std::string& database);
 
+// The lock file another program holds beside any name of `database` (namesOf), or empty.
+std::string heldLockOf(const std::string& database);
+
 // Refuses, as kSaveFailed naming the reason, a destination that must never be written, or
-// cannot be: empty; in a folder that does not exist; a folder, FIFO, device or socket; the source
-// file itself, however spelled; or an installed template (either version's, in `template_dir` or
-// any folder the program takes templates from), whether or not that template exists now.
+// cannot be: empty; in a folder that does not exist (for a symbolic link: the folder of the
+// file it names); a folder, FIFO, device or socket; the source file itself, however spelled;
+// or an installed template (either version's, in `template_dir` or any folder the program
+// takes templates from), whether or not that template exists now. A destination another
+// program has open (its NAME.ldb held, as for the source) is kDestinationInUse: replacing it
+// would send that program's later writes to a deleted file.
+
 Outcome checkDestination(const std::string& source_path, const std::string& dest_path,
                          const std::string& template_dir);
 
