@@ -12,9 +12,9 @@
 #include <string>
 
 #include "bench_util.h"
-#include "store/templates.h"
-#include "store/file_ops.h"
 #include "convert/conversion.h"
+#include "store/file_ops.h"
+#include "store/templates.h"
 
 int main(int argc, char** argv) {
     vkdc::SampleOptions o;
@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     const std::string& dir = (*folder)->path();
     const std::string source = dir + "/source.dbb", dest = dir + "/dest.dbb";
     jet::Status st = vkdc::makeTemplate("3.0", dir + "/VKDB23.mdb");
-    if (st.isOk()) st = vkdc::makeSample("2.0", source, o);
+    if (st.isOk())
+        st = vkdc::makeSample("2.0", source, o);
     if (!st.isOk()) {
         std::fprintf(stderr, "vkdc-bench-convert: %s\n", st.toString().c_str());
         return 1;
@@ -46,8 +47,10 @@ int main(int argc, char** argv) {
     {
         vkdc::Conversion conv(vkdc::versionPair(vkdc::PairId::k20to30), dir, dir);
         out = conv.analyse(source);
-        if (out.ok()) out = conv.convert(report);
-        if (out.ok()) out = conv.save(dest);
+        if (out.ok())
+            out = conv.convert(report);
+        if (out.ok())
+            out = conv.save(dest);
     }
     const double secs = bench::secondsSince(start);
     if (!out.ok()) {

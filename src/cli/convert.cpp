@@ -46,13 +46,19 @@ struct Run {
 
 int exitFor(vkdc::Problem p) {
     switch (p) {
-        case vkdc::Problem::kNone: return kExitOk;
-        case vkdc::Problem::kEmptyPath: return kExitUsage;
-        case vkdc::Problem::kSourceWrongVersion: return kExitWrongPassword;
-        case vkdc::Problem::kRowsLost: return kExitRowsLost;
+        case vkdc::Problem::kNone:
+            return kExitOk;
+        case vkdc::Problem::kEmptyPath:
+            return kExitUsage;
+        case vkdc::Problem::kSourceWrongVersion:
+            return kExitWrongPassword;
+        case vkdc::Problem::kRowsLost:
+            return kExitRowsLost;
         case vkdc::Problem::kSaveFailed:
-        case vkdc::Problem::kTooLarge: return kExitSaveFailed;  // nothing was saved
-        default: return kExitCannotOpen;
+        case vkdc::Problem::kTooLarge:
+            return kExitSaveFailed;  // nothing was saved
+        default:
+            return kExitCannotOpen;
     }
 }
 

@@ -122,7 +122,8 @@ void addConvert(CLI::App& app, Action& action) {
         "DEST must be a regular file; it keeps its permissions (a new one takes the source's).\n"
         "Exit status: 0 converted and saved; 2 bad usage; 3 the source or a template cannot be\n"
         "opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing\n"
-        "is written unless --keep-partial); 6 nothing was saved: the destination could not or must\n"
+        "is written unless --keep-partial); 6 nothing was saved: the destination could not or "
+        "must\n"
         "not be written, or the result would pass the 2 GB limit of the file format.");
     sub->add_option("SOURCE", opts->source, "the database to convert")->required();
     sub->add_option("DEST", opts->dest, "the new database to write")->required();
@@ -153,7 +154,8 @@ void addMakeSample(CLI::App& app, Action& action) {
         "make-sample", "write a source database of a version filled with sample data");
     sub->add_option("VERSION", opts->version, "1.0 or 2.0")->required();
     sub->add_option("OUT", opts->out, "the file to write")->required();
-    sub->add_option("--rows", opts->sample.contacts, "contacts to write (default 40; at most what fits in 2 GB)");
+    sub->add_option("--rows", opts->sample.contacts,
+                    "contacts to write (default 40; at most what fits in 2 GB)");
     onChosen(sub, opts, cli::runMakeSample, action);
 }
 
@@ -220,5 +222,7 @@ int wmain(int argc, wchar_t** wargv) {
     return run(argc, argv.data());
 }
 #else
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) {
+    return run(argc, argv);
+}
 #endif

@@ -15,7 +15,9 @@ namespace {
 
 constexpr size_t kMaxReasons = 5;
 
-Outcome fail(Problem p, std::string detail) { return Outcome{p, std::move(detail)}; }
+Outcome fail(Problem p, std::string detail) {
+    return Outcome{p, std::move(detail)};
+}
 
 bool blanksOnly(const std::string& s) {
     return s.find_first_not_of(" \t") == std::string::npos;
@@ -57,10 +59,14 @@ namespace {
 
 Problem sourceProblemOf(const jet::Status& st) {
     switch (st.code()) {
-        case jet::Status::Code::kIoError: return Problem::kSourceUnreadable;
-        case jet::Status::Code::kUnsupportedVersion: return Problem::kSourceUnsupported;
-        case jet::Status::Code::kWrongPassword: return Problem::kSourceWrongVersion;
-        default: return Problem::kSourceInvalid;
+        case jet::Status::Code::kIoError:
+            return Problem::kSourceUnreadable;
+        case jet::Status::Code::kUnsupportedVersion:
+            return Problem::kSourceUnsupported;
+        case jet::Status::Code::kWrongPassword:
+            return Problem::kSourceWrongVersion;
+        default:
+            return Problem::kSourceInvalid;
     }
 }
 
@@ -93,20 +99,34 @@ std::string joined(const std::vector<std::string>& items) {
 
 const char* problemName(Problem p) {
     switch (p) {
-        case Problem::kNone: return "ok";
-        case Problem::kEmptyPath: return "no source file given";
-        case Problem::kSourceMissing: return "source file not found";
-        case Problem::kSourceUnreadable: return "source file cannot be read";
-        case Problem::kSourceInvalid: return "source is not a valid database";
-        case Problem::kSourceUnsupported: return "source database format is not supported";
-        case Problem::kSourceInUse: return "source database is in use";
-        case Problem::kSourceWrongVersion: return "source database is not of the expected version";
-        case Problem::kTemplateMissing: return "template database not found";
-        case Problem::kTemplateInvalid: return "template database cannot be used";
-        case Problem::kNotAnalysed: return "no source has been analysed";
-        case Problem::kRowsLost: return "some rows were not converted";
-        case Problem::kSaveFailed: return "the new database could not be saved";
-        case Problem::kTooLarge: return kTooLargeText;
+        case Problem::kNone:
+            return "ok";
+        case Problem::kEmptyPath:
+            return "no source file given";
+        case Problem::kSourceMissing:
+            return "source file not found";
+        case Problem::kSourceUnreadable:
+            return "source file cannot be read";
+        case Problem::kSourceInvalid:
+            return "source is not a valid database";
+        case Problem::kSourceUnsupported:
+            return "source database format is not supported";
+        case Problem::kSourceInUse:
+            return "source database is in use";
+        case Problem::kSourceWrongVersion:
+            return "source database is not of the expected version";
+        case Problem::kTemplateMissing:
+            return "template database not found";
+        case Problem::kTemplateInvalid:
+            return "template database cannot be used";
+        case Problem::kNotAnalysed:
+            return "no source has been analysed";
+        case Problem::kRowsLost:
+            return "some rows were not converted";
+        case Problem::kSaveFailed:
+            return "the new database could not be saved";
+        case Problem::kTooLarge:
+            return kTooLargeText;
     }
     return "unknown problem";
 }
@@ -154,7 +174,8 @@ uint64_t ConversionReport::totalLost() const {
 
 uint64_t ConversionReport::totalRows() const {
     uint64_t n = 0;
-    for (const auto& t : tables) n += t.read;
+    for (const auto& t : tables)
+        n += t.read;
     return n;
 }
 
@@ -186,8 +207,8 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
     }
     // Found now, not after the whole conversion.
     if (auto folder = fileInfo(folderOf(dest_path)); !folder || folder->kind != FileKind::kFolder) {
-        return fail(Problem::kSaveFailed, dest_path + ": its folder " + folderOf(dest_path) +
-                                              " does not exist");
+        return fail(Problem::kSaveFailed,
+                    dest_path + ": its folder " + folderOf(dest_path) + " does not exist");
     }
     if (!source_path.empty() && sameFile(source_path, dest_path)) {
         return fail(Problem::kSaveFailed,
@@ -211,10 +232,13 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
 
 Conversion::Conversion(const VersionPair& pair, std::string template_dir, std::string work_dir)
     : pair_(pair), template_dir_(std::move(template_dir)), work_dir_(std::move(work_dir)) {
-    if (work_dir_.empty()) work_dir_ = tempDirectory();
+    if (work_dir_.empty())
+        work_dir_ = tempDirectory();
 }
 
-Conversion::~Conversion() { disconnect(); }
+Conversion::~Conversion() {
+    disconnect();
+}
 
 void Conversion::disconnect() {
     fields_.clear();
@@ -233,23 +257,27 @@ const std::string& Conversion::workingPath() const {
 
 DataControl* Conversion::control(const std::string& name) {
     for (auto& c : controls_)
-        if (c->name() == name) return c.get();
+        if (c->name() == name)
+            return c.get();
     return nullptr;
 }
 
 BoundField* Conversion::field(const std::string& name) {
     for (auto& f : fields_)
-        if (f->name() == name) return f.get();
+        if (f->name() == name)
+            return f.get();
     return nullptr;
 }
 
 Outcome Conversion::analyse(const std::string& source_path) {
     disconnect();
-    if (source_path.empty()) return fail(Problem::kEmptyPath, "no source file given");
+    if (source_path.empty())
+        return fail(Problem::kEmptyPath, "no source file given");
     if (blanksOnly(source_path)) {
         return fail(Problem::kSourceMissing, "\"" + source_path + "\": no such file");
     }
-    if (Outcome o = checkSourceFile(source_path); !o.ok()) return o;
+    if (Outcome o = checkSourceFile(source_path); !o.ok())
+        return o;
 
     const std::string installed = template_dir_ + "/" + pair_.template_file;
     auto tpl = fileInfo(installed);
@@ -258,7 +286,8 @@ Outcome Conversion::analyse(const std::string& source_path) {
     }
     removeStaleFolders(work_dir_, kWorkFolderPrefix);
     Outcome o = connect(source_path);
-    if (!o.ok()) disconnect();
+    if (!o.ok())
+        disconnect();
     return o;
 }
 
@@ -385,12 +414,15 @@ Outcome Conversion::checkTables(const std::string& source_path, const std::strin
 
 Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress) {
     report = ConversionReport{};
-    if (!analysed_) return fail(Problem::kNotAnalysed, "no source has been analysed");
-    if (converted_) return fail(Problem::kNotAnalysed, "this source has already been converted");
+    if (!analysed_)
+        return fail(Problem::kNotAnalysed, "no source has been analysed");
+    if (converted_)
+        return fail(Problem::kNotAnalysed, "this source has already been converted");
     converted_ = true;
     uint64_t total = 0;
     for (const TablePair& t : pair_.tables) {
-        total += static_cast<uint64_t>(std::max(0, control(t.old_control)->Recordset()->RecordCount()));
+        total +=
+            static_cast<uint64_t>(std::max(0, control(t.old_control)->Recordset()->RecordCount()));
     }
     uint64_t done = 0;
     for (const TablePair& t : pair_.tables) {
@@ -398,7 +430,8 @@ Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress
         tr.table = t.table;
         Outcome o = convertTable(t, tr, done, total, progress);
         report.tables.push_back(std::move(tr));
-        if (!o.ok()) return o;
+        if (!o.ok())
+            return o;
     }
     if (const uint64_t lost = report.totalLost(); lost > 0) {
         uint64_t declared = 0;
@@ -468,7 +501,8 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
         ++tr.read;
         jet::Status st = new_rs->AddNew();
         for (Binding& b : bindings) {
-            if (!st.isOk()) break;
+            if (!st.isOk())
+                break;
             if (!b.unusable.isOk()) {
                 st = b.unusable;
             } else if (b.blank) {
@@ -482,7 +516,8 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
                                : converted.status();
             }
         }
-        if (st.isOk()) st = new_rs->Update();
+        if (st.isOk())
+            st = new_rs->Update();
         if (st.isOk()) {
             ++tr.written;
         } else {
@@ -495,7 +530,8 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
                                                     std::to_string(n) + ": nothing was saved");
             }
         }
-        if (progress) progress(++done, total);
+        if (progress)
+            progress(++done, total);
         if (i < n) {
             if (jet::Status mv = old_rs->MoveNext(); !mv.isOk() || old_rs->atEnd()) {
                 // The rest of the table cannot be read: every remaining row is lost.
@@ -505,7 +541,8 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
                 note(static_cast<uint64_t>(i + 1),
                      mv.isOk() ? "the table ended early" : mv.message());
                 done += rest;
-                if (progress) progress(done, total);
+                if (progress)
+                    progress(done, total);
                 break;
             }
         }
@@ -525,8 +562,10 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
 }
 
 Outcome Conversion::save(const std::string& dest_path, const SaveOptions& options) {
-    if (!converted_) return fail(Problem::kNotAnalysed, "nothing has been converted yet");
-    if (too_large_) return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
+    if (!converted_)
+        return fail(Problem::kNotAnalysed, "nothing has been converted yet");
+    if (too_large_)
+        return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
     if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
         return o;
     if (jet::Status st = registry_->writeOutAll(); !st.isOk()) {

@@ -96,7 +96,7 @@ struct SaveOptions {
 using ProgressFn = std::function<void(uint64_t done, uint64_t total)>;
 
 class Conversion {
-public:
+  public:
     // `template_dir` holds the installed templates; `work_dir` receives the private working
     // copy (the system temp folder when empty).
     Conversion(const VersionPair& pair, std::string template_dir, std::string work_dir = {});
@@ -142,7 +142,7 @@ public:
     // the file system allows unnamed files no file exists under it.
     const std::string& workingPath() const;
 
-private:
+  private:
     Outcome convertTable(const TablePair& table, TableReport& report, uint64_t& done,
                          uint64_t total, const ProgressFn& progress);
     void disconnect();
@@ -180,9 +180,9 @@ Outcome checkSourceFile(const std::string& path);
 std::string lockFileOf(const std::string& database);
 
 // Refuses, as kSaveFailed naming the reason, a destination that must never be written, or
-// cannot be: empty; in a folder that does not exist; a folder, FIFO, device or socket; the source file itself, however spelled; or an installed
-// template (either version's, in `template_dir` or any folder the program takes templates
-// from), whether or not that template exists now.
+// cannot be: empty; in a folder that does not exist; a folder, FIFO, device or socket; the source
+// file itself, however spelled; or an installed template (either version's, in `template_dir` or
+// any folder the program takes templates from), whether or not that template exists now.
 Outcome checkDestination(const std::string& source_path, const std::string& dest_path,
                          const std::string& template_dir);
 

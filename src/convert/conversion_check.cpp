@@ -1,21 +1,27 @@
 // Version detection and the after-save check of a conversion.
 #include <algorithm>
 
+#include "convert/conversion.h"
 #include "jet/database.h"
 #include "store/value_text.h"
-#include "convert/conversion.h"
 
 namespace vkdc {
 namespace {
 
-bool hasColumn(const jet::TableDef& def, const char* name) { return def.findColumn(name); }
+bool hasColumn(const jet::TableDef& def, const char* name) {
+    return def.findColumn(name);
+}
 
 Problem problemOf(const jet::Status& st) {
     switch (st.code()) {
-        case jet::Status::Code::kIoError: return Problem::kSourceUnreadable;
-        case jet::Status::Code::kUnsupportedVersion: return Problem::kSourceUnsupported;
-        case jet::Status::Code::kWrongPassword: return Problem::kSourceWrongVersion;
-        default: return Problem::kSourceInvalid;
+        case jet::Status::Code::kIoError:
+            return Problem::kSourceUnreadable;
+        case jet::Status::Code::kUnsupportedVersion:
+            return Problem::kSourceUnsupported;
+        case jet::Status::Code::kWrongPassword:
+            return Problem::kSourceWrongVersion;
+        default:
+            return Problem::kSourceInvalid;
     }
 }
 
@@ -67,47 +73,60 @@ DetectedVersion detectVersion(const std::string& path) {
 Outcome verifyConversion(const VersionPair& pair, const std::string& source,
                          const std::string& dest) {
     auto src = openWith(source, pair.source_password);
-    if (!src) return {problemOf(src.status()), source + ": " + src.status().message()};
+    if (!src)
+        return {problemOf(src.status()), source + ": " + src.status().message()};
     auto dst = openWith(dest, pair.target_password);
-    if (!dst) return {Problem::kRowsLost, dest + ": " + dst.status().message()};
+    if (!dst)
+        return {Problem::kRowsLost, dest + ": " + dst.status().message()};
     for (const TablePair& t : pair.tables) {
         auto sc = (*src)->openTable(t.table);
         auto dc = (*dst)->openTable(t.table);
-        if (!sc) return {Problem::kSourceInvalid, source + ": " + sc.status().message()};
-        if (!dc) return {Problem::kRowsLost, dest + ": " + dc.status().message()};
+        if (!sc)
+            return {Problem::kSourceInvalid, source + ": " + sc.status().message()};
+        if (!dc)
+            return {Problem::kRowsLost, dest + ": " + dc.status().message()};
         const jet::TableDef& sd = (*sc)->def();
         const jet::TableDef& dd = (*dc)->def();
         std::vector<jet::Value> srow, drow;
         for (uint64_t row = 1;; ++row) {
             auto smore = (*sc)->next(srow);
             auto dmore = (*dc)->next(drow);
-            if (!smore) return {Problem::kSourceInvalid, source + ": " + smore.status().message()};
-            if (!dmore) return {Problem::kRowsLost, dest + ": " + dmore.status().message()};
+            if (!smore)
+                return {Problem::kSourceInvalid, source + ": " + smore.status().message()};
+            if (!dmore)
+                return {Problem::kRowsLost, dest + ": " + dmore.status().message()};
             if (*smore != *dmore) {
-                return {Problem::kRowsLost, t.table + ": " + std::string(*smore ? "source" : "destination") +
+                return {Problem::kRowsLost, t.table + ": " +
+                                                std::string(*smore ? "source" : "destination") +
                                                 " has more rows, from row " + std::to_string(row)};
             }
-            if (!*smore) break;
+            if (!*smore)
+                break;
             for (const FieldPair& f : t.fields) {
                 const jet::ColumnDef* target = dd.findColumn(f.target_column);
-                if (!target) return {Problem::kRowsLost, t.table + ": no column " + f.target_column};
+                if (!target)
+                    return {Problem::kRowsLost, t.table + ": no column " + f.target_column};
                 const size_t ti = static_cast<size_t>(target - dd.columns.data());
                 jet::Value expected = jet::Null{};
                 if (!f.isBlank()) {
                     const jet::ColumnDef* sc_def = sd.findColumn(*f.source_column);
                     if (!sc_def) {
-                        return {Problem::kSourceInvalid, t.table + ": no column " + *f.source_column};
+                        return {Problem::kSourceInvalid,
+                                t.table + ": no column " + *f.source_column};
                     }
-                    auto conv = convertValue(sc_def->type, srow[sc_def - sd.columns.data()], *target);
-                    if (!conv) return {Problem::kRowsLost, t.table + ": " + conv.status().message()};
+                    auto conv =
+                        convertValue(sc_def->type, srow[sc_def - sd.columns.data()], *target);
+                    if (!conv)
+                        return {Problem::kRowsLost, t.table + ": " + conv.status().message()};
                     expected = *conv;
                 } else if (target->type == jet::ColumnType::kBoolean) {
                     expected = false;
                 }
                 if (!(expected == drow[ti])) {
-                    return {Problem::kRowsLost, t.table + " row " + std::to_string(row) + " column " +
-                                                    f.target_column + ": \"" + valueToText(drow[ti]) +
-                                                    "\" where \"" + valueToText(expected) + "\" was expected"};
+                    return {Problem::kRowsLost, t.table + " row " + std::to_string(row) +
+                                                    " column " + f.target_column + ": \"" +
+                                                    valueToText(drow[ti]) + "\" where \"" +
+                                                    valueToText(expected) + "\" was expected"};
                 }
             }
         }

@@ -25,6 +25,33 @@ enum class Control {
     kProgress,  // the progress bar, shown over ConvertDB while a long conversion runs
 };
 
+// The name of `control` in the window's design (converterDesign()).
+constexpr const char* controlName(Control control) {
+    switch (control) {
+        case Control::kText1:
+            return "Text1";
+        case Control::kBrowseOpen:
+            return "BrowseOpen";
+        case Control::kConvertDB:
+            return "ConvertDB";
+        case Control::kAnalysisDB:
+            return "AnalysisDB";
+        case Control::kLabel3:
+            return "Label3";
+        case Control::kText2:
+            return "Text2";
+        case Control::kBrowseSave:
+            return "BrowseSave";
+        case Control::kSaveDB:
+            return "SaveDB";
+        case Control::kLabel1:
+            return "Label1";
+        case Control::kProgress:
+            break;
+    }
+    return "Progress";
+}
+
 enum class MessageIcon { kInformation, kWarning };
 
 struct Message {

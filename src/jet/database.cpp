@@ -1,9 +1,10 @@
 #include "jet/database.h"
 
 #include <algorithm>
-#include <set>
 
 #include "jet/bytes.h"
+#include "jet/data_page.h"
+#include "jet/map_row.h"
 
 namespace jet {
 namespace {
@@ -15,17 +16,16 @@ constexpr int16_t kTypeLinkedOdbc = 4;
 constexpr int16_t kTypeLinked = 6;
 constexpr uint32_t kSystemFlags = 0x80000002;
 
-std::string pageRow(uint32_t page, uint32_t slot) {
-    return "page " + std::to_string(page) + " row " + std::to_string(slot);
-}
-
 std::string asUtf8(const Value& v) {
-    if (auto* s = std::get_if<std::u16string>(&v)) return toUtf8(*s);
+    if (auto* s = std::get_if<std::u16string>(&v))
+        return toUtf8(*s);
     return {};
 }
 int32_t asInt(const Value& v) {
-    if (auto* i = std::get_if<int32_t>(&v)) return *i;
-    if (auto* i = std::get_if<int16_t>(&v)) return *i;
+    if (auto* i = std::get_if<int32_t>(&v))
+        return *i;
+    if (auto* i = std::get_if<int16_t>(&v))
+        return *i;
     return 0;
 }
 
@@ -48,7 +48,8 @@ Result<std::unique_ptr<Database>> Database::open(const std::string& path,
 Result<std::unique_ptr<Database>> Database::open(std::unique_ptr<File> file,
                                                  const OpenOptions& options) {
     JET_ASSIGN_OR_RETURN(uint64_t size, file->size());
-    if (size == 0) return Status::notJet("the file is empty");
+    if (size == 0)
+        return Status::notJet("the file is empty");
     std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(size, 4096)));
     JET_RETURN_IF_ERROR(file->readAt(0, head.size(), head.data()));
     JET_ASSIGN_OR_RETURN(Header header, parseHeader(head.data(), head.size()));
@@ -97,9 +98,14 @@ Status Database::loadCatalog() {
     std::vector<Value> v;
     while (true) {
         JET_ASSIGN_OR_RETURN(bool more, cursor.next(v));
-        if (!more) break;
-        Row r{asInt(v[idx[0]]), asInt(v[idx[1]]), asInt(v[idx[3]]), asInt(v[idx[4]]),
-              asUtf8(v[idx[2]]), idx[5] >= 0 ? asUtf8(v[idx[5]]) : std::string(),
+        if (!more)
+            break;
+        Row r{asInt(v[idx[0]]),
+              asInt(v[idx[1]]),
+              asInt(v[idx[3]]),
+              asInt(v[idx[4]]),
+              asUtf8(v[idx[2]]),
+              idx[5] >= 0 ? asUtf8(v[idx[5]]) : std::string(),
               idx[6] >= 0 ? asUtf8(v[idx[6]]) : std::string()};
         rows.push_back(std::move(r));
     }
@@ -112,9 +118,11 @@ Status Database::loadCatalog() {
             found = true;
         }
     }
-    if (!found) return Status::corrupt("the system catalog has no Tables container");
+    if (!found)
+        return Status::corrupt("the system catalog has no Tables container");
     for (const Row& r : rows) {
-        if (r.parent != tables_id || (static_cast<uint32_t>(r.flags) & kSystemFlags) != 0) continue;
+        if (r.parent != tables_id || (static_cast<uint32_t>(r.flags) & kSystemFlags) != 0)
+            continue;
         CatalogEntry e;
         e.name = r.name;
         e.id = static_cast<uint32_t>(r.id);
@@ -122,7 +130,8 @@ Status Database::loadCatalog() {
         if (r.type == kTypeTable) {
             e.kind = ObjectKind::kTable;
         } else if (r.type == kTypeLinked || r.type == kTypeLinkedOdbc) {
-            e.kind = r.type == kTypeLinked ? ObjectKind::kLinkedTable : ObjectKind::kLinkedOdbcTable;
+            e.kind =
+                r.type == kTypeLinked ? ObjectKind::kLinkedTable : ObjectKind::kLinkedOdbcTable;
             e.linked_database = r.database;
             e.foreign_name = r.foreign;
         } else {
@@ -136,13 +145,15 @@ Status Database::loadCatalog() {
 std::vector<CatalogEntry> Database::tables() const {
     std::vector<CatalogEntry> out;
     for (const auto& e : objects_)
-        if (e.kind == ObjectKind::kTable) out.push_back(e);
+        if (e.kind == ObjectKind::kTable)
+            out.push_back(e);
     return out;
 }
 
 Result<CatalogEntry> Database::findTable(const std::string& name) const {
     for (const auto& e : objects_) {
-        if (e.name != name) continue;
+        if (e.name != name)
+            continue;
         if (e.kind != ObjectKind::kTable) {
             return Status::notSupported("table " + name + " is linked to " + e.linked_database +
                                         " and has no rows in this file");
@@ -170,7 +181,8 @@ Result<std::unique_ptr<RowCursor>> Database::openTableAt(uint32_t tdef_page) {
 Result<std::unique_ptr<RowCursor>> Database::openTable(const std::string& name) {
     JET_ASSIGN_OR_RETURN(CatalogEntry e, findTable(name));
     auto r = openTableAt(e.id);
-    if (!r) return r.status().withContext("table " + name);
+    if (!r)
+        return r.status().withContext("table " + name);
     return r;
 }
 
@@ -178,57 +190,10 @@ Result<std::unique_ptr<RowCursor>> Database::openTable(const std::string& name) 
 // Usage maps and row counts
 
 Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
-    const std::string where = "usage map at " + pageRow(map.page, map.row);
-    JET_ASSIGN_OR_RETURN(RawRow raw, decoder_.rowAt(map, false));
-    if (raw.deleted || raw.length < 1) return Status::corrupt(where + ": the map row is empty");
-    const uint8_t* b = raw.data();
-    const uint32_t len = raw.length;
-    const uint32_t count = pager_->pageCount();
-    std::vector<uint32_t> pages;
-    auto add = [&](uint64_t n) -> Status {
-        if (n >= count) {
-            return Status::corrupt(where + ": lists page " + std::to_string(n) +
-                                   " beyond the end of the file");
-        }
-        pages.push_back(static_cast<uint32_t>(n));
-        return Status::ok();
-    };
-    if (b[0] == 0) {
-        if (len < 5) return Status::corrupt(where + ": inline map is too short");
-        const uint64_t start = le32(b + 1);
-        for (uint32_t i = 5; i < len; ++i) {
-            if (!b[i]) continue;
-            for (int bit = 0; bit < 8; ++bit) {
-                if (b[i] & (1 << bit)) JET_RETURN_IF_ERROR(add(start + (i - 5) * 8ull + bit));
-            }
-        }
-    } else if (b[0] == 1) {
-        const uint64_t per_page = format().usage_bitmap_pages;
-        std::set<uint32_t> seen;
-        for (uint32_t slot = 0; 1 + 4 * slot + 4 <= len; ++slot) {
-            const uint32_t mp = le32(b + 1 + 4 * slot);
-            if (mp == 0) continue;
-            if (!seen.insert(mp).second) {
-                return Status::corrupt(where + ": bitmap page " + std::to_string(mp) +
-                                       " is listed twice");
-            }
-            JET_ASSIGN_OR_RETURN(PageRef bp, pager_->read(mp));
-            if (bp->bytes[0] != kPageUsageBitmap) {
-                return Status::corrupt(where + ": page " + std::to_string(mp) +
-                                       " is not a usage bitmap page");
-            }
-            const uint8_t* bits = bp->data() + 4;
-            for (uint32_t i = 0; i + 4 < pager_->pageSize(); ++i) {
-                if (!bits[i]) continue;
-                for (int bit = 0; bit < 8; ++bit) {
-                    if (bits[i] & (1 << bit)) {
-                        JET_RETURN_IF_ERROR(add(slot * per_page + i * 8ull + bit));
-                    }
-                }
-            }
-        }
-    } else {
-        return Status::corrupt(where + ": unknown map type " + std::to_string(b[0]));
+    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, listUsageMap(*pager_, format(), map));
+    if (!pages.empty() && pages.back() >= pager_->pageCount()) {
+        return Status::corrupt(mapName(map) + ": lists page " + std::to_string(pages.back()) +
+                               " beyond the end of the file");
     }
     return pages;
 }
@@ -236,22 +201,16 @@ Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
 Result<uint64_t> Database::countRows(const std::string& name) {
     JET_ASSIGN_OR_RETURN(TableDef def, tableDef(name));
     JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, usageMapPages(def.owned_map));
-    const Format& f = format();
     uint64_t rows = 0;
     for (uint32_t n : pages) {
         JET_ASSIGN_OR_RETURN(PageRef page, pager_->read(n));
         const uint8_t* p = page->data();
-        if (p[0] != kPageData || le32(p + 4) != def.tdef_page) {
+        if (p[0] != kPageData || le32(p + kDataPageOwner) != def.tdef_page) {
             return Status::corrupt("table " + name + ": page " + std::to_string(n) +
                                    " is in its usage map but is not one of its data pages");
         }
-        const uint32_t count = le16(p + f.data_row_count);
-        if (f.data_row_table + 2 * count > f.page_size) {
-            return Status::corrupt("page " + std::to_string(n) + ": row count is too large");
-        }
-        for (uint32_t s = 0; s < count; ++s) {
-            if (!(le16(p + f.data_row_table + 2 * s) & kRowDeleted)) ++rows;
-        }
+        JET_ASSIGN_OR_RETURN(RowOffsets offsets, RowOffsets::read(p, format(), n));
+        rows += offsets.liveCount();
     }
     return rows;
 }

@@ -23,19 +23,24 @@ uint64_t maxBytes(uint32_t page_size) {
 
 std::string sizeLimitMessage(uint32_t page_size) {
     return std::string("the database would exceed the ") +
-           (maxBytes(page_size) == kJet4MaxBytes ? "2 GB" : "1 GB") +
-           " limit of the file format";
+           (maxBytes(page_size) == kJet4MaxBytes ? "2 GB" : "1 GB") + " limit of the file format";
 }
 
-void setPageLimitForTesting(uint32_t pages) { g_test_page_limit = pages; }
+void setPageLimitForTesting(uint32_t pages) {
+    g_test_page_limit = pages;
+}
 
 Pager::Pager(std::unique_ptr<File> file, uint32_t page_size, uint32_t db_key, size_t capacity)
-    : file_(std::move(file)), page_size_(page_size), db_key_(db_key),
+    : file_(std::move(file)),
+      page_size_(page_size),
+      db_key_(db_key),
       capacity_(std::max<size_t>(capacity, 8)) {
     auto sz = file_->size();
-    if (sz.isOk()) page_count_ = static_cast<uint32_t>(std::min<uint64_t>(*sz / page_size_, 0xFFFFFF));
+    if (sz.isOk())
+        page_count_ = static_cast<uint32_t>(std::min<uint64_t>(*sz / page_size_, 0xFFFFFF));
     page_limit_ = static_cast<uint32_t>(maxBytes(page_size_) / page_size_);
-    if (const uint32_t t = g_test_page_limit; t != 0) page_limit_ = std::min(page_limit_, t);
+    if (const uint32_t t = g_test_page_limit; t != 0)
+        page_limit_ = std::min(page_limit_, t);
 }
 
 Pager::~Pager() = default;
@@ -101,12 +106,14 @@ Result<MutablePageRef> Pager::write(uint32_t n) {
     JET_ASSIGN_OR_RETURN(Entry * e, load(n));
     e->dirty = true;
     // Hand out a page that no reader shares, so a PageRef taken earlier stays unchanged.
-    if (e->page.use_count() > 1) e->page = std::make_shared<Page>(*e->page);
+    if (e->page.use_count() > 1)
+        e->page = std::make_shared<Page>(*e->page);
     return e->page;
 }
 
 Result<MutablePageRef> Pager::allocate() {
-    if (page_count_ >= page_limit_) return Status::tooLarge(sizeLimitMessage(page_size_));
+    if (page_count_ >= page_limit_)
+        return Status::tooLarge(sizeLimitMessage(page_size_));
     JET_RETURN_IF_ERROR(evictIfNeeded(1));
     uint32_t n = page_count_++;
     auto page = std::make_shared<Page>();
@@ -173,7 +180,8 @@ Status Pager::flush() {
 Status Pager::writeOut() {
     std::vector<uint32_t> dirty;
     for (auto& [n, e] : map_)
-        if (e.dirty) dirty.push_back(n);
+        if (e.dirty)
+            dirty.push_back(n);
     std::sort(dirty.begin(), dirty.end());
     return writeRuns(dirty);
 }

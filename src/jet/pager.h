@@ -27,7 +27,7 @@ using PageRef = std::shared_ptr<const Page>;
 using MutablePageRef = std::shared_ptr<Page>;
 
 class Pager {
-public:
+  public:
     // `db_key` is the header's encoding key (0: pages are stored plain). `capacity` is the
     // number of pages kept in memory; dirty pages beyond it are written out (not synced).
     Pager(std::unique_ptr<File> file, uint32_t page_size, uint32_t db_key, size_t capacity = 256);
@@ -65,7 +65,7 @@ public:
     uint64_t physicalReads() const { return physical_reads_; }
     size_t cachedPages() const { return map_.size(); }
 
-private:
+  private:
     struct Entry {
         MutablePageRef page;
         bool dirty = false;

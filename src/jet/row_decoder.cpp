@@ -5,6 +5,7 @@
 #include <set>
 
 #include "jet/codepage.h"
+#include "jet/data_page.h"
 #include "jet/text.h"
 
 namespace jet {
@@ -64,34 +65,23 @@ Result<RawRow> RowDecoder::rowAt(RowPointer at, bool follow_overflow) {
             return Status::corrupt(pageRow(at) + ": not a data page (type " + std::to_string(p[0]) +
                                    ")");
         }
-        const uint32_t count = le16(p + f.data_row_count);
-        if (at.row >= count || f.data_row_table + 2 * count > f.page_size) {
-            return Status::corrupt(pageRow(at) + ": no such row on the page");
-        }
-        const uint16_t entry = le16(p + f.data_row_table + 2 * at.row);
-        const uint32_t start = entry & kRowOffsetMask;
-        const uint32_t end = at.row == 0
-                                 ? f.page_size
-                                 : (le16(p + f.data_row_table + 2 * (at.row - 1)) & kRowOffsetMask);
+        JET_ASSIGN_OR_RETURN(RowOffsets offsets, RowOffsets::read(p, f, at.page));
         RawRow raw;
         raw.page = page;
-        if (hop == 0 && (entry & kRowDeleted)) {
+        if (hop == 0 && at.row < offsets.count() && (offsets.entry(at.row) & kRowDeleted)) {
             raw.deleted = true;
             return raw;
         }
-        if (start < f.data_row_table + 2 * count || end > f.page_size || start > end) {
-            return Status::corrupt(pageRow(at) + ": row bounds " + std::to_string(start) + ".." +
-                                   std::to_string(end) + " are outside the page");
-        }
-        if (follow_overflow && (entry & kRowOverflow)) {
-            if (end - start < 4) {
+        JET_ASSIGN_OR_RETURN(RowSlot slot, offsets.slot(at.row));
+        if (follow_overflow && slot.overflow()) {
+            if (slot.size() < 4) {
                 return Status::corrupt(pageRow(at) + ": overflow pointer too short");
             }
-            at = RowPointer::decode(le32(p + start));
+            at = RowPointer::decode(le32(p + slot.start));
             continue;
         }
-        raw.offset = start;
-        raw.length = end - start;
+        raw.offset = slot.start;
+        raw.length = slot.size();
         return raw;
     }
     return Status::corrupt(pageRow(at) + ": overflow pointers form a loop");
@@ -331,7 +321,7 @@ Result<bool> RowCursor::next(std::vector<Value>& row) {
         if (!current_) {
             JET_ASSIGN_OR_RETURN(current_, decoder_.pager().read(n));
             const uint8_t* p = current_->data();
-            if (p[0] != kPageData || le32(p + 4) != def_.tdef_page) {
+            if (p[0] != kPageData || le32(p + kDataPageOwner) != def_.tdef_page) {
                 current_.reset();
                 return Status::corrupt("page " + std::to_string(n) +
                                        " is in the table's usage map but is not one of its "
@@ -339,8 +329,8 @@ Result<bool> RowCursor::next(std::vector<Value>& row) {
             }
             slot_ = 0;
         }
-        const uint32_t count = le16(current_->data() + f.data_row_count);
-        if (slot_ >= count) {
+        JET_ASSIGN_OR_RETURN(RowOffsets offsets, RowOffsets::read(current_->data(), f, n));
+        if (slot_ >= offsets.count()) {
             current_.reset();
             ++page_pos_;
             continue;

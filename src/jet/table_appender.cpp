@@ -37,13 +37,13 @@ TableAppender::TableAppender(PageAllocator& alloc, TableDef def, std::vector<Col
     rules_.resize(def_.columns.size());
     const uint32_t v = def_.num_var_cols;
     rows_.owned = def_.owned_map;
-    rows_.free = def_.free_map;
+    rows_.free_map = def_.free_map;
     rows_.owner = def_.tdef_page;
     rows_.min_row = 2 + jet4FixedAreaSize(def_) + (v ? 4 + 2 * v : 0) + (def_.max_cols + 7) / 8;
     for (const auto& m : def_.long_value_maps) {
         PageChain c;
         c.owned = m.owned;
-        c.free = m.free;
+        c.free_map = m.free;
         c.owner = kLvalOwner;
         c.min_row = kMinLvalRow;
         long_values_[m.column_number] = c;
@@ -198,12 +198,21 @@ Status TableAppender::locate(PageChain& chain) {
                          alloc_.maps().listed(chain.owned, pager_.pageCount()));
     for (auto it = pages.rbegin(); it != pages.rend(); ++it) {
         JET_ASSIGN_OR_RETURN(PageRef p, pager_.read(*it));
-        if (p->data()[0] == kPageData && le32(p->data() + 4) == chain.owner) {
-            chain.last_page = *it;
+        if (p->data()[0] == kPageData && le32(p->data() + kDataPageOwner) == chain.owner) {
+            JET_RETURN_IF_ERROR(useLastPage(chain, *it, p->data()));
             break;
         }
     }
     chain.located = true;
+    return Status::ok();
+}
+
+Status TableAppender::useLastPage(PageChain& chain, uint32_t n, const uint8_t* page) {
+    JET_ASSIGN_OR_RETURN(RowOffsets offsets, RowOffsets::read(page, jet4Format(), n));
+    JET_ASSIGN_OR_RETURN(uint32_t lowest, offsets.lowestStart());
+    chain.last_page = n;
+    chain.rows = offsets.count();
+    chain.free = lowest - offsets.tableEnd();
     return Status::ok();
 }
 
@@ -213,35 +222,27 @@ Result<RowPointer> TableAppender::insertInto(PageChain& chain, const std::vector
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (chain.last_page != 0) {
             const uint32_t n = chain.last_page;
-            bool stored = false;
-            bool now_full = false;
+            const bool fits = DataPageView::roomFor(chain.free, chain.rows, row.size());
             uint8_t slot = 0;
-            {
+            if (fits) {
                 JET_ASSIGN_OR_RETURN(MutablePageRef p, pager_.write(n));
                 DataPageView view{p->data(), ps, n};
-                JET_ASSIGN_OR_RETURN(bool fits, view.fits(row.size()));
-                if (fits) {
-                    JET_ASSIGN_OR_RETURN(slot, view.appendRow(row.data(), row.size()));
-                    stored = true;
-                    JET_ASSIGN_OR_RETURN(bool more, view.fits(chain.min_row));
-                    now_full = !more;
-                } else {
-                    now_full = true;
-                }
+                JET_ASSIGN_OR_RETURN(slot, view.appendRow(row.data(), row.size(), chain.free));
+                ++chain.rows;
             }
-            if (now_full)
-                JET_RETURN_IF_ERROR(alloc_.maps().set(chain.free, n, false));
-            if (stored)
+            if (!fits || !DataPageView::roomFor(chain.free, chain.rows, chain.min_row))
+                JET_RETURN_IF_ERROR(alloc_.maps().set(chain.free_map, n, false));
+            if (fits)
                 return RowPointer{n, slot};
         }
         JET_ASSIGN_OR_RETURN(uint32_t fresh, alloc_.allocate());
         {
             JET_ASSIGN_OR_RETURN(MutablePageRef p, pager_.write(fresh));
             DataPageView{p->data(), ps, fresh}.init(chain.owner);
+            JET_RETURN_IF_ERROR(useLastPage(chain, fresh, p->data()));
         }
         JET_RETURN_IF_ERROR(alloc_.maps().set(chain.owned, fresh, true));
-        JET_RETURN_IF_ERROR(alloc_.maps().set(chain.free, fresh, true));
-        chain.last_page = fresh;
+        JET_RETURN_IF_ERROR(alloc_.maps().set(chain.free_map, fresh, true));
     }
     return Status::invalidArgument("a row of " + std::to_string(row.size()) +
                                    " bytes does not fit on an empty page");

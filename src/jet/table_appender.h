@@ -38,12 +38,16 @@ class TableAppender {
     Status setUniqueCount(uint32_t i, uint32_t count);
 
   private:
+    // The pages of one owner (the table's rows, or one long-value column), rows going to the
+    // last one until it is full.
     struct PageChain {
         RowPointer owned;
-        RowPointer free;
+        RowPointer free_map;
         uint32_t owner = 0;      // owner word of its pages
         uint32_t min_row = 0;    // a page that cannot take this many more bytes is full
         uint32_t last_page = 0;  // 0: none yet
+        uint32_t rows = 0;       // of the last page: its slots and free bytes, kept up to date
+        uint32_t free = 0;       // so that an insert reads neither off the page
         bool located = false;
     };
 
@@ -51,6 +55,8 @@ class TableAppender {
                                                 const std::vector<uint8_t>& value);
     Result<RowPointer> insertInto(PageChain& chain, const std::vector<uint8_t>& row);
     Status locate(PageChain& chain);
+    // Makes page `n`, whose bytes are `page`, the last page of `chain`.
+    Status useLastPage(PageChain& chain, uint32_t n, const uint8_t* page);
 
     PageAllocator& alloc_;
     Pager& pager_;

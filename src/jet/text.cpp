@@ -17,7 +17,8 @@ std::u16string decodeJet4Text(const uint8_t* b, size_t n) {
                 out[len++] = b[i];
                 ++i;
             } else {
-                if (i + 1 >= n) break;
+                if (i + 1 >= n)
+                    break;
                 out[len++] = static_cast<char16_t>(b[i] | (b[i + 1] << 8));
                 i += 2;
             }

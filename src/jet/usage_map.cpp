@@ -5,18 +5,6 @@
 #include <string>
 
 namespace jet {
-namespace {
-
-std::vector<uint32_t> inlinePages(const MapRow& row) {
-    std::vector<uint32_t> pages;
-    const uint8_t* bits = row.bytes() + kInlineMapHeader;
-    for (uint32_t i = 0; i < row.inlineBits(); ++i)
-        if (mapBit(bits, i))
-            pages.push_back(row.firstPage() + i);
-    return pages;
-}
-
-}  // namespace
 
 std::vector<uint8_t> emptyInlineMap(size_t len) {
     return std::vector<uint8_t>(len, 0);
@@ -39,33 +27,9 @@ Result<bool> UsageMapEditor::test(RowPointer map, uint32_t page) {
 }
 
 Result<std::vector<uint32_t>> UsageMapEditor::listed(RowPointer map, uint32_t limit) {
-    JET_ASSIGN_OR_RETURN(MapRow row, loadMapRow(pager_, map, false));
-    if (row.type() == kInlineMap) {
-        std::vector<uint32_t> pages = inlinePages(row);
-        pages.erase(std::lower_bound(pages.begin(), pages.end(), limit), pages.end());
-        return pages;
-    }
-    std::vector<uint32_t> out;
-    const uint32_t per = pagesPerBitmapPage(pager_.pageSize());
-    std::vector<uint32_t> bitmap_pages(row.slotCount());
-    for (uint32_t s = 0; s < row.slotCount(); ++s)
-        bitmap_pages[s] = row.slotPage(s);
-    for (uint32_t s = 0; s < bitmap_pages.size(); ++s) {
-        if (bitmap_pages[s] == 0)
-            continue;
-        JET_ASSIGN_OR_RETURN(PageRef bitmap, readBitmapPage(pager_, map, bitmap_pages[s]));
-        const uint8_t* bits = bitmap->data() + kBitmapPageHeader;
-        for (uint32_t i = 0; i < per / 8; ++i) {
-            if (!bits[i])
-                continue;
-            for (uint32_t k = 0; k < 8; ++k) {
-                const uint64_t p = uint64_t{s} * per + i * 8 + k;
-                if (((bits[i] >> k) & 1) && p < limit)
-                    out.push_back(static_cast<uint32_t>(p));
-            }
-        }
-    }
-    return out;
+    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, listUsageMap(pager_, jet4Format(), map));
+    pages.erase(std::lower_bound(pages.begin(), pages.end(), limit), pages.end());
+    return pages;
 }
 
 Status UsageMapEditor::set(RowPointer map, uint32_t page, bool value) {
@@ -87,7 +51,7 @@ Status UsageMapEditor::setInline(RowPointer map, MapRow& row, uint32_t page, boo
         return Status::ok();
 
     // Move the window if every listed page and the new one fit in it.
-    std::vector<uint32_t> pages = inlinePages(row);
+    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, listUsageMap(pager_, jet4Format(), map));
     pages.push_back(page);
     const auto [lo, hi] = std::minmax_element(pages.begin(), pages.end());
     const uint32_t new_start = *lo & ~7u;  // a multiple of 8, as the engines keep it
@@ -104,11 +68,10 @@ Status UsageMapEditor::setInline(RowPointer map, MapRow& row, uint32_t page, boo
 // Rewrites an inline row as a reference map listing its pages and `page`. The bitmap pages
 // are allocated before the row changes, so a failure there leaves the map as it was.
 Status UsageMapEditor::promoteToReference(RowPointer map, uint32_t page) {
-    std::vector<uint32_t> pages;
+    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, listUsageMap(pager_, jet4Format(), map));
     uint32_t slots = 0;
     {
         JET_ASSIGN_OR_RETURN(MapRow row, loadMapRow(pager_, map, false));
-        pages = inlinePages(row);
         slots = row.slotCount();
     }
     pages.push_back(page);
@@ -119,7 +82,8 @@ Status UsageMapEditor::promoteToReference(RowPointer map, uint32_t page) {
     std::sort(used_slots.begin(), used_slots.end());
     used_slots.erase(std::unique(used_slots.begin(), used_slots.end()), used_slots.end());
     if (used_slots.back() >= slots) {
-        return Status::notSupported(mapName(map) + ": a reference map of this row cannot reach page " +
+        return Status::notSupported(mapName(map) +
+                                    ": a reference map of this row cannot reach page " +
                                     std::to_string(page));
     }
     std::vector<uint32_t> bitmap_pages;

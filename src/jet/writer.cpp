@@ -93,7 +93,8 @@ double oleNow() {
     const std::time_t t = system_clock::to_time_t(now);
     const double ms =
         static_cast<double>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
-    const double local_seconds = static_cast<double>(t) + static_cast<double>(localOffsetSeconds(t));
+    const double local_seconds =
+        static_cast<double>(t) + static_cast<double>(localOffsetSeconds(t));
     return kUnixEpochAsOle + (local_seconds + ms / 1000.0) / 86400.0;
 }
 

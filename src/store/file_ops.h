@@ -1,6 +1,6 @@
 // Whole-file operations of a conversion, behind one small interface so that each platform can
-// give them its own safe form (file_ops_posix.cpp, file_ops_win.cpp): what a path names, the private
-// working copy of a template, private folders, and the atomic save.
+// give them its own safe form (file_ops_posix.cpp, file_ops_win.cpp): what a path names, the
+// private working copy of a template, private folders, and the atomic save.
 //
 // Files of ours that can outlive a killed process carry our own prefix: folders
 // "vkdc-work-XXXXXX" in the temp folder, files ".vkdc-XXXXXX" beside a destination. Each is

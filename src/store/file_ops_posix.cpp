@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <random>

@@ -10,7 +10,7 @@ using jet::Result;
 using jet::Status;
 
 class ReadOnlyDatabase final : public OpenDatabase {
-public:
+  public:
     ReadOnlyDatabase(std::string path, std::unique_ptr<jet::Database> db)
         : path_(std::move(path)), db_(std::move(db)) {}
 
@@ -19,9 +19,7 @@ public:
     Result<jet::TableDef> tableDef(const std::string& table) override {
         return db_->tableDef(table);
     }
-    Result<uint64_t> countRows(const std::string& table) override {
-        return db_->countRows(table);
-    }
+    Result<uint64_t> countRows(const std::string& table) override { return db_->countRows(table); }
     Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) override {
         return db_->openTable(table);
     }
@@ -36,18 +34,18 @@ public:
 };
 
 class WritableDatabase final : public OpenDatabase {
-public:
-  WritableDatabase(std::string path, std::string password, FileOpener opener,
-                   std::unique_ptr<jet::Writer> w)
-      : path_(std::move(path)),
-        password_(std::move(password)),
-        opener_(std::move(opener)),
-        writer_(std::move(w)) {}
+  public:
+    WritableDatabase(std::string path, std::string password, FileOpener opener,
+                     std::unique_ptr<jet::Writer> w)
+        : path_(std::move(path)),
+          password_(std::move(password)),
+          opener_(std::move(opener)),
+          writer_(std::move(w)) {}
 
-  const std::string& path() const override { return path_; }
-  bool writable() const override { return true; }
-  Result<jet::TableDef> tableDef(const std::string& table) override {
-      return writer_->tableDef(table);
+    const std::string& path() const override { return path_; }
+    bool writable() const override { return true; }
+    Result<jet::TableDef> tableDef(const std::string& table) override {
+        return writer_->tableDef(table);
     }
     // The writer keeps the definition's row count exact for every row it adds.
     Result<uint64_t> countRows(const std::string& table) override {
@@ -122,14 +120,17 @@ Result<std::shared_ptr<OpenDatabase>> DatabaseRegistry::open(const std::string& 
     auto provided = providers_.find(path);
     const FileOpener opener = provided == providers_.end() ? FileOpener{} : provided->second;
     const auto key = std::make_tuple(opener ? path : canonicalPath(path), writable, password);
-    if (auto existing = open_[key].lock()) return existing;
+    if (auto existing = open_[key].lock())
+        return existing;
     Result<std::unique_ptr<OpenDatabase>> db = writable
                                                    ? openWritableDatabase(path, password, opener)
                                                    : openReadOnlyDatabase(path, password, opener);
-    if (!db) return db.status();
+    if (!db)
+        return db.status();
     std::shared_ptr<OpenDatabase> shared(std::move(db).value());
     open_[key] = shared;
-    if (writable) writable_.push_back(shared);
+    if (writable)
+        writable_.push_back(shared);
     return shared;
 }
 

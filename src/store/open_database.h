@@ -18,7 +18,7 @@
 namespace vkdc {
 
 class OpenDatabase {
-public:
+  public:
     virtual ~OpenDatabase() = default;
 
     virtual const std::string& path() const = 0;
@@ -49,7 +49,7 @@ jet::Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::strin
 
 // Hands out one shared OpenDatabase per file and mode.
 class DatabaseRegistry {
-public:
+  public:
     // Makes `path` (exactly as a connection string names it) reach the file `opener` opens.
     void provide(const std::string& path, FileOpener opener) {
         providers_[path] = std::move(opener);
@@ -62,7 +62,7 @@ public:
     // Forgets every database (controls may still hold theirs until they close).
     void clear() { open_.clear(); }
 
-private:
+  private:
     // Keyed by canonical path, mode and password: a different password must be checked anew.
     std::map<std::tuple<std::string, bool, std::string>, std::weak_ptr<OpenDatabase>> open_;
     std::vector<std::shared_ptr<OpenDatabase>> writable_;

@@ -1,12 +1,11 @@
 #include "wizard/dialogs.h"
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QTextEdit>
 
+#include "convert/dialog_start.h"
 #include "wizard/ui_look.h"
 #include "wizard/x11_title.h"
 
@@ -31,16 +30,10 @@ QString runFileDialog(QWidget* parent, const FileRequest& request, bool save) {
     dialog.setNameFilter(request.filterName + QStringLiteral(" (") +
                          request.patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
 
-    const QFileInfo initial(request.initialPath);
-    QString folder = request.folder;
-    QString name = request.initialPath;
-    if (initial.isAbsolute()) {
-        folder = initial.absolutePath();
-        name = initial.fileName();
-    }
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QDir::homePath();
-    dialog.setDirectory(folder);
+    const DialogStart start =
+        dialogStart(request.initialPath.toStdString(), request.folder.toStdString(), homeFolder());
+    const QString name = QString::fromStdString(start.fileName);
+    dialog.setDirectory(QString::fromStdString(start.folder));
     // Set the name field directly: selectFile() leaves it alone when it already has focus.
     if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
         edit->setText(name);
@@ -96,7 +89,7 @@ void QtDialogs::message(QWidget* parent, QMessageBox::Icon icon, const QString& 
                         const QString& detail) {
     MessageBox box(icon, text, parent);
     box.setObjectName(messageObjectName(icon));
-    box.setFont(ui::designFont(ui::kWindowPoints));
+    box.setFont(ui::designFont());
     // The texts are Persian: icon on the right, OK on the left, lines right-aligned.
     if (text.isRightToLeft())
         box.setLayoutDirection(Qt::RightToLeft);

@@ -13,8 +13,9 @@
 #include <QWindow>
 
 #include "app/main_window.h"
-#include "support/files.h"
 #include "convert/converter_texts.h"
+#include "convert/program_texts.h"
+#include "support/files.h"
 #include "wizard/converter_window.h"
 #include "wizard/line_widget.h"
 #include "wizard/ui_test_support.h"
@@ -350,7 +351,7 @@ TEST(MainWindowRealDialogsTest, AboutBoxClosedWithEscapeStillOpensTheSite) {
     window.findChild<QAction*>(QStringLiteral("About"))->trigger();
     EXPECT_FALSE(watcher.forced());
     EXPECT_EQ(title, QString());
-    EXPECT_EQ(text, MainWindow::aboutText());
+    EXPECT_EQ(text, QString::fromStdString(vkdc::aboutText()));
     ASSERT_EQ(dialogs.urls.size(), 1u);
     EXPECT_FALSE(dialogs.boxOpenAtUrl);
     EXPECT_TRUE(window.isVisible());

@@ -58,7 +58,7 @@ inline std::wstring quoteArgument(const std::wstring& a) {
 
 // Starts vkdc-cli with `args`, its output going to `out_path` and `err_path`.
 inline Process startCli(const std::vector<std::string>& args, const std::string& out_path,
-                      const std::string& err_path, const CliEnv& env = {}) {
+                        const std::string& err_path, const CliEnv& env = {}) {
     using jet::win::widen;
     std::wstring line = quoteArgument(widen(VKDC_CLI_PATH));
     for (const auto& a : args)
@@ -92,10 +92,9 @@ inline Process startCli(const std::vector<std::string>& args, const std::string&
     }
     PROCESS_INFORMATION pi{};
     const std::wstring cwd = widen(env.cwd);
-    const BOOL ok = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                     CREATE_UNICODE_ENVIRONMENT,
-                                     block.empty() ? nullptr : block.data(),
-                                     cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
+    const BOOL ok = ::CreateProcessW(
+        nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+        block.empty() ? nullptr : block.data(), cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
     ::CloseHandle(out);
     ::CloseHandle(err);
     ::CloseHandle(in);
@@ -117,15 +116,19 @@ inline int waitCli(Process process, int timeout_s) {
     return static_cast<int>(code);
 }
 
-inline bool started(Process process) { return process != nullptr; }
+inline bool started(Process process) {
+    return process != nullptr;
+}
 // Ends the process at once, as SIGKILL does.
-inline void killCli(Process process) { ::TerminateProcess(process, 128 + 9); }
+inline void killCli(Process process) {
+    ::TerminateProcess(process, 128 + 9);
+}
 #else
 using Process = pid_t;
 
 // Starts vkdc-cli with `args`, its output going to `out_path` and `err_path`.
 inline Process startCli(const std::vector<std::string>& args, const std::string& out_path,
-                      const std::string& err_path, const CliEnv& env = {}) {
+                        const std::string& err_path, const CliEnv& env = {}) {
     std::vector<std::string> argv_s{VKDC_CLI_PATH};
     argv_s.insert(argv_s.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -169,8 +172,12 @@ inline int waitCli(Process pid, int timeout_s) {
     return WIFEXITED(ws) ? WEXITSTATUS(ws) : 128 + WTERMSIG(ws);
 }
 
-inline bool started(Process pid) { return pid > 0; }
-inline void killCli(Process pid) { ::kill(pid, SIGKILL); }
+inline bool started(Process pid) {
+    return pid > 0;
+}
+inline void killCli(Process pid) {
+    ::kill(pid, SIGKILL);
+}
 
 #endif
 

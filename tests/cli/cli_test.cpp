@@ -227,7 +227,8 @@ TEST(CliConvert, SamplesConvertThroughEveryRouteWithTheRightStatus) {
     CliRun r = runCli({"convert", "--verify", v1, tmp.file("a.dbb")});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_NE(std::string::npos, r.err.find("version 1.0")) << r.err;
-    EXPECT_NE(std::string::npos, r.out.find("Table_Contact: 30 read, 30 written, 0 failed")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("Table_Contact: 30 read, 30 written, 0 failed"))
+        << r.out;
 
     r = runCli({"convert", "--to", "3.0", "--verify", "--json", v1, tmp.file("b.dbb")});
     EXPECT_EQ(0, r.status) << r.err;
@@ -253,8 +254,9 @@ TEST(CliMakeSample, MoreContactsThanFitIn2GBAreRefusedAtOnce) {
     for (const char* version : {"1.0", "2.0"}) {
         CliRun r = runCli({"make-sample", version, tmp.file("big.dbb"), "--rows", "4000000"});
         EXPECT_EQ(2, r.status);
-        EXPECT_NE(std::string::npos,
-                  r.err.find("the converted database would exceed the 2 GB limit of the file format"))
+        EXPECT_NE(
+            std::string::npos,
+            r.err.find("the converted database would exceed the 2 GB limit of the file format"))
             << r.err;
         EXPECT_NE(std::string::npos, r.err.find("holds at most")) << r.err;
         EXPECT_FALSE(testing_support::readFile(tmp.file("big.dbb")).has_value());

@@ -437,8 +437,8 @@ TEST(ConvertSafety, AKillAtAnyMomentLeavesTheOldOrTheCompleteDestination) {
     for (int step = 0; step < 10; ++step) {
         const double moment = step * 0.12;
         writeBytes(dest, "old destination");
-        const cli_test::Process pid = cli_test::startCli({"convert", "--to", "3.0", src, dest},
-                                             tmp.file("stdout"), tmp.file("stderr"), env);
+        const cli_test::Process pid = cli_test::startCli(
+            {"convert", "--to", "3.0", src, dest}, tmp.file("stdout"), tmp.file("stderr"), env);
         ASSERT_TRUE(cli_test::started(pid));
         std::this_thread::sleep_for(took * moment);
         cli_test::killCli(pid);

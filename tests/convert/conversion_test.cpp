@@ -243,12 +243,11 @@ TEST_F(ConversionTest, TwoConversionsInARowEachHoldOnlyTheirOwnRows) {
 }
 
 TEST_F(ConversionTest, EmptyTablesConvertToEmptyTables) {
-    const std::string src = customSource("1.0", "empty.dbb", [](jet::TableSpec&) {},
-                                         [](jet::Writer& w) {
-                                             ASSERT_TRUE(w.append("Table_Category",
-                                                                  {std::u16string(u"تنها")})
-                                                             .isOk());
-                                         });
+    const std::string src = customSource(
+        "1.0", "empty.dbb", [](jet::TableSpec&) {},
+        [](jet::Writer& w) {
+            ASSERT_TRUE(w.append("Table_Category", {std::u16string(u"تنها")}).isOk());
+        });
     ConversionReport r = convert(versionPair(PairId::k10to20), src, dir_.path() + "/out.dbb");
     EXPECT_EQ(0u, r.tables[0].read);
     EXPECT_EQ(1u, r.tables[2].written);
@@ -267,7 +266,8 @@ TEST_F(ConversionTest, ASourceThatCannotBeOpenedSaysWhyAndConvertsNothing) {
     const std::string v2 = sample("2.0", 3, "v2.dbb");
     const std::string folder = dir_.path() + "/folder.dbb";
     fs::create_directory(folder);
-    std::vector<Case> cases{Case{"", Problem::kEmptyPath}, Case{"   ", Problem::kSourceMissing},
+    std::vector<Case> cases{Case{"", Problem::kEmptyPath},
+                            Case{"   ", Problem::kSourceMissing},
                             Case{dir_.path() + "/none.dbb", Problem::kSourceMissing},
                             Case{folder, Problem::kSourceUnreadable},
                             Case{junk, Problem::kSourceInvalid},

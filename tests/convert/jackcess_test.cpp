@@ -31,8 +31,8 @@ using testing_support::Json;
 using testing_support::member;
 using testing_support::number;
 using testing_support::numberText;
-using testing_support::utf8;
 using testing_support::TempDir;
+using testing_support::utf8;
 
 struct TestFile {
     std::string path;
@@ -54,8 +54,7 @@ void writeMovedWindowFile(const std::string& path) {
         jet::Pager pager(std::move(file).value(), 4096, 0);
         auto page = pager.write(1);
         jet::DataPageView v{(*page)->data(), 4096, 1};
-        auto ext = *v.rowExtent(1);
-        const size_t grown = ext.second - ext.first + *v.freeSpace() - 100;
+        const size_t grown = v.offsets()->slot(1)->size() + *v.freeSpace() - 100;
         ASSERT_TRUE(v.replaceRow(1, std::vector<uint8_t>(grown, 0)).isOk());
         ASSERT_TRUE(pager.flush().isOk());
     }
@@ -71,8 +70,9 @@ void writeMovedWindowFile(const std::string& path) {
         std::u16string address = u"تهران، خیابان " + jet::fromUtf8(std::to_string(i));
         if (i % 5 == 0)
             address.append(6000, u'م');  // a chain over several LVAL pages
-        ASSERT_TRUE((*w)->append("Table_Contact", {std::u16string(u"نام " + jet::fromUtf8(std::to_string(i))),
-                                                  n, n, n, n, n, n, n, address, n})
+        ASSERT_TRUE((*w)->append("Table_Contact",
+                                 {std::u16string(u"نام " + jet::fromUtf8(std::to_string(i))), n, n,
+                                  n, n, n, n, n, address, n})
                         .isOk());
     }
     ASSERT_TRUE((*w)->close().isOk());
@@ -170,7 +170,8 @@ void expectSameMaps(const TestFile& f, const Json& maps) {
             for (const auto& m : def->long_value_maps) {
                 if (m.column_number != c->number)
                     continue;
-                EXPECT_EQ(expand(member(lv, "owned")), ours(**db, m.owned)) << name << "." << c->name;
+                EXPECT_EQ(expand(member(lv, "owned")), ours(**db, m.owned))
+                    << name << "." << c->name;
                 EXPECT_EQ(expand(member(lv, "free")), ours(**db, m.free)) << name << "." << c->name;
             }
         }
@@ -246,7 +247,8 @@ TEST_F(JackcessTest, ReadsEveryKindOfFileWeWriteWithOurRowsAndMaps) {
             // Same order: our row order is the engine's scan order.
             for (size_t r = 0; r < rows->size(); ++r) {
                 for (size_t c = 0; c < (*rows)[r].size(); ++c) {
-                    ASSERT_EQ(cellOf((*rows)[r][c], false), cellOf(element(element(theirs, r), c), false))
+                    ASSERT_EQ(cellOf((*rows)[r][c], false),
+                              cellOf(element(element(theirs, r), c), false))
                         << table << " row " << r << " column " << c;
                 }
             }
@@ -308,19 +310,22 @@ TEST_F(JackcessTest, WritesIntoCopiesThatOurWriterAndEveryReaderThenAgreeOn) {
             ASSERT_NE(t, nullptr) << table;
             // Moved rows come back where their bytes lie in mdbtools and mdb-reader, so the
             // rows are compared as sets.
-            const auto expected = sortedRows(*rows, [](const jet::Value& v) { return cellOf(v, false); });
+            const auto expected =
+                sortedRows(*rows, [](const jet::Value& v) { return cellOf(v, false); });
             auto json_rows = [](const Json& t) {
                 std::vector<std::vector<Json>> out;
                 for (const auto& r : items(member(t, "rows")))
                     out.emplace_back(items(r).begin(), items(r).end());
                 return out;
             };
-            EXPECT_EQ(expected, sortedRows(json_rows(*t), [](const Json& j) { return cellOf(j, false); }))
+            EXPECT_EQ(expected,
+                      sortedRows(json_rows(*t), [](const Json& j) { return cellOf(j, false); }))
                 << table << ": Jackcess";
             if (mdbreader) {
                 const Json* mt = tableIn(*mdbreader, table);
                 ASSERT_NE(mt, nullptr) << table;
-                EXPECT_EQ(expected, sortedRows(json_rows(*mt), [](const Json& j) { return cellOf(j, false); }))
+                EXPECT_EQ(expected, sortedRows(json_rows(*mt),
+                                               [](const Json& j) { return cellOf(j, false); }))
                     << table << ": mdb-reader";
             }
             if (tools) {
@@ -342,8 +347,9 @@ TEST_F(JackcessTest, WritesIntoCopiesThatOurWriterAndEveryReaderThenAgreeOn) {
                 });
                 auto theirs = sortedRows(cells, [](const std::string& s) { return s; });
                 std::erase_if(theirs, [](const RowText& r) {
-                    return std::any_of(r.begin(), r.end(),
-                                       [](const std::string& s) { return s.find('?') != std::string::npos; });
+                    return std::any_of(r.begin(), r.end(), [](const std::string& s) {
+                        return s.find('?') != std::string::npos;
+                    });
                 });
                 EXPECT_EQ(plain, theirs) << table << ": mdb-export";
             }

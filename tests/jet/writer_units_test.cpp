@@ -220,8 +220,8 @@ struct MapFixture {
     Bytes8 row(uint32_t page, uint8_t r) {
         auto p = pager->read(page);
         DataPageView v{const_cast<uint8_t*>((*p)->data()), 4096, page};
-        auto ext = *v.rowExtent(r);
-        return Bytes8((*p)->data() + ext.first, (*p)->data() + ext.second);
+        auto slot = *v.offsets()->slot(r);
+        return Bytes8((*p)->data() + slot.start, (*p)->data() + slot.end);
     }
     // What must hold at any size: no page of the file is called free.
     void expectNoPageOfTheFileFree() {
@@ -548,6 +548,47 @@ TEST(DataPage, StopsAt255RowsAndAtTheLastFreeByte) {
     ASSERT_TRUE(v.appendRow(big.data(), big.size()).isOk());
     EXPECT_EQ(*v.freeSpace(), 0u);
     EXPECT_EQ(le16(page.data() + 2), 0);
+}
+
+TEST(DataPage, RowOffsetsReadJet3AndJet4Pages) {
+    for (const Format* f : {&jet3Format(), &jet4Format()}) {
+        SCOPED_TRACE(f->page_size);
+        const uint32_t ps = f->page_size;
+        Bytes8 page(ps, 0);
+        const uint16_t entries[] = {static_cast<uint16_t>(ps - 10),
+                                    static_cast<uint16_t>((ps - 15) | kRowDeleted),
+                                    static_cast<uint16_t>((ps - 20) | kRowOverflow)};
+        put16(page.data() + f->data_row_count, 3);
+        for (int i = 0; i < 3; ++i)
+            put16(page.data() + f->data_row_table + 2 * i, entries[i]);
+        auto rows = RowOffsets::read(page.data(), *f, 7);
+        ASSERT_TRUE(rows.isOk());
+        EXPECT_EQ(rows->tableEnd(), f->data_row_table + 6);
+        EXPECT_EQ(rows->liveCount(), 2u);
+        EXPECT_EQ(*rows->lowestStart(), ps - 20);
+        const RowSlot s0 = *rows->slot(0), s1 = *rows->slot(1), s2 = *rows->slot(2);
+        EXPECT_EQ(std::make_pair(s0.start, s0.end), std::make_pair(ps - 10, ps));
+        EXPECT_TRUE(s1.deleted() && !s1.overflow() && s1.size() == 5);
+        EXPECT_TRUE(s2.overflow() && !s2.deleted() && s2.size() == 5);
+        EXPECT_FALSE(rows->slot(3).isOk());
+        // A row starting inside the offset table, and a count the page cannot hold.
+        put16(page.data() + f->data_row_table + 4, static_cast<uint16_t>(f->data_row_table));
+        EXPECT_FALSE(RowOffsets::read(page.data(), *f, 7)->slot(2).isOk());
+        EXPECT_FALSE(RowOffsets::read(page.data(), *f, 7)->lowestStart().isOk());
+        put16(page.data() + f->data_row_count, static_cast<uint16_t>(ps / 2));
+        EXPECT_FALSE(RowOffsets::read(page.data(), *f, 7).isOk());
+    }
+}
+
+TEST(UsageMap, PagesNameTheBitmapPagesOfAReferenceMapAndRefuseOneNamedTwice) {
+    MapFixture f(4, 69, true);
+    auto pages = UsageMapPages::open(*f.pager, jet4Format(), GlobalMap::kRow);
+    ASSERT_TRUE(pages.isOk());
+    EXPECT_TRUE(pages->reference());
+    EXPECT_EQ(pages->bitmapPages()[0], 3u);
+    auto row = loadMapRow(*f.pager, GlobalMap::kRow, true);
+    put32(row->bytes() + 5, 3);
+    EXPECT_FALSE(UsageMapPages::open(*f.pager, jet4Format(), GlobalMap::kRow).isOk());
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "support/files.h"
 #include "convert/converter_texts.h"
+#include "support/files.h"
 #include "wizard/dialogs.h"
 #include "wizard/ui_test_support.h"
 
