@@ -1,6 +1,6 @@
-# `cpack -G ZIP` in a Windows build folder makes vkdc-<version>-win64.zip: vkdc-cli.exe, the two
-# templates beside it (where it looks for them) and the README. The repository has no licence
-# file; one is added here once there is.
+# `cpack -G ZIP` in a Windows build folder makes vkdc-<version>-win64.zip: vkdc.exe (the
+# windows) and vkdc-cli.exe, the two templates beside them (where both look for them) and the
+# README. The repository has no licence file; one is added here once there is.
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
 if(EXISTS ${CMAKE_SOURCE_DIR}/LICENSE)
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION .)

@@ -4,11 +4,10 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
-#include <shlobj.h>
 
-#include <filesystem>
 #include <vector>
 
+#include "convert/dialog_start.h"
 #include "jet/win32.h"
 #include "win32/text.h"
 
@@ -17,20 +16,6 @@ namespace {
 
 using jet::win::narrow;
 using jet::win::widen;
-
-bool isFolder(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring homeFolder() {
-    PWSTR path = nullptr;
-    std::wstring home;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Profile, 0, nullptr, &path)))
-        home = path;
-    CoTaskMemFree(path);
-    return home;
-}
 
 using TaskDialogFn = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
 
@@ -88,19 +73,9 @@ FileDialogSetup fileDialogSetup(const PathRequest& request) {
         setup.filter += widen(request.patterns[i]);
     }
     setup.filter.push_back(L'\0');
-
-    // A full path opens beside itself; a bare name in the designed folder, or where that
-    // folder does not exist, in the user's home folder.
-    const std::filesystem::path initial(widen(request.initialPath));
-    if (initial.is_absolute()) {
-        setup.folder = initial.parent_path().wstring();
-        setup.name = initial.filename().wstring();
-    } else {
-        setup.folder = widen(request.folder);
-        setup.name = initial.wstring();
-    }
-    if (setup.folder.empty() || !isFolder(setup.folder))
-        setup.folder = homeFolder();
+    const DialogStart start = dialogStart(request.initialPath, request.folder, homeFolder());
+    setup.folder = widen(start.folder);
+    setup.name = widen(start.fileName);
     return setup;
 }
 

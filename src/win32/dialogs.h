@@ -40,8 +40,8 @@ class SystemDialogs : public Dialogs {
 };
 
 // What a file dialog is opened with, as OPENFILENAMEW wants it: the filter ("name\0patterns\0"
-// pairs, "*.mdb;*.dbb"), the folder it starts in ("" for the system's choice) and the name in
-// its file box.
+// pairs, "*.mdb;*.dbb"), and the folder it starts in and the name in its file box, by the rule
+// every face follows (dialogStart).
 struct FileDialogSetup {
     std::wstring filter;
     std::wstring folder;

@@ -38,14 +38,11 @@ unsigned systemDpi() {
 
 }  // namespace
 
-int twipsToPixels(int twips, unsigned dpi) {
-    return MulDiv(twips, static_cast<int>(dpi), 1440);
-}
-
 RECT twipsRect(int left, int top, int width, int height, unsigned dpi) {
-    const int x = twipsToPixels(left, dpi);
-    const int y = twipsToPixels(top, dpi);
-    return {x, y, x + twipsToPixels(width, dpi), y + twipsToPixels(height, dpi)};
+    const int d = static_cast<int>(dpi);
+    const int x = twipsToPixels(left, d);
+    const int y = twipsToPixels(top, d);
+    return {x, y, x + twipsToPixels(width, d), y + twipsToPixels(height, d)};
 }
 
 unsigned windowDpi(HWND window) {

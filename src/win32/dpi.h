@@ -1,17 +1,16 @@
-// Design units and screen scaling for the Win32 windows. The designs are in twips (1440 to the
-// inch, 15 to a pixel at 96 dpi); the program is aware of each monitor's DPI (its manifest), so
-// every window converts its design at the DPI it is shown at, and again when it moves to a
-// monitor of another DPI (WM_DPICHANGED).
+// Screen scaling for the Win32 windows. The designs are in twips (1440 to the inch, 15 to a
+// pixel at 96 dpi, vkdc::twipsToPixels); the program is aware of each monitor's DPI (its
+// manifest), so every window converts its design at the DPI it is shown at, and again when it
+// moves to a monitor of another DPI (WM_DPICHANGED).
 #pragma once
 
 #include <windows.h>
 
+#include "convert/window_design.h"
+
 namespace vkdc::win32 {
 
 inline constexpr unsigned kBaseDpi = 96;
-
-// `twips` in pixels at `dpi`, rounded to the nearest pixel (half away from zero).
-int twipsToPixels(int twips, unsigned dpi);
 
 // A design rectangle (left, top, width, height in twips) in pixels at `dpi`.
 RECT twipsRect(int left, int top, int width, int height, unsigned dpi);

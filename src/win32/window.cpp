@@ -67,12 +67,14 @@ bool Window::create(const WindowLook& look, HWND owner, HMENU menu) {
 }
 
 HWND Window::addControl(const wchar_t* window_class, const std::wstring& text, DWORD style,
-                        DWORD ex_style, const Placement& placement, int id) {
+                        DWORD ex_style, const Placement& placement, int id, void (*prepare)(HWND)) {
     HWND hwnd = CreateWindowExW(ex_style, window_class, text.c_str(), WS_CHILD | style, 0, 0, 0, 0,
                                 hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                 GetModuleHandleW(nullptr), nullptr);
     if (!hwnd)
         return nullptr;
+    if (prepare)
+        prepare(hwnd);
     // A design colour on a frame's caption needs the classic drawing: a themed group box
     // takes its text colour from the theme alone.
     if (placement.text_colour && (style & 0x0F) == BS_GROUPBOX &&

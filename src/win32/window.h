@@ -92,8 +92,11 @@ class Window {
     bool create(const WindowLook& look, HWND owner, HMENU menu = nullptr);
     // A child control with `id` (its WM_COMMAND identifier); placed and given its font now and
     // again at every change of DPI. The first controls made come first in the Tab order.
+    // `prepare`, when given, runs on the new control before it is placed (a subclass that
+    // must see its font).
     HWND addControl(const wchar_t* window_class, const std::wstring& text, DWORD style,
-                    DWORD ex_style, const Placement& placement, int id);
+                    DWORD ex_style, const Placement& placement, int id,
+                    void (*prepare)(HWND) = nullptr);
     // A bitmap resource painted at its own size (at 96 dpi; scaled with the DPI), its top left
     // corner at `at` (twips).
     void addPicture(std::string name, int resource_id, POINT at);

@@ -1,38 +1,19 @@
-// The Win32 face's units, fonts and texts: design twips and points at the screen's DPI, the
-// reading direction of captions, the progress bar's text and the file dialogs' settings.
+// The Win32 face's fonts and texts: the designs' points at the screen's DPI, the reading
+// direction of captions, the progress bar's text and the file dialogs' settings.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <iterator>
 
+#include "convert/dialog_start.h"
 #include "jet/win32.h"
 #include "support/files.h"
 #include "win32/dialogs.h"
-#include "win32/dpi.h"
 #include "win32/fonts.h"
 #include "win32/progress_bar.h"
 #include "win32/text.h"
 
 namespace vkdc::win32 {
 namespace {
-
-TEST(Win32Look, TwipsArePixelsAtTheWindowsDpi) {
-    const struct {
-        int twips;
-        unsigned dpi;
-        int pixels;
-    } cases[] = {
-        {6375, 96, 425},  {5355, 96, 357},  {5655, 96, 377}, {4815, 96, 321},
-        {7, 96, 0},       {8, 96, 1},       {-120, 96, -8},  {6375, 144, 638},
-        {5355, 144, 536}, {6375, 192, 850}, {15, 120, 1},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(twipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " twips at " << c.dpi;
-    const RECT rect = twipsRect(1200, 1920, 3975, 1215, 96);
-    EXPECT_EQ(rect.left, 80);
-    EXPECT_EQ(rect.top, 128);
-    EXPECT_EQ(rect.right - rect.left, 265);
-    EXPECT_EQ(rect.bottom - rect.top, 81);
-}
 
 TEST(Win32Look, FontsAreTahomaArabicAtTheDesignsPoints) {
     const struct {
@@ -73,28 +54,19 @@ TEST(Win32Look, TheProgressBarShowsWholePercents) {
     EXPECT_EQ(percentageText(0, 0, 0), L"") << "an empty bar shows nothing";
 }
 
-TEST(Win32Look, FileDialogsStartWhereTheDesignSaysOrAtHome) {
+TEST(Win32Look, FileDialogsTakeTheFilterAndTheSharedStartRule) {
     testing_support::TempDir dir;
     PathRequest request;
     request.filterName = "Velkor Backup(*.mdb,*.dbb)";
     request.patterns = {"*.mdb", "*.dbb"};
-    request.initialPath = "VKDB.dbb";
-    request.folder = dir.path();
-    FileDialogSetup setup = fileDialogSetup(request);
+    request.initialPath = dir.path() + "\\\u067E\u0634\u062A\u06CC\u0628\u0627\u0646.dbb";
+    request.folder = "D:\\";
+    const FileDialogSetup setup = fileDialogSetup(request);
     const wchar_t filter[] = L"Velkor Backup(*.mdb,*.dbb)\0*.mdb;*.dbb\0";  // and c_str()'s
     EXPECT_EQ(setup.filter, std::wstring(filter, std::size(filter) - 1));
-    EXPECT_EQ(setup.folder, jet::win::widen(dir.path()));
-    EXPECT_EQ(setup.name, L"VKDB.dbb");
-
-    request.folder = dir.path() + "\\missing";
-    setup = fileDialogSetup(request);
-    EXPECT_NE(setup.folder, jet::win::widen(request.folder)) << "a missing folder gives way";
-    EXPECT_TRUE(std::filesystem::is_directory(setup.folder));
-
-    request.initialPath = dir.path() + "\\\u067E\u0634\u062A\u06CC\u0628\u0627\u0646.dbb";
-    setup = fileDialogSetup(request);
-    EXPECT_EQ(setup.folder, jet::win::widen(dir.path())) << "a former choice opens beside itself";
-    EXPECT_EQ(setup.name, L"\u067E\u0634\u062A\u06CC\u0628\u0627\u0646.dbb");
+    const DialogStart start = dialogStart(request.initialPath, request.folder, homeFolder());
+    EXPECT_EQ(setup.folder, jet::win::widen(start.folder));
+    EXPECT_EQ(setup.name, jet::win::widen(start.fileName));
 }
 
 }  // namespace
