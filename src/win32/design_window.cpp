@@ -6,9 +6,10 @@
 #include <cmath>
 
 #include "jet/win32.h"
+#include "win32/dpi.h"
 #include "win32/progress_bar.h"
 #include "win32/resource_ids.h"
-#include "win32/text.h"
+#include "win32/shaped_text.h"
 
 namespace vkdc::win32 {
 namespace {
@@ -59,7 +60,9 @@ Made windowFor(const ControlDesign& control) {
             // A path reads in order: a text box never mirrors.
             return {WC_EDITW, ES_AUTOHSCROLL | tab, WS_EX_CLIENTEDGE};
         case ControlKind::kFrame:
-            return {WC_BUTTONW, BS_GROUPBOX, ex_style};
+            // Drawn by the window (drawFrame): its caption colour and a line cut exactly
+            // around the caption, which the system's group box gives neither.
+            return {WC_STATICW, SS_OWNERDRAW, ex_style};
         case ControlKind::kProgressBar:
             return {PROGRESS_CLASSW, PBS_SMOOTH, ex_style};
         case ControlKind::kPicture:
@@ -68,12 +71,71 @@ Made windowFor(const ControlDesign& control) {
         case ControlKind::kDataControl:
             break;
     }
-    DWORD align = SS_LEFT;
-    if (control.align == Align::kRight)
-        align = SS_RIGHT;
-    else if (control.align == Align::kCentre)
-        align = SS_CENTER;
-    return {WC_STATICW, align | SS_NOPREFIX | (control.middle ? SS_CENTERIMAGE : 0), ex_style};
+    // A label is drawn by the window too (drawLabel), placed by its shaped width.
+    return {WC_STATICW, SS_OWNERDRAW, ex_style};
+}
+
+// The text of `control` (its caption as set now), its font selected into `dc`.
+std::wstring textOf(HWND control, HDC dc) {
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    return text;
+}
+
+int textHeight(HDC dc) {
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    return metrics.tmHeight;
+}
+
+void drawLabel(const DRAWITEMSTRUCT& item, const ControlDesign& design, HBRUSH background) {
+    HDC dc = item.hDC;
+    const RECT& box = item.rcItem;
+    FillRect(dc, &box, background);
+    const std::wstring text = textOf(item.hwndItem, dc);
+    const int width = shapedWidth(dc, text);
+    int x = box.left;
+    if (design.align == Align::kRight)
+        x = box.right - width;
+    else if (design.align == Align::kCentre)
+        x = box.left + (box.right - box.left - width) / 2;
+    const int y = design.middle ? box.top + (box.bottom - box.top - textHeight(dc)) / 2 : box.top;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, windowsColour(design.colour, COLOR_WINDOWTEXT));
+    drawShapedText(dc, x, y, text);
+}
+
+// An etched border from half the caption's height down, the caption over it near one end:
+// the left, or the right where the frame reads right to left.
+void drawFrame(const DRAWITEMSTRUCT& item, const ControlDesign& design, HBRUSH background,
+               unsigned dpi) {
+    HDC dc = item.hDC;
+    const DWORD layout = GetLayout(dc);
+    SetLayout(dc, 0);  // placed here in screen order, so the caption is never mirrored
+    const RECT& box = item.rcItem;
+    FillRect(dc, &box, background);
+    const std::wstring text = textOf(item.hwndItem, dc);
+    const int height = textHeight(dc);
+    RECT border{box.left, box.top + height / 2, box.right, box.bottom};
+    DrawEdge(dc, &border, EDGE_ETCHED, BF_RECT);
+    if (!text.empty()) {
+        const int inset = MulDiv(8, static_cast<int>(dpi), kBaseDpi);
+        const int width = std::min<int>(shapedWidth(dc, text, design.rightToLeft),
+                                        box.right - box.left - 2 * inset);
+        RECT caption{box.left + inset, box.top, box.left + inset + width, box.top + height};
+        if (design.rightToLeft)
+            OffsetRect(&caption, box.right - box.left - 2 * inset - width, 0);
+        FillRect(dc, &caption, background);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, windowsColour(design.colour, COLOR_WINDOWTEXT));
+        SaveDC(dc);
+        IntersectClipRect(dc, caption.left, caption.top, caption.right, caption.bottom);
+        drawShapedText(dc, caption.left, caption.top, text, design.rightToLeft);
+        RestoreDC(dc, -1);
+    }
+    SetLayout(dc, layout);
 }
 
 // The stacking of the controls, top first, which is also the Tab order of the focusable ones:
@@ -172,11 +234,7 @@ bool DesignWindow::build(const WindowDesign& design, HWND owner) {
         placement.name = control->name;
         placement.rect = placeInClient(design, *control);
         placement.font = fontSpec(control->font);
-        if (control->colour != kDefaultColour)
-            placement.text_colour = windowsColour(control->colour, COLOR_WINDOWTEXT);
-        placement.fit_text = control->kind == ControlKind::kLabel &&
-                             control->align == Align::kLeft &&
-                             !readsRightToLeft(widen(control->caption));
+        placement.fit_text = control->kind == ControlKind::kLabel && control->align == Align::kLeft;
         DWORD style = made.style | WS_CLIPSIBLINGS;
         if (shownInDesign(design, *control))
             style |= WS_VISIBLE;
@@ -215,14 +273,23 @@ void DesignWindow::onCommand(int id, int code, HWND control) {
 LRESULT DesignWindow::handleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_DRAWITEM) {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-        for (const Shown& shown : pictures_) {
-            if (shown.control != item->hwndItem)
-                continue;
+        const int index = static_cast<int>(item->CtlID) - kFirstControlId;
+        if (index < 0 || index >= static_cast<int>(design_->controls.size()))
+            return FALSE;
+        const ControlDesign& control = design_->controls[static_cast<size_t>(index)];
+        if (control.kind == ControlKind::kLabel) {
+            drawLabel(*item, control, backgroundBrush());
+        } else if (control.kind == ControlKind::kFrame) {
+            drawFrame(*item, control, backgroundBrush(), dpi());
+        } else {
             FillRect(item->hDC, &item->rcItem, backgroundBrush());
-            drawBitmap(item->hDC, shown.bitmap, {item->rcItem.left, item->rcItem.top}, dpi(),
-                       item->rcItem);
-            return TRUE;
+            for (const Shown& shown : pictures_) {
+                if (shown.control == item->hwndItem)
+                    drawBitmap(item->hDC, shown.bitmap, {item->rcItem.left, item->rcItem.top},
+                               dpi(), item->rcItem);
+            }
         }
+        return TRUE;
     }
     return Window::handleMessage(message, wparam, lparam);
 }

@@ -1,7 +1,6 @@
 #include "win32/window.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -9,6 +8,7 @@
 #include "win32/dpi.h"
 #include "win32/message_loop.h"
 #include "win32/resource_ids.h"
+#include "win32/shaped_text.h"
 
 namespace vkdc::win32 {
 namespace {
@@ -75,11 +75,6 @@ HWND Window::addControl(const wchar_t* window_class, const std::wstring& text, D
         return nullptr;
     if (prepare)
         prepare(hwnd);
-    // A design colour on a frame's caption needs the classic drawing: a themed group box
-    // takes its text colour from the theme alone.
-    if (placement.text_colour && (style & 0x0F) == BS_GROUPBOX &&
-        wcscmp(window_class, WC_BUTTONW) == 0)
-        SetWindowTheme(hwnd, L"", L"");
     children_.push_back({hwnd, placement});
     placeChild(children_.back());
     return hwnd;
@@ -123,14 +118,14 @@ void Window::placeChild(const Child& child) {
     const int length = GetWindowTextLengthW(child.hwnd);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     GetWindowTextW(child.hwnd, text.data(), length + 1);
+    text.resize(static_cast<size_t>(length));
     HDC dc = GetDC(child.hwnd);
     HGDIOBJ old = SelectObject(dc, font);
-    SIZE needed{};
-    GetTextExtentPoint32W(dc, text.c_str(), length, &needed);
+    const int needed = shapedWidth(dc, text);
     SelectObject(dc, old);
     ReleaseDC(child.hwnd, dc);
     const int room = twipsToPixels(look_.client_width, dpi_) - px.left;
-    const int width = std::min<int>(needed.cx, room);
+    const int width = std::min(needed, room);
     if (width > px.right - px.left) {
         SetWindowPos(child.hwnd, nullptr, 0, 0, width, px.bottom - px.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -264,14 +259,6 @@ void Window::paintClient(HDC dc) {
     }
 }
 
-LRESULT Window::controlColours(HDC dc, HWND control) {
-    const Placement* placed = placement(control);
-    SetTextColor(
-        dc, placed && placed->text_colour ? *placed->text_colour : GetSysColor(COLOR_WINDOWTEXT));
-    SetBkColor(dc, look_.background);
-    return reinterpret_cast<LRESULT>(background_);
-}
-
 LRESULT Window::handleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_COMMAND:
@@ -292,14 +279,6 @@ LRESULT Window::handleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_PRINTCLIENT:
             paintClient(reinterpret_cast<HDC>(wparam));
             return 0;
-        case WM_CTLCOLORSTATIC: {
-            // A disabled or read-only edit box asks here too; it keeps the system's colours.
-            wchar_t name[16] = {};
-            GetClassNameW(reinterpret_cast<HWND>(lparam), name, 16);
-            if (_wcsicmp(name, WC_EDITW) == 0)
-                break;
-            return controlColours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
-        }
         case WM_DPICHANGED: {
             dpi_ = HIWORD(wparam);
             const auto* suggested = reinterpret_cast<const RECT*>(lparam);

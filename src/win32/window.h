@@ -10,7 +10,6 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,10 +42,8 @@ struct Placement {
     std::string name;
     Twips rect;  // in the client area
     FontSpec font{825};
-    std::optional<COLORREF> text_colour;  // statics and frames; the system's when unset
-    // A label of Latin text is widened to its text where the font needs more room than the
-    // design gave (never past the client area). Persian is never measured: the system may
-    // give unshaped widths for it.
+    // A label is widened to its text where the font needs more room than the design gave
+    // (never past the client area).
     bool fit_text = false;
 };
 
@@ -136,7 +133,6 @@ class Window {
     void layout();
     void placeChild(const Child& child);
     void setIcons();
-    LRESULT controlColours(HDC dc, HWND control);
 
     HWND hwnd_ = nullptr;
     unsigned dpi_ = 96;

@@ -262,22 +262,46 @@ TEST_F(Win32Windows, AWindowFollowsItsMonitorsDpi) {
     EXPECT_EQ(font.lfHeight, -18) << "9 pt at 144 dpi";
 }
 
-TEST_F(Win32Windows, PicturesAndLinesArePaintedWhereDesigned) {
-    // The window's own painting (children left out), into a bitmap of its client area.
-    const auto paint = [](Window& window, int x, int y) {
-        const SIZE size = clientSize(window.hwnd());
+// What `window` paints itself (WM_PRINTCLIENT), pixel by pixel.
+class Painted {
+  public:
+    explicit Painted(HWND window) {
+        RECT client{};
+        GetClientRect(window, &client);
+        size_ = {client.right, client.bottom};
         HDC screen = GetDC(nullptr);
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, size.cx, size.cy);
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        SendMessageW(window.hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        const COLORREF pixel = GetPixel(dc, x, y);
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
+        dc_ = CreateCompatibleDC(screen);
+        bitmap_ = CreateCompatibleBitmap(screen, size_.cx, size_.cy);
         ReleaseDC(nullptr, screen);
-        return pixel;
-    };
+        old_ = SelectObject(dc_, bitmap_);
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+    }
+    ~Painted() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    COLORREF at(int x, int y) const { return GetPixel(dc_, x, y); }
+    SIZE size() const { return size_; }
+    // Pixels of `colour` in the rectangle [left, right) x [top, bottom).
+    int count(COLORREF colour, int left, int top, int right, int bottom) const {
+        int n = 0;
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x < right; ++x)
+                n += at(x, y) == colour;
+        }
+        return n;
+    }
+
+  private:
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ old_;
+    SIZE size_;
+};
+
+TEST_F(Win32Windows, PicturesLinesAndFramesArePaintedAsDesigned) {
+    const auto paint = [](Window& window, int x, int y) { return Painted(window.hwnd()).at(x, y); };
     GuideWindow guide(nullptr);
     const int stem = twipsToPixels(480);
     for (int x : {stem - 1, stem, stem + 1})
@@ -287,6 +311,14 @@ TEST_F(Win32Windows, PicturesAndLinesArePaintedWhereDesigned) {
     EXPECT_EQ(paint(launcher, 10, twipsToPixels(1560)), RGB(0xE0, 0xE0, 0xE0)) << "Line1";
     EXPECT_NE(paint(launcher, 10, 10), GetSysColor(COLOR_WINDOW)) << "the banner";
     EXPECT_EQ(paint(launcher, 10, 300), GetSysColor(COLOR_WINDOW));
+
+    // A step frame reads right to left: its caption, in the Highlight colour, at its right end.
+    ConverterWindow converter(PairId::k20to30, dialogs_, nullptr);
+    const Painted frame(converter.control("Vel_Frame1"));
+    const int half = frame.size().cx / 2;
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    EXPECT_GT(frame.count(highlight, half, 0, frame.size().cx, 16), 20);
+    EXPECT_EQ(frame.count(highlight, 0, 0, half / 2, 16), 0);
 }
 
 TEST_F(Win32Windows, AConversionShowsItsBarAndDropsTheInputMeanwhile) {
