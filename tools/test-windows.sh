@@ -2,7 +2,10 @@
 # Runs the Windows build's tests (tools/build-windows.sh BUILD_DIR) as Windows programs under
 # Wine, then checks on the Linux side what vkdc-cli.exe writes: for each version pair, and for a
 # source named in Persian with blanks and ';', the .exe's result must be byte for byte the Linux
-# vkdc-cli's for the same source, and mdb-export must read it.
+# vkdc-cli's for the same source, and mdb-export must read it. Last it makes the zip and takes
+# its vkdc.exe through a 2.0 to 3.0 conversion, with the real file dialogs and message boxes
+# (vkdc-drive.exe): its launcher and converter window as designed, and the saved file the Linux
+# vkdc-cli's bytes again.
 #
 # A converted file carries its template's creation date, so both programs convert with the same
 # templates (the Windows build's). VKDC_HOST_CLI names the Linux vkdc-cli (default: the one in
@@ -55,6 +58,8 @@ persian="$work/دفترچه تلفن; نسخه ۱.dbb"
 "$linux" make-sample 1.0 "$work/v1.dbb" >/dev/null
 "$linux" make-sample 2.0 "$work/v2.dbb" >/dev/null
 cp "$work/v1.dbb" "$persian"
+persian2="$work/دفترچه تلفن ۲.dbb"
+cp "$work/v2.dbb" "$persian2"
 checked=0
 for source in "$work/v1.dbb" "$work/v2.dbb" "$persian"; do
     name=$(basename "$source" .dbb)
@@ -68,3 +73,17 @@ for source in "$work/v1.dbb" "$work/v2.dbb" "$persian"; do
     checked=$((checked + 1))
 done
 [[ $checked -eq 3 ]]
+
+# vkdc.exe from the zip, driven from outside as a user would.
+(cd "$build" && cpack -G ZIP >/dev/null)
+mkdir -p "$work/zip"
+(cd "$work/zip" && cmake -E tar xf "$build"/vkdc-*-win64.zip)
+shipped=$(find "$work/zip" -name vkdc.exe)
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+saved="$work/VKDB نو.mdb"
+"$wine" "$build/bin/vkdc-drive.exe" "$(windows_path "$shipped")" "$(windows_path "$persian2")" \
+    "$(windows_path "$saved")"
+"$linux" convert "$persian2" "$work/VKDB linux.mdb" >/dev/null
+cmp "$saved" "$work/VKDB linux.mdb"
+echo "test-windows: vkdc.exe from the zip converted and saved through its windows the Linux build's bytes"
+

@@ -157,6 +157,11 @@ std::vector<const ControlDesign*> stacking(const WindowDesign& design) {
 
 }  // namespace
 
+int controlId(const WindowDesign& design, std::string_view name) {
+    const ControlDesign* control = findControl(design, name);
+    return control ? kFirstControlId + static_cast<int>(control - design.controls.data()) : 0;
+}
+
 COLORREF windowsColour(Colour colour, int fallback) {
     if (colour == kDefaultColour)
         return GetSysColor(fallback);
@@ -240,7 +245,7 @@ bool DesignWindow::build(const WindowDesign& design, HWND owner) {
             style |= WS_VISIBLE;
         if (!control->enabled)
             style |= WS_DISABLED;
-        const int id = kFirstControlId + static_cast<int>(control - design.controls.data());
+        const int id = controlId(design, control->name);
         HWND hwnd =
             addControl(made.window_class, widen(control->caption), style, made.ex_style, placement,
                        id, control->kind == ControlKind::kProgressBar ? &showPercentage : nullptr);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "convert/window_design.h"
@@ -39,6 +40,11 @@ class DesignWindow : public Window {
     const WindowDesign* design_ = nullptr;
     std::vector<Shown> pictures_;  // of the picture controls
 };
+
+// The control identifier (GetDlgCtrlID) of the control `name` in windows made from `design`;
+// 0 when the design has no such control. Fixed by the design, so another program can find a
+// control of a running window.
+int controlId(const WindowDesign& design, std::string_view name);
 
 // The design's colour as a Windows colour; `fallback` (a GetSysColor index) for the default.
 COLORREF windowsColour(Colour colour, int fallback);
