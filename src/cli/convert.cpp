@@ -105,7 +105,7 @@ void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::Versio
         next.dest = last ? opts.dest : scratch->path() + "/" + pair.template_file;
         run.steps.push_back(std::move(next));
         Step& step = run.steps.back();
-        vkdc::Conversion conv(pair, vkdc::dataFolderOf(pair.template_file));
+        vkdc::Conversion conv(pair, vkdc::dataFolders());
         if (vkdc::Outcome o = conv.analyse(step.source); !o.ok())
             return finish(run, o);
 

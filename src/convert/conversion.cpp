@@ -231,9 +231,15 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
 }
 
 Conversion::Conversion(const VersionPair& pair, std::string template_dir, std::string work_dir)
-    : pair_(pair), template_dir_(std::move(template_dir)), work_dir_(std::move(work_dir)) {
+    : Conversion(pair, std::vector<std::string>{std::move(template_dir)}, std::move(work_dir)) {}
+
+Conversion::Conversion(const VersionPair& pair, std::vector<std::string> template_dirs,
+                       std::string work_dir)
+    : pair_(pair), template_dirs_(std::move(template_dirs)), work_dir_(std::move(work_dir)) {
     if (work_dir_.empty())
         work_dir_ = tempDirectory();
+    if (!template_dirs_.empty())
+        template_dir_ = template_dirs_.front();
 }
 
 Conversion::~Conversion() {
@@ -279,11 +285,20 @@ Outcome Conversion::analyse(const std::string& source_path) {
     if (Outcome o = checkSourceFile(source_path); !o.ok())
         return o;
 
-    const std::string installed = template_dir_ + "/" + pair_.template_file;
-    auto tpl = fileInfo(installed);
-    if (!tpl || tpl->kind != FileKind::kRegular) {
-        return fail(Problem::kTemplateMissing, installed + ": no such file");
+    const std::string* found = nullptr;
+    std::vector<std::string> looked;
+    for (const std::string& dir : template_dirs_) {
+        looked.push_back(dir + "/" + pair_.template_file);
+        if (auto tpl = fileInfo(looked.back()); tpl && tpl->kind == FileKind::kRegular) {
+            found = &dir;
+            break;
+        }
     }
+    if (!found) {
+        return fail(Problem::kTemplateMissing,
+                    pair_.template_file + " is in none of the places looked: " + joined(looked));
+    }
+    template_dir_ = *found;
     removeStaleFolders(work_dir_, kWorkFolderPrefix);
     Outcome o = connect(source_path);
     if (!o.ok())

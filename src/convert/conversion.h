@@ -100,6 +100,10 @@ class Conversion {
     // `template_dir` holds the installed templates; `work_dir` receives the private working
     // copy (the system temp folder when empty).
     Conversion(const VersionPair& pair, std::string template_dir, std::string work_dir = {});
+    // The template is taken from the first of `template_dirs` that holds it (dataFolders() for
+    // the installed program); a missing one is reported with every place looked.
+    Conversion(const VersionPair& pair, std::vector<std::string> template_dirs,
+               std::string work_dir = {});
     ~Conversion();
 
     Conversion(const Conversion&) = delete;
@@ -151,7 +155,8 @@ class Conversion {
     Outcome checkTables(const std::string& source_path, const std::string& installed);
 
     const VersionPair& pair_;
-    std::string template_dir_;
+    std::vector<std::string> template_dirs_;
+    std::string template_dir_;  // the one of template_dirs_ holding the template, once found
     std::string work_dir_;
     std::unique_ptr<WorkingCopy> working_;
     std::string source_path_;

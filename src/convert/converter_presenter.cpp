@@ -122,7 +122,8 @@ bool ConverterPresenter::analyse() {
         return false;
     }
     if (!conversion_)
-        conversion_ = std::make_unique<Conversion>(pair_, templateDir(), work_dir_);
+        conversion_ = std::make_unique<Conversion>(
+            pair_, template_dir_.empty() ? dataFolders() : std::vector{template_dir_}, work_dir_);
     const Outcome outcome = conversion_->analyse(source);
     if (!outcome.ok()) {
         // Step 1 stays open, so another source can be chosen.

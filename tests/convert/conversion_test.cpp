@@ -334,6 +334,18 @@ TEST_F(ConversionTest, AMissingTemplateIsReportedBeforeAnythingHappens) {
     EXPECT_NE(std::string::npos, o.detail.find("VKDB23.mdb"));
 }
 
+TEST_F(ConversionTest, TheTemplateIsTakenFromTheFirstFolderHoldingItAndAMissingOneNamesEach) {
+    const std::string a = dir_.path() + "/a", b = dir_.path() + "/b";
+    Conversion missing(versionPair(PairId::k20to30), std::vector{a, b}, work_);
+    Outcome o = missing.analyse(sample("2.0", 3, "s.dbb"));
+    EXPECT_EQ(Problem::kTemplateMissing, o.problem);
+    EXPECT_NE(std::string::npos, o.detail.find(a + "/VKDB23.mdb, " + b + "/VKDB23.mdb"))
+        << o.detail;
+
+    Conversion found(versionPair(PairId::k20to30), std::vector{a, templates_}, work_);
+    EXPECT_TRUE(found.analyse(dir_.path() + "/s.dbb").ok());
+}
+
 TEST_F(ConversionTest, ARowThatDoesNotFitIsCountedWithItsReasonAndTheRestGoOn) {
     // A source whose Table_User.UserName is a Memo: one value is longer than the template's
     // Text(255) column holds.
