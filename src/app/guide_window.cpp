@@ -3,6 +3,7 @@
 #include "convert/window_design.h"
 #include "wizard/design_build.h"
 #include "wizard/ui_look.h"
+#include "wizard/x11_window.h"
 
 namespace vkdc {
 namespace {
@@ -24,6 +25,13 @@ GuideWindow::GuideWindow(QWidget* owner) : QDialog(owner) {
     setFont(guideFont(FontRole::kWindow));
     setFixedSize(ui::px(design.clientWidth), ui::px(design.clientHeight));
     ui::buildControls(design, this, &guideFont);
+}
+
+// A tool window, which X11 would make a "utility": a dialog of its owner instead, for the
+// window manager not to minimize it on its own, and out of the task bar as designed.
+void GuideWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ui::markAsDialogOnX11(this, true);
 }
 
 void showGuide(QWidget* owner) {

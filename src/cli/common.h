@@ -15,6 +15,7 @@ enum ExitCode : int {
     kExitCannotOpen = 3,     // missing, unreadable, not a regular file, not Jet, corrupt, ...
     kExitWrongPassword = 4,  // for convert: the source is not of the pair's version
     kExitRowsLost = 5,       // convert: rows could not be converted
+    kExitDamaged = 5,        // check: the file is damaged
     kExitSaveFailed = 6,     // convert: the result could not, or must not, be saved there
 };
 

@@ -4,9 +4,9 @@
 // Runs the same conversion as the converter windows. The source is only read; DEST is either
 // left as it was or holds the complete new database; no file of ours outlives the run. Exit
 // status: 0 every row converted and saved; 2 bad usage; 3 the source (or a template) could not
-// be opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing is
-// written unless --keep-partial); 6 nothing was saved: the save failed, the destination was
-// refused, or the result would pass the 2 GB limit of the file format.
+// be opened or used; 4 the source is not of the pair's version; 5 rows were lost or the source
+// is damaged (nothing is written unless --keep-partial); 6 nothing was saved: the save failed,
+// the destination was refused, or the result would pass the 2 GB limit of the file format.
 #include <nlohmann/json.hpp>
 
 #include <iostream>
@@ -222,7 +222,8 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
                                   {"written", t.written},
                                   {"failed", t.failed},
                                   {"unread", t.unread},
-                                  {"reasons", t.reasons}});
+                                  {"reasons", t.reasons},
+                                  {"damage", t.damage}});
             }
             j["steps"].push_back({{"pair", s.pair->label},
                                   {"source", s.source},
@@ -244,6 +245,8 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
                 out << "\n";
                 for (const auto& r : t.reasons)
                     out << "    " << printable(r) << "\n";
+                for (const auto& d : t.damage)
+                    out << "    damaged: " << printable(d) << "\n";
             }
         }
     }

@@ -26,9 +26,10 @@ constexpr char kExitStatuses[] =
     "Exit status: 0 success; 2 bad usage or unknown table; 3 a file could not be read (missing,\n"
     "not a regular file, not a Jet database, unsupported, damaged; for convert also a missing or\n"
     "unusable template); 4 wrong password (for convert: the source is not of the pair's\n"
-    "version); 5 convert lost rows (nothing is written unless --keep-partial); 6 convert saved\n"
-    "nothing: the save failed, the result would pass the 2 GB limit of the file format, or the\n"
-    "destination was refused (the source itself, an installed template, not a regular file).\n"
+    "version); 5 convert lost rows or found the source damaged (nothing is written unless\n"
+    "--keep-partial), check found damage; 6 convert saved nothing: the save failed, the result\n"
+    "would pass the 2 GB limit of the file format, or the destination was refused (the source\n"
+    "itself, an installed template, not a regular file).\n"
     "Use '--' before a file name that starts with '-'.";
 
 // `convert ... --json` (before any "--"): usage errors are then answered in JSON too.
@@ -98,6 +99,22 @@ void addInspect(CLI::App& app, Action& action) {
     onChosen(sub, opts, cli::runInspect, action);
 }
 
+void addCheck(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::CheckOptions>();
+    CLI::App* sub = app.add_subcommand("check", "check a Jet database for damage");
+    sub->footer(
+        "Checks the catalog, every table definition and usage map, and every page once: column\n"
+        "definitions that fit their types, each page listed once and for what it holds, no data\n"
+        "page that repeats another, each long value used by one row, row counts. Each finding\n"
+        "names the table, page and row. A table holding more rows than it declares is only a\n"
+        "warning. Without --password the password is not checked.\n"
+        "Exit status: 0 consistent; 3 the file cannot be read; 4 wrong password; 5 damaged.");
+    sub->add_option("FILE", opts->file, "the database file")->required();
+    sub->add_option("--password", opts->password, "check this database password");
+    sub->add_flag("--json", opts->json, "print the findings as one JSON object");
+    onChosen(sub, opts, cli::runCheck, action);
+}
+
 void addDump(CLI::App& app, Action& action) {
     auto opts = std::make_shared<cli::DumpOptions>();
     CLI::App* sub = app.add_subcommand("dump", "write every row of a table as CSV or JSON");
@@ -121,10 +138,10 @@ void addConvert(CLI::App& app, Action& action) {
         "left behind. DEST must not be the source or an installed template, and an existing\n"
         "DEST must be a regular file; it keeps its permissions (a new one takes the source's).\n"
         "Exit status: 0 converted and saved; 2 bad usage; 3 the source or a template cannot be\n"
-        "opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing\n"
-        "is written unless --keep-partial); 6 nothing was saved: the destination could not or "
-        "must\n"
-        "not be written, or the result would pass the 2 GB limit of the file format.");
+        "opened or used; 4 the source is not of the pair's version; 5 rows were lost or the\n"
+        "source is damaged (nothing is written unless --keep-partial); 6 nothing was saved: the\n"
+        "destination could not or must not be written, or the result would pass the 2 GB limit\n"
+        "of the file format.");
     sub->add_option("SOURCE", opts->source, "the database to convert")->required();
     sub->add_option("DEST", opts->dest, "the new database to write")->required();
     sub->add_option("--pair", opts->pair, "the conversion: 1.0-2.0 or 2.0-3.0")
@@ -174,6 +191,7 @@ int run(int argc, char** argv) {
 
     Action action;
     addInspect(app, action);
+    addCheck(app, action);
     addDump(app, action);
     addConvert(app, action);
     addMakeTemplate(app, action);

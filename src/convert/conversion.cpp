@@ -127,6 +127,8 @@ const char* problemName(Problem p) {
             return "the new database could not be saved";
         case Problem::kTooLarge:
             return kTooLargeText;
+        case Problem::kCancelled:
+            return "the conversion was stopped; nothing was saved";
     }
     return "unknown problem";
 }
@@ -161,6 +163,8 @@ const char* problemId(Problem p) {
             return "save-failed";
         case Problem::kTooLarge:
             return "too-large";
+        case Problem::kCancelled:
+            return "cancelled";
     }
     return "unknown";
 }
@@ -254,6 +258,7 @@ void Conversion::disconnect() {
     analysed_ = false;
     converted_ = false;
     too_large_ = false;
+    source_damage_.clear();
 }
 
 const std::string& Conversion::workingPath() const {
@@ -301,6 +306,11 @@ Outcome Conversion::analyse(const std::string& source_path) {
     template_dir_ = *found;
     removeStaleFolders(work_dir_, kWorkFolderPrefix);
     Outcome o = connect(source_path);
+    if (o.ok()) {
+        SourceDamage damage = checkSourceIntegrity(pair_, source_path);
+        o = damage.outcome;
+        source_damage_ = std::move(damage.tables);
+    }
     if (!o.ok())
         disconnect();
     return o;
@@ -443,18 +453,30 @@ Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress
     for (const TablePair& t : pair_.tables) {
         TableReport tr;
         tr.table = t.table;
+        if (auto it = source_damage_.find(t.table); it != source_damage_.end())
+            tr.damage = it->second;
         Outcome o = convertTable(t, tr, done, total, progress);
         report.tables.push_back(std::move(tr));
         if (!o.ok())
             return o;
     }
+    std::string detail;
     if (const uint64_t lost = report.totalLost(); lost > 0) {
         uint64_t declared = 0;
         for (const auto& t : report.tables)
             declared += std::max(t.declared, t.read);
-        return fail(Problem::kRowsLost, std::to_string(lost) + " of " + std::to_string(declared) +
-                                            " rows were not converted");
+        detail =
+            std::to_string(lost) + " of " + std::to_string(declared) + " rows were not converted";
     }
+    for (const auto& t : report.tables) {
+        if (!t.damage.empty()) {
+            detail += (detail.empty() ? "" : "; ") + source_path_ + " is damaged (" +
+                      t.damage.front() + "): converted rows may be wrong or missing";
+            break;
+        }
+    }
+    if (!detail.empty())
+        return fail(Problem::kRowsLost, detail);
     return {};
 }
 
@@ -513,6 +535,12 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
     }
     const int32_t n = old_rs->RecordCount();  // read once, as the row loop requires
     for (int32_t i = 1; i <= n; ++i) {
+        if (stop_.load(std::memory_order_relaxed)) {
+            cancelled_ = true;
+            return fail(Problem::kCancelled, t.table + " row " + std::to_string(i) + " of " +
+                                                 std::to_string(n) +
+                                                 ": stopped; nothing was saved");
+        }
         ++tr.read;
         jet::Status st = new_rs->AddNew();
         for (Binding& b : bindings) {
@@ -581,6 +609,8 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
         return fail(Problem::kNotAnalysed, "nothing has been converted yet");
     if (too_large_)
         return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
+    if (cancelled_)
+        return fail(Problem::kCancelled, "the conversion was stopped");
     if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
         return o;
     if (jet::Status st = registry_->writeOutAll(); !st.isOk()) {

@@ -9,8 +9,10 @@
 // holding the complete new database.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +48,7 @@ enum class Problem {
     kSaveFailed,          // the destination could not be written or must not be (the source,
                           // a template, not a regular file); any old file there is intact
     kTooLarge,            // the result would pass the file format's 2 GB limit; nothing is saved
+    kCancelled,           // convert() was asked to stop (requestStop); nothing is saved
 };
 
 // The text of kTooLarge, for every face that reports it in English.
@@ -67,6 +70,9 @@ struct TableReport {
     uint64_t failed = 0;               // rows visited that could not be stored
     uint64_t unread = 0;               // declared rows the reader never found (a damaged file)
     std::vector<std::string> reasons;  // the first few failures, "row 12: column Email: ..."
+    // What the integrity check of the source found damaged in this table, one line each: its
+    // rows may be wrong or missing even when every declared row was read and stored.
+    std::vector<std::string> damage;
 
     // Rows that did not reach the new database.
     uint64_t lost() const { return failed + unread; }
@@ -115,18 +121,26 @@ class Conversion {
     // order (per table: old side, new side), and checks that the source's tables are those of
     // the pair's source version (kSourceWrongVersion for the next version's columns,
     // kSourceInvalid for missing ones) and that the template's are those of its version and
-    // empty (kTemplateInvalid). On failure nothing stays connected and the problem names the
-    // cause; analyse() may be called again with another path. Leftover working files of
-    // killed conversions in the work folder are removed first.
+    // empty (kTemplateInvalid). Last it runs the integrity check of the source; damage it
+    // finds in a table does not stop the analysis, but makes convert() report kRowsLost. On
+    // failure nothing stays connected and the problem names the cause; analyse() may be
+    // called again with another path. Leftover working files of killed conversions in the
+    // work folder are removed first.
     Outcome analyse(const std::string& source_path);
     bool analysed() const { return analysed_; }
 
     // Runs Convert_User, Convert_Site, Convert_Category and Convert_Contact in that order.
     // Every row that cannot be stored is counted with its reason in `report`, and so is every
-    // row a table declares that could not be read. Returns kRowsLost when any row was lost,
+    // row a table declares that could not be read; the source's damage goes with its table.
+    // Returns kRowsLost when any row was lost or a table is damaged,
     // kNotAnalysed before a successful analysis, and kTooLarge (stopping at the first row that
     // would pass the limit) when the result cannot fit in a Jet file; save() then refuses.
+    // After requestStop() it returns kCancelled before its next row, and save() refuses too.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
+
+    // Asks a running convert() to stop before its next row; from its progress callback, an
+    // event that callback lets through, or another thread. A later convert() stops at once.
+    void requestStop() { stop_.store(true, std::memory_order_relaxed); }
 
     // Refuses destinations that must never be written (checkDestination below), writes out the
     // working database, then puts it at `dest_path` atomically (WorkingCopy::saveAs: the
@@ -164,9 +178,12 @@ class Conversion {
     bool analysed_ = false;
     bool converted_ = false;
     bool too_large_ = false;
+    std::atomic<bool> stop_{false};
+    bool cancelled_ = false;
     std::unique_ptr<DatabaseRegistry> registry_;
     std::vector<std::unique_ptr<DataControl>> controls_;
     std::vector<std::unique_ptr<BoundField>> fields_;
+    std::map<std::string, std::vector<std::string>> source_damage_;  // by table
 };
 
 // "source file not found", ... : a short English text for a problem kind (logs and the CLI).
@@ -203,6 +220,15 @@ struct DetectedVersion {
     std::string version;
 };
 DetectedVersion detectVersion(const std::string& path);
+
+// The integrity check of `source` (jet/integrity_check.h) as a conversion of `pair` needs it:
+// the damage found in each of the pair's tables, one English line per finding (the first few,
+// then how many more). kSourceUnreadable when the file cannot be read through.
+struct SourceDamage {
+    Outcome outcome;
+    std::map<std::string, std::vector<std::string>> tables;
+};
+SourceDamage checkSourceIntegrity(const VersionPair& pair, const std::string& source);
 
 // Reopens `dest` and checks, through the field pairs of `pair`, that every row of `source`
 // is there with the same values (blank pairs: no value), in order. kRowsLost names the first

@@ -1,8 +1,9 @@
-// Version detection and the after-save check of a conversion.
+// Version detection, the integrity check of a source and the after-save check of a conversion.
 #include <algorithm>
 
 #include "convert/conversion.h"
 #include "jet/database.h"
+#include "jet/integrity_check.h"
 #include "store/value_text.h"
 
 namespace vkdc {
@@ -68,6 +69,43 @@ DetectedVersion detectVersion(const std::string& path) {
                      path + ": Table_Site matches neither version 2.0 nor 3.0"};
     }
     return d;
+}
+
+SourceDamage checkSourceIntegrity(const VersionPair& pair, const std::string& source) {
+    // Lines per table; a damaged page can give a finding for each of its rows.
+    constexpr size_t kMaxLines = 5;
+    SourceDamage out;
+    auto db = openWith(source, pair.source_password);
+    auto report = db ? jet::checkIntegrity(**db) : jet::Result<jet::IntegrityReport>(db.status());
+    if (!report) {
+        out.outcome = {problemOf(report.status()), source + ": " + report.status().message()};
+        return out;
+    }
+    for (const TablePair& t : pair.tables) {
+        const auto all = report->damage_by_table.find(t.table);
+        if (all == report->damage_by_table.end())
+            continue;
+        uint64_t unshown = all->second;
+        std::vector<std::string> lines;
+        for (const jet::Finding& f : report->findings) {
+            if (!f.isDamage() ||
+                std::find(f.tables.begin(), f.tables.end(), t.table) == f.tables.end())
+                continue;
+            --unshown;
+            // The conversion counts the rows it reads against the declared count itself.
+            if (f.area == jet::Finding::Area::kRowCount)
+                continue;
+            if (lines.size() < kMaxLines)
+                lines.push_back(f.toString());
+            else
+                ++unshown;
+        }
+        if (unshown > 0)
+            lines.push_back("and " + std::to_string(unshown) + " more findings of damage");
+        if (!lines.empty())
+            out.tables[t.table] = std::move(lines);
+    }
+    return out;
 }
 
 Outcome verifyConversion(const VersionPair& pair, const std::string& source,

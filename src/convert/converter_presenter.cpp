@@ -62,6 +62,7 @@ void ConverterPresenter::load() {
     conversion_.reset();
     report_ = {};
     busy_ = false;
+    close_requested_ = false;
     progress_visible_ = false;
     progress_shown_ = 0;
     open_file_name_ = texts_.openFileName;
@@ -148,6 +149,7 @@ void ConverterPresenter::convert() {
         return;
 
     busy_ = true;
+    close_requested_ = false;
     work_started_ = Clock::now();
     painted_once_ = false;
     report_ = {};
@@ -160,6 +162,13 @@ void ConverterPresenter::convert() {
     }
     busy_ = false;
 
+    if (close_requested_) {
+        // Esc or the close button while it ran: the work stopped at the next row; nothing is
+        // kept or said, and the window closes now.
+        close_requested_ = false;
+        view_.unload();
+        return;
+    }
     if (outcome.problem == Problem::kTooLarge) {
         // Nothing can be kept: no completion message, and step 2 stays closed.
         message(MessageId::kTooLarge, MessageIcon::kWarning);
@@ -248,15 +257,18 @@ void ConverterPresenter::help() {
 }
 
 bool ConverterPresenter::close() {
-    if (busy_)
+    if (busy_) {
+        close_requested_ = true;
+        conversion_->requestStop();
         return false;
+    }
     conversion_.reset();
     return true;
 }
 
 // The details of the lost-rows warning: one line per table with the number of rows that did
 // not reach the new database, whether they failed to store or could not be read from a
-// damaged source, each followed by the first reasons.
+// damaged source, each followed by the first reasons and the damage found in the table.
 std::string ConverterPresenter::rowsLostDetail(const Outcome& outcome) const {
     std::string lines;
     const auto add = [&lines](const std::string& line) {
@@ -268,6 +280,8 @@ std::string ConverterPresenter::rowsLostDetail(const Outcome& outcome) const {
         add(table.table + ": " + std::to_string(table.lost()));
         for (const std::string& reason : table.reasons)
             add("  " + reason);
+        for (const std::string& damage : table.damage)
+            add("  " + damage);
     }
     if (outcome.problem != Problem::kNone && outcome.problem != Problem::kRowsLost &&
         !outcome.detail.empty())

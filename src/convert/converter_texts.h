@@ -57,6 +57,10 @@ inline constexpr char kNotYet[] = "...";
 inline constexpr char kAnalysed[] = "تحليل انجام شد";
 inline constexpr char kSaved[] = "ذخيره شد.";
 
+// The toggle of a message box's details area (the technical lines of a Message).
+inline constexpr char kShowDetails[] = "نمايش جزئيات...";
+inline constexpr char kHideDetails[] = "پنهان کردن جزئيات...";
+
 // Dialog values both windows share.
 inline constexpr char kOpenDialog[] = "Opens";  // object names of the two file dialogs
 inline constexpr char kSaveDialog[] = "Saves";

@@ -93,7 +93,9 @@ class ConverterView {
 
     // The progress bar's position; a maximum of 0 empties the bar.
     virtual void showProgress(int value, int maximum) = 0;
-    // Lets the screen catch up during a long conversion: painting and timers, no user input.
+    // Lets the screen catch up during a long conversion: painting and timers. Of the user's
+    // input only Esc and the close button get through, as ConverterPresenter::close(), which
+    // stops the work; all other input to the program is dropped, never kept for later.
     virtual void paintNow() = 0;
 
     // Mirrors what the core set on a data control ("User_Old", "Adodc3", ...), so the view can

@@ -8,10 +8,12 @@
 #include <QShowEvent>
 
 #include "convert/window_design.h"
+#include "wizard/busy_input.h"
 #include "wizard/design_build.h"
 #include "wizard/dialogs.h"
 #include "wizard/key_preview.h"
 #include "wizard/ui_look.h"
+#include "wizard/x11_window.h"
 
 namespace vkdc {
 namespace {
@@ -40,6 +42,8 @@ ConverterWindow::ConverterWindow(PairId pair, Dialogs& dialogs, QWidget* owner)
     auto* keys = new KeyPreview(this);
     keys->onKey(Qt::Key_Escape, [this] { reject(); });
     keys->onKey(Qt::Key_F1, [this] { presenter_.help(); });
+    // Made after the key preview, so that it sees every key first.
+    new ui::BusyInput(this, [this] { return presenter_.busy(); });
 }
 
 ConverterWindow::~ConverterWindow() = default;
@@ -105,12 +109,14 @@ void ConverterWindow::showEvent(QShowEvent* event) {
         ui::centreOnScreen(this);
     }
     QDialog::showEvent(event);
+    ui::markAsDialogOnX11(this);
     if (!event->spontaneous())
         presenter_.shown();
 }
 
-// Every way the window closes (Esc, the close button, the unload after a save) comes here; the
-// presenter keeps it open while a conversion runs.
+// Every way the window closes (Esc, the close button, the unload after a save) comes here. While
+// a conversion runs the presenter stops it and keeps the window until it has unwound; then it
+// unloads the window, which comes here again.
 void ConverterWindow::done(int result) {
     if (!presenter_.close())
         return;
@@ -208,9 +214,10 @@ void ConverterWindow::showProgress(int value, int maximum) {
     bar->setValue(value);
 }
 
-// Only paint and timer events are let through: the window takes no input until the work ends.
+// Painting and timers, and of the input only what BusyInput lets through while the presenter is
+// busy: Esc and the close request, which stop the work.
 void ConverterWindow::paintNow() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void ConverterWindow::showConnection(const std::string& control, const std::string& connection,

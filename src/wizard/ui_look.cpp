@@ -15,6 +15,7 @@
 #include "wizard/enter_key.h"
 #include "wizard/install_paths.h"
 #include "wizard/program_style.h"
+#include "wizard/qt_texts.h"
 
 namespace vkdc::ui {
 
@@ -85,6 +86,7 @@ void applyProgramLook(QApplication& app) {
     app.setLayoutDirection(Qt::LeftToRight);
     app.installEventFilter(new ClickGuard(&app));
     app.installEventFilter(new EnterKey(&app));
+    app.installTranslator(new QtTexts(&app));
 }
 
 }  // namespace vkdc::ui

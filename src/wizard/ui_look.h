@@ -55,11 +55,12 @@ QPixmap installedPicture(const QString& file_name);
 QIcon programIcon(const QList<int>& sizes);
 
 // The application-wide settings every window relies on: the program's style (Fusion, the same
-// on every desktop, see ProgramStyle), the program font, left-to-right layout, and the input
-// rules of ClickGuard and EnterKey. The designs place their controls at fixed positions laid
-// out left to right. Persian text still reads right to left: labels take each text's direction
-// from its first letter, and the frames and the Persian message boxes switch to right-to-left
-// themselves. Call it once, before the first window is made.
+// on every desktop, see ProgramStyle), the program font, left-to-right layout, the input
+// rules of ClickGuard and EnterKey, and Qt's own texts in the program's language (QtTexts). The
+// designs place their controls at fixed positions laid out left to right. Persian text still reads
+// right to left: labels take each text's direction from its first letter, and the frames and the
+// Persian message boxes switch to right-to-left themselves. Call it once, before the first window
+// is made.
 void applyProgramLook(QApplication& app);
 
 }  // namespace vkdc::ui

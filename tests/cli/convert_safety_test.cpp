@@ -204,7 +204,7 @@ TEST(ConvertSafety, SourcesOfAnotherKindOrVersionAreRefused) {
 #endif
 }
 
-TEST(ConvertSafety, LostRowsWriteNothingUnlessKeepPartialIsGiven) {
+TEST(ConvertSafety, LostRowsAndDamageWriteNothingUnlessKeepPartialIsGiven) {
     TempDir tmp;
     fs::create_directory(tmp.file("tmp"));
     CliEnv env;
@@ -214,24 +214,49 @@ TEST(ConvertSafety, LostRowsWriteNothingUnlessKeepPartialIsGiven) {
     ASSERT_TRUE(testing_support::setDeclaredRows(v2, "Table_Contact", kNewPassword, 15));
     const std::string v1 = makeSample(tmp, "1.0", 10, "v1.dbb");
     ASSERT_TRUE(testing_support::setDeclaredRows(v1, "Table_Site", u"Qe4^wT*9pLr2Zk8", 9));
+    // Damage that keeps every count: one byte turns Category from Text into Byte (each name
+    // would read as a number), and a page of contacts is overwritten with a copy of another.
+    const std::string retyped = makeSample(tmp, "2.0", 60, "retyped.dbb");
+    ASSERT_TRUE(
+        testing_support::setColumnType(retyped, "Table_Category", kNewPassword, "Category", 0x02));
+    const std::string copied = makeSample(tmp, "2.0", 60, "copied.dbb");
+    ASSERT_TRUE(testing_support::copyDataPage(copied, "Table_Contact", kNewPassword, 0, 1));
     const std::string dest = tmp.file("dest.dbb");
     writeBytes(dest, "old");
 
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"convert", v2, dest},
-          std::vector<std::string>{"convert", "--verify", v2, dest},
-          std::vector<std::string>{"convert", "--to", "3.0", v1, dest}}) {
-        CliRun r = runCli(args, env);
+    const struct {
+        std::vector<std::string> args;
+        const char* why;
+    } cases[] = {
+        {{"convert", v2, dest}, "declares 15 rows but only 10"},
+        {{"convert", "--verify", v2, dest}, "declares 15 rows but only 10"},
+        {{"convert", "--to", "3.0", v1, dest}, "declares 9 rows"},
+        {{"convert", "--verify", retyped, dest},
+         "Table_Category: page 20: column Category: a Byte column is 1 byte, not 510"},
+        {{"convert", "--to", "3.0", copied, dest}, "byte for byte"},
+    };
+    for (const auto& c : cases) {
+        CliRun r = runCli(c.args, env);
         EXPECT_EQ(5, r.status) << r.err;
+        EXPECT_NE(std::string::npos, (r.out + r.err).find(c.why)) << r.out << r.err;
         EXPECT_NE(std::string::npos, r.err.find("nothing was written")) << r.err;
         EXPECT_TRUE(bytesOf(dest) == "old") << "DEST changed";
     }
     CliRun r = runCli({"convert", "--json", "--keep-partial", v2, dest}, env);
     EXPECT_EQ(5, r.status) << r.err;
-    const auto j = jsonOf(r);
+    auto j = jsonOf(r);
     EXPECT_EQ(utf8(member(j, "outcome")), "saved-partial");
     EXPECT_EQ(utf8(member(j, "problem")), "rows-lost");
     EXPECT_EQ(10u, rowsIn(dest, "Table_Contact"));
+    r = runCli({"convert", "--json", "--keep-partial", retyped, dest}, env);
+    EXPECT_EQ(5, r.status) << r.err;
+    j = jsonOf(r);
+    EXPECT_EQ(utf8(member(j, "outcome")), "saved-partial");
+    const auto& category = testing_support::element(
+        member(testing_support::element(member(j, "steps"), 0), "tables"), 2);
+    EXPECT_NE(
+        std::string::npos,
+        utf8(testing_support::element(member(category, "damage"), 0)).find("column Category"));
     EXPECT_TRUE(fs::is_empty(tmp.file("tmp")));
 }
 

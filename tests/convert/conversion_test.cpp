@@ -426,6 +426,28 @@ TEST_F(ConversionTest, AResultPastTheSizeLimitStopsAndSavesNothing) {
     expectUnchanged(before, existing);
 }
 
+// A stop asked for between rows: its own outcome (no row counts as lost), and nothing saved.
+TEST_F(ConversionTest, AStoppedConversionSavesNothing) {
+    const std::string src = sample("2.0", 400, "s.dbb");
+    const std::string existing = dir_.path() + "/existing.dbb";
+    std::ofstream(existing) << "precious";
+    const Stamp before = stampOf(existing);
+    Conversion c(versionPair(PairId::k20to30), templates_, work_);
+    ASSERT_TRUE(c.analyse(src).ok());
+    ConversionReport r;
+    uint64_t reports = 0;
+    Outcome o = c.convert(r, [&](uint64_t done, uint64_t) {
+        if (++reports == 10)
+            c.requestStop();
+        EXPECT_LE(done, 10u) << "no row after the stop";
+    });
+    EXPECT_EQ(Problem::kCancelled, o.problem);
+    EXPECT_EQ(10u, r.totalRows());
+    EXPECT_EQ(0u, r.totalLost());
+    EXPECT_EQ(Problem::kCancelled, c.save(existing).problem);
+    expectUnchanged(before, existing);
+}
+
 // The windows and the CLI tests cover a file of the next version and a template with rows;
 // here, what is neither the one version nor the other.
 TEST_F(ConversionTest, TheAnalysisRefusesSourcesAndTemplatesOfNoVersion) {

@@ -447,6 +447,21 @@ TEST_P(ConverterPresenterTest, LostRowsAreListedPerTableAfterTheCompletionMessag
     EXPECT_NE(view_.messages[1].detail.find("Table_Contact: 2"), std::string::npos)
         << view_.messages[1].detail;
     EXPECT_EQ(view_.steps(), kConverted);
+
+    // Damage that keeps every count: the table's findings follow its count.
+    const std::string retyped = source("retyped.dbb");
+    ASSERT_TRUE(testing_support::setColumnType(
+        retyped, "Table_Category", jet::fromUtf8(pair().source_password), "Category", 0x02));
+    view_.messages.clear();
+    convertFrom(retyped);
+    ASSERT_EQ(view_.ids(), (std::vector<MessageId>{MessageId::kConverted, MessageId::kRowsLost}));
+    EXPECT_NE(view_.messages[1].detail.find("Table_Category: 0\n  Table_Category: page "),
+              std::string::npos)
+        << view_.messages[1].detail;
+    EXPECT_NE(view_.messages[1].detail.find(": column Category: a Byte column is 1 byte, not 510"),
+              std::string::npos)
+        << view_.messages[1].detail;
+    EXPECT_EQ(view_.steps(), kConverted);
 }
 
 TEST_P(ConverterPresenterTest, AResultPastTheSizeLimitOnlyWarnsAndStepTwoStaysClosed) {
@@ -516,8 +531,8 @@ TEST_P(ConverterPresenterTest, UnsafeDestinationsAreRefusedAndTheWindowStays) {
 #endif
 }
 
-// The bar replaces ConvertDB while a long conversion runs; meanwhile nothing closes the window
-// or opens the guide. Esc afterwards closes it and deletes the working copy.
+// The bar replaces ConvertDB while a long conversion runs; meanwhile F1 opens no guide. Esc
+// afterwards closes the window and deletes the working copy.
 TEST_P(ConverterPresenterTest, ProgressAndWhatTheWindowRefusesWhileItRuns) {
     const std::string src = source("old.dbb");
     presenter_->setProgressDelay(std::chrono::milliseconds(0));
@@ -528,7 +543,6 @@ TEST_P(ConverterPresenterTest, ProgressAndWhatTheWindowRefusesWhileItRuns) {
         EXPECT_TRUE(presenter_->busy());
         EXPECT_TRUE(view_.visible[Control::kProgress]);
         EXPECT_FALSE(view_.visible[Control::kConvertDB]);
-        EXPECT_FALSE(presenter_->close());
         presenter_->help();
         EXPECT_EQ(view_.guides, 0);
     };
@@ -559,6 +573,30 @@ TEST_P(ConverterPresenterTest, ProgressAndWhatTheWindowRefusesWhileItRuns) {
     EXPECT_TRUE(presenter->close());
     EXPECT_EQ(presenter_->conversion(), nullptr);
     EXPECT_TRUE(fs::is_empty(work_));
+}
+
+// Esc or the close button while it runs: the close waits for the work to stop at its next row,
+// then the window unloads with no message; the working copy goes and nothing is written.
+TEST_P(ConverterPresenterTest, ClosingWhileItRunsStopsItAndWritesNothing) {
+    const std::string src = source("old.dbb", 300);
+    const std::string source_bytes = *testing_support::readFile(src);
+    presenter_->setProgressDelay(std::chrono::milliseconds(0));
+    int reports = 0;
+    view_.whileConverting = [&] {
+        if (++reports == 3) {
+            EXPECT_FALSE(presenter_->close()) << "the window stays until the work has stopped";
+            EXPECT_FALSE(view_.unloaded);
+        }
+    };
+    convertFrom(src);
+    EXPECT_EQ(reports, 3) << "stopped at the next row";
+    EXPECT_TRUE(view_.unloaded);
+    EXPECT_FALSE(view_.ended);
+    EXPECT_TRUE(view_.messages.empty());
+    EXPECT_FALSE(presenter_->busy());
+    EXPECT_EQ(presenter_->conversion(), nullptr);
+    EXPECT_TRUE(fs::is_empty(work_));
+    EXPECT_EQ(*testing_support::readFile(src), source_bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPairs, ConverterPresenterTest,
