@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "convert/converter_texts.h"
 #include "convert/dialog_start.h"
 #include "jet/win32.h"
 #include "win32/text.h"
@@ -97,6 +98,18 @@ void SystemDialogs::message(HWND owner, MessageIcon icon, const std::string& tex
             icon == MessageIcon::kInformation ? TD_INFORMATION_ICON : TD_WARNING_ICON;
         config.pszContent = wide_text.c_str();
         config.pszExpandedInformation = wide_detail.c_str();
+        const std::wstring show = widen(texts::kShowDetails);
+        const std::wstring hide = widen(texts::kHideDetails);
+        config.pszCollapsedControlText = show.c_str();
+        config.pszExpandedControlText = hide.c_str();
+        // Enter always closes the box: once the details are toggled, the focus goes back to
+        // OK, where a click on the toggle had taken it.
+        config.pfCallback = [](HWND box, UINT notification, WPARAM, LPARAM, LONG_PTR) -> HRESULT {
+            if (notification == TDN_EXPANDO_BUTTON_CLICKED)
+                PostMessageW(box, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(box, IDOK)),
+                             TRUE);
+            return S_OK;
+        };
         if (SUCCEEDED(task_dialog(&config, nullptr, nullptr, nullptr)))
             return;
     }

@@ -8,6 +8,7 @@
 
 #include <fstream>
 
+#include "convert/converter_texts.h"
 #include "jet/win32.h"
 #include "support/files.h"
 #include "win32_test_support.h"
@@ -51,25 +52,30 @@ TEST(Win32Dialogs, AMessageIsItsTextAloneWithAnEmptyTitleAndOneOk) {
 TEST(Win32Dialogs, DetailsWaitBehindTheirButtonAndEnterStillCloses) {
     HWND box = nullptr;
     HWND detail = nullptr;
+    HWND toggle = nullptr;
     Script script;
-    script.waitFor([&] { return (box = openDialog()) != nullptr; }).then([&] {
-        EXPECT_EQ(text(box), "");
-        EXPECT_TRUE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
-        for (HWND child : children(box, L"Static")) {
-            if (text(child) == "Table_User: 2\n  row 1")
-                detail = child;
-        }
-        ASSERT_TRUE(detail);
-        EXPECT_FALSE(IsWindowVisible(detail)) << "details show on demand";
-        HWND toggle = nullptr;
-        for (HWND button : children(box, L"Button")) {
-            if (GetDlgCtrlID(button) != IDOK)
-                toggle = button;
-        }
-        ASSERT_TRUE(win32_test::click(toggle));
-        EXPECT_TRUE(IsWindowVisible(detail));
-        win32_test::pressKey(GetDlgItem(box, IDOK), VK_RETURN);
-    });
+    script.waitFor([&] { return (box = openDialog()) != nullptr; })
+        .then([&] {
+            EXPECT_EQ(text(box), "");
+            EXPECT_TRUE(GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+            for (HWND child : children(box, L"Static")) {
+                if (text(child) == "Table_User: 2\n  row 1")
+                    detail = child;
+            }
+            ASSERT_TRUE(detail);
+            EXPECT_FALSE(IsWindowVisible(detail)) << "details show on demand";
+            for (HWND button : children(box, L"Button")) {
+                if (GetDlgCtrlID(button) != IDOK)
+                    toggle = button;
+            }
+            EXPECT_EQ(text(toggle), texts::kShowDetails);
+            ASSERT_TRUE(win32_test::click(toggle));
+            EXPECT_TRUE(IsWindowVisible(detail));
+        })
+        .then([&] {
+            EXPECT_EQ(GetFocus(), GetDlgItem(box, IDOK)) << "Enter closes, not folds";
+            win32_test::pressKey(GetFocus(), VK_RETURN);
+        });
     SystemDialogs().message(nullptr, MessageIcon::kWarning, kPersian, "Table_User: 2\n  row 1");
     EXPECT_TRUE(script.done());
     EXPECT_FALSE(openDialog());

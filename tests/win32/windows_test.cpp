@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "cli/cli_run.h"
 #include "convert/converter_texts.h"
@@ -374,6 +375,40 @@ TEST_F(Win32Windows, AConversionShowsItsBarAndDropsTheInputMeanwhile) {
     DeleteObject(bitmap);
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
+}
+
+// Esc or the close button during a conversion stop it at the next row: the window closes
+// without a message and nothing is written anywhere.
+TEST_F(Win32Windows, EscOrTheCloseButtonStopARunningConversion) {
+    const std::string source = dir_.path() + "\\big.dbb";
+    SampleOptions rows;
+    rows.contacts = 1000;
+    ASSERT_TRUE(makeSample("2.0", source, rows).ok());
+    const std::string work = dir_.path() + "\\work";
+    std::filesystem::create_directory(std::filesystem::path(jet::win::widen(work)));
+    const std::function<void(HWND)> requests[] = {
+        [](HWND window) { pressKey(window, VK_ESCAPE); },
+        [](HWND window) { PostMessageW(window, WM_NCLBUTTONDOWN, HTCLOSE, 0); },
+    };
+    for (const auto& request : requests) {
+        ScriptedDialogs dialogs;
+        ConverterWindow window(PairId::k20to30, dialogs, nullptr);
+        window.setWorkDir(work);
+        window.setProgressDelay(std::chrono::milliseconds(0));
+        dialogs.answers.push_back(source);
+        Script script;
+        script.then([&] { ASSERT_TRUE(click(window.control("BrowseOpen"))); }).then([&] {
+            // Waiting in the queue when the work starts: the bar's first paint takes it.
+            request(window.hwnd());
+            click(window.control("ConvertDB"));
+        });
+        EXPECT_FALSE(window.run());
+        EXPECT_TRUE(script.done());
+        EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front().text;
+        EXPECT_FALSE(IsWindowVisible(window.hwnd()));
+        EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(jet::win::widen(work))))
+            << "the working copy went with the window";
+    }
 }
 
 class Win32WalkTest : public ::testing::TestWithParam<PairId> {};
