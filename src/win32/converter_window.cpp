@@ -72,7 +72,7 @@ std::pair<std::string, std::string> ConverterWindow::dataControl(const std::stri
 
 void ConverterWindow::keepFocus(HWND losing) {
     if (losing && GetFocus() == losing)
-        SetFocus(hwnd());
+        focus(hwnd());
 }
 
 // ---- The view ----------------------------------------------------------------------------
@@ -105,7 +105,7 @@ std::string ConverterWindow::controlText(Control control) const {
 }
 
 void ConverterWindow::focusControl(Control control) {
-    SetFocus(handle(control));
+    focus(handle(control));
 }
 
 void ConverterWindow::showMessage(const Message& message) {

@@ -25,7 +25,7 @@ void LauncherWindow::show() {
     SetForegroundWindow(hwnd());
     const std::vector<const ControlDesign*> order = tabOrder(design());
     if (!order.empty())
-        SetFocus(control(order.front()->name));
+        focus(control(order.front()->name));
 }
 
 ConverterWindow* LauncherWindow::converter(PairId pair) const {

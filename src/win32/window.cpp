@@ -187,6 +187,11 @@ void Window::centre() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Window::focus(HWND control) {
+    last_focus_ = control;
+    SetFocus(control);
+}
+
 void Window::runModal() {
     if (modal_ || !hwnd_)
         return;
@@ -287,18 +292,25 @@ LRESULT Window::handleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             layout();
             return 0;
         }
-        case WM_ACTIVATE:
-            // As a dialog does: the focus leaves with the window and comes back with it.
+        case WM_ACTIVATE: {
+            // As a dialog does: the focus leaves with the window and comes back with it. The
+            // activation may arrive after the window set its focus: that focus stays.
+            HWND focused = GetFocus();
+            const bool within = focused && IsChild(hwnd_, focused);
             if (LOWORD(wparam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus && IsChild(hwnd_, focus))
-                    last_focus_ = focus;
-            } else if (last_focus_ && IsWindow(last_focus_) && IsWindowVisible(last_focus_) &&
-                       IsWindowEnabled(last_focus_)) {
+                if (within)
+                    last_focus_ = focused;
+                break;
+            }
+            if (within)
+                return 0;
+            if (last_focus_ && IsWindow(last_focus_) && IsWindowVisible(last_focus_) &&
+                IsWindowEnabled(last_focus_)) {
                 SetFocus(last_focus_);
                 return 0;
             }
             break;
+        }
         case DM_GETDEFID:
             return 0;  // no default button
         default:

@@ -77,6 +77,8 @@ class Window {
     void endModal();
     // Centres the window on the work area of its owner's monitor (its own without an owner).
     void centre();
+    // Puts the focus on `control`, and back there whenever the window is active again.
+    void focus(HWND control);
 
     // Paints the client area into `dc` as the screen shows it (WM_PRINTCLIENT does the same).
     void paintClient(HDC dc);

@@ -1,5 +1,6 @@
 // The system's own boxes behind the Dialogs seam, closed from a timer as a user would: the
-// message box, the task dialog that holds a message's details, and the file dialog.
+// message box, the task dialog that holds a message's details, and the file dialog with the
+// settings it is given.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -7,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 
 #include "convert/converter_texts.h"
+#include "convert/dialog_start.h"
 #include "jet/win32.h"
 #include "support/files.h"
 #include "win32_test_support.h"
@@ -79,6 +82,21 @@ TEST(Win32Dialogs, DetailsWaitBehindTheirButtonAndEnterStillCloses) {
     SystemDialogs().message(nullptr, MessageIcon::kWarning, kPersian, "Table_User: 2\n  row 1");
     EXPECT_TRUE(script.done());
     EXPECT_FALSE(openDialog());
+}
+
+TEST(Win32Dialogs, FileDialogsTakeTheFilterAndTheSharedStartRule) {
+    testing_support::TempDir dir;
+    PathRequest request;
+    request.filterName = "Velkor Backup(*.mdb,*.dbb)";
+    request.patterns = {"*.mdb", "*.dbb"};
+    request.initialPath = dir.path() + "\\\u067E\u0634\u062A\u06CC\u0628\u0627\u0646.dbb";
+    request.folder = "D:\\";
+    const FileDialogSetup setup = fileDialogSetup(request);
+    const wchar_t filter[] = L"Velkor Backup(*.mdb,*.dbb)\0*.mdb;*.dbb\0";  // and c_str()'s
+    EXPECT_EQ(setup.filter, std::wstring(filter, std::size(filter) - 1));
+    const DialogStart start = dialogStart(request.initialPath, request.folder, homeFolder());
+    EXPECT_EQ(setup.folder, jet::win::widen(start.folder));
+    EXPECT_EQ(setup.name, jet::win::widen(start.fileName));
 }
 
 TEST(Win32Dialogs, TheFileDialogOpensAsAskedAndGivesTheChosenPath) {

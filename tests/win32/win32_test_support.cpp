@@ -5,7 +5,6 @@
 #include <map>
 
 #include "jet/win32.h"
-#include "win32/message_loop.h"
 #include "win32/window.h"
 
 namespace win32_test {
@@ -104,19 +103,6 @@ RECT rectInParent(HWND control) {
     GetWindowRect(control, &rect);
     MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-bool pumpUntil(const std::function<bool()>& done, int timeout_ms) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(timeout_ms);
-    while (!done()) {
-        if (static_cast<LONG>(GetTickCount() - end) >= 0)
-            return false;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            vkdc::win32::dispatchMessage(msg);
-        Sleep(5);
-    }
-    return true;
 }
 
 Script::Script(int deadline_ms) : deadline_(GetTickCount() + static_cast<DWORD>(deadline_ms)) {

@@ -60,9 +60,6 @@ std::string text(HWND window);
 // `control`'s rectangle in its parent's client area.
 RECT rectInParent(HWND control);
 
-// Dispatches messages until `done()` holds or `timeout_ms` passes; true when it held.
-bool pumpUntil(const std::function<bool()>& done, int timeout_ms = 5000);
-
 // Steps run one at a time from a thread timer, so they run inside whatever message loop turns
 // at the time: a modal window's, a message box's, a file dialog's. A step that returns false
 // is tried again at the next tick (waiting for a window to appear). Should steps remain at the

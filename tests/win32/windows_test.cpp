@@ -354,27 +354,16 @@ TEST_F(Win32Windows, AConversionShowsItsBarAndDropsTheInputMeanwhile) {
     // written over it in a colour of neither part.
     SendMessageW(bar, PBM_SETRANGE32, 0, 100);
     SendMessageW(bar, PBM_SETPOS, 30, 0);
-    RECT client{};
-    GetClientRect(bar, &client);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(bar, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    const int middle = client.bottom / 2;
-    const COLORREF filled = GetPixel(dc, client.right - 5, middle);
-    const COLORREF empty = GetPixel(dc, 5, middle);
+    const Painted painted(bar);
+    const SIZE size = painted.size();
+    const COLORREF filled = painted.at(size.cx - 5, size.cy / 2);
+    const COLORREF empty = painted.at(5, size.cy / 2);
     EXPECT_NE(filled, empty);
-    int text_pixels = 0;
-    for (int x = client.right / 3; x < client.right * 2 / 3; ++x) {
-        const COLORREF pixel = GetPixel(dc, x, middle);
-        text_pixels += pixel != filled && pixel != empty;
-    }
-    EXPECT_GT(text_pixels, 0) << "30% is written in the middle";
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
+    const int all = (size.cx / 3) * size.cy;
+    EXPECT_LT(painted.count(filled, size.cx / 3, 0, size.cx * 2 / 3, size.cy) +
+                  painted.count(empty, size.cx / 3, 0, size.cx * 2 / 3, size.cy),
+              all)
+        << "30% is written in the middle";
 }
 
 // Esc or the close button during a conversion stop it at the next row: the window closes
