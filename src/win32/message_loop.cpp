@@ -9,9 +9,54 @@ bool isKey(UINT message) {
     return message >= WM_KEYFIRST && message <= WM_KEYLAST;
 }
 
+struct ClickGuard {
+    DWORD released_at = 0;  // time of the last release of the left button
+    bool released = false;
+    HWND guarded = nullptr;   // the window shown since that release
+    DWORD guarded_since = 0;  // ... and that release's time
+    bool dropping = false;    // inside a gesture being dropped
+};
+ClickGuard g_guard;
+
+// True when `msg` belongs to a click the guard drops.
+bool dropGuardedClick(const MSG& msg) {
+    const UINT m = msg.message;
+    const bool press = m == WM_LBUTTONDOWN || m == WM_LBUTTONDBLCLK || m == WM_NCLBUTTONDOWN ||
+                       m == WM_NCLBUTTONDBLCLK;
+    const bool release = m == WM_LBUTTONUP || m == WM_NCLBUTTONUP;
+    if (g_guard.dropping) {
+        if (release)
+            g_guard.dropping = false;
+        return press || release || m == WM_MOUSEMOVE;
+    }
+    if (release) {
+        g_guard.released_at = msg.time;
+        g_guard.released = true;
+        return false;
+    }
+    if (!press || !g_guard.guarded)
+        return false;
+    const bool soon = msg.time - g_guard.guarded_since < GetDoubleClickTime();
+    if (soon && GetAncestor(msg.hwnd, GA_ROOT) == g_guard.guarded) {
+        g_guard.dropping = true;
+        return true;
+    }
+    g_guard.guarded = nullptr;
+    return false;
+}
+
 }  // namespace
 
+void guardClicks(HWND shown) {
+    if (g_guard.released) {
+        g_guard.guarded = shown;
+        g_guard.guarded_since = g_guard.released_at;
+    }
+}
+
 void dispatchMessage(MSG& msg) {
+    if (dropGuardedClick(msg))
+        return;
     if (msg.hwnd && isKey(msg.message)) {
         if (Window* window = Window::fromHandle(GetAncestor(msg.hwnd, GA_ROOT))) {
             if (window->previewKey(msg))

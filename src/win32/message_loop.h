@@ -13,6 +13,12 @@ namespace vkdc::win32 {
 // then dispatched.
 void dispatchMessage(MSG& msg);
 
+// A double click on a button that opens `shown` must not click what lies under the pointer in
+// it: a press in `shown` that follows the last release of the left button within the
+// double-click time is dropped, with the rest of its gesture up to its release. The first
+// press past that time, or in another window, ends the guard. Keys are never affected.
+void guardClicks(HWND shown);
+
 // Runs until WM_QUIT and returns its exit code.
 int runMessageLoop();
 

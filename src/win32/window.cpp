@@ -200,6 +200,7 @@ void Window::runModal() {
     if (owner_disabled_)
         EnableWindow(owner, FALSE);
     modal_ = true;
+    guardClicks(hwnd_);
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
     onShown();

@@ -21,6 +21,7 @@
 #include "win32/converter_window.h"
 #include "win32/guide_window.h"
 #include "win32/launcher_window.h"
+#include "win32/message_loop.h"
 #include "win32_test_support.h"
 
 namespace vkdc::win32 {
@@ -244,6 +245,35 @@ TEST_F(Win32Windows, TheLauncherOpensEachConverterModallyAndAboutThenTheSite) {
     EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::kInformation);
     EXPECT_EQ(dialogs_.messages[0].owner, launcher.hwnd());
     EXPECT_EQ(dialogs_.urls, (std::vector<std::string>{texts::kMakerUrl}));
+}
+
+// The converter opens under the pointer; the second click of a double click on the launcher's
+// button must not press what lies there.
+TEST_F(Win32Windows, ADoubleClickOpensAConverterAndPressesNothingInIt) {
+    LauncherWindow launcher(dialogs_);
+    launcher.show();
+    const auto mouseClick = [](HWND button) {
+        PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    };
+    ConverterWindow* window = nullptr;
+    Script script;
+    script.then([&] { mouseClick(launcher.control("Command1")); })
+        .waitFor([&] {
+            window = launcher.converter(PairId::k10to20);
+            return window && IsWindowVisible(window->hwnd());
+        })
+        .then([&] { mouseClick(window->control("BrowseOpen")); })
+        .then([&] {
+            EXPECT_TRUE(dialogs_.asks.empty()) << "the double click's second press was dropped";
+            Sleep(GetDoubleClickTime() + 50);
+            mouseClick(window->control("BrowseOpen"));
+        })
+        .then([&] {
+            EXPECT_EQ(dialogs_.asks.size(), 1u) << "a later click counts";
+            pressKey(GetFocus(), VK_ESCAPE);
+        });
+    runMessageLoopUntil([&] { return script.done() && !IsWindowVisible(window->hwnd()); });
 }
 
 TEST_F(Win32Windows, AWindowFollowsItsMonitorsDpi) {
