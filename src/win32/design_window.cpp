@@ -211,7 +211,6 @@ bool DesignWindow::build(const WindowDesign& design, HWND owner) {
     look.ex_style = kind.ex_style;
     look.client_width = design.clientWidth;
     look.client_height = design.clientHeight;
-    look.font = fontSpec(FontRole::kWindow);
     look.background = windowsColour(design.background, COLOR_BTNFACE);
 
     HMENU menu = nullptr;

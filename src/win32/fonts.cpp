@@ -1,6 +1,9 @@
 #include "win32/fonts.h"
 
-#include <cwchar>
+#include <string>
+
+#include "convert/window_design.h"
+#include "jet/win32.h"
 
 namespace vkdc::win32 {
 
@@ -9,12 +12,13 @@ LOGFONTW designLogFont(const FontSpec& spec, unsigned dpi) {
     font.lfHeight = -MulDiv(spec.centipoints, static_cast<int>(dpi), 7200);
     font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
     font.lfUnderline = spec.underline ? TRUE : FALSE;
-    font.lfCharSet = ARABIC_CHARSET;
+    font.lfCharSet = static_cast<BYTE>(kFontCharset);
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    wcscpy(font.lfFaceName, L"Tahoma");
+    const std::wstring face = jet::win::widen(kFontFace);
+    face.copy(font.lfFaceName, LF_FACESIZE - 1);
     return font;
 }
 

@@ -1,5 +1,5 @@
-// The designs' fonts as GDI fonts: Tahoma with the Arabic character set (178), at the points a
-// control's design asks for, scaled to the window's DPI.
+// The designs' fonts as GDI fonts: the designs' face and character set (Tahoma, Arabic), at
+// the points a control's design asks for, scaled to the window's DPI.
 #pragma once
 
 #include <windows.h>

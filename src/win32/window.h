@@ -33,7 +33,6 @@ struct WindowLook {
     DWORD ex_style = 0;
     int client_width = 0;  // twips
     int client_height = 0;
-    FontSpec font{825};
     COLORREF background = GetSysColor(COLOR_BTNFACE);
 };
 
@@ -41,7 +40,7 @@ struct WindowLook {
 struct Placement {
     std::string name;
     Twips rect;  // in the client area
-    FontSpec font{825};
+    FontSpec font{};
     // A label is widened to its text where the font needs more room than the design gave
     // (never past the client area).
     bool fit_text = false;

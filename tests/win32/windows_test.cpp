@@ -110,7 +110,7 @@ void expectDesign(const Window& window, const WindowDesign& design) {
         LOGFONTW font{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)), sizeof font, &font);
         const FontDesign designed = fontOf(c.font);
-        EXPECT_STREQ(font.lfFaceName, L"Tahoma");
+        EXPECT_EQ(std::wstring(font.lfFaceName), jet::win::widen(kFontFace));
         EXPECT_EQ(font.lfCharSet, kFontCharset);
         EXPECT_EQ(font.lfHeight, -MulDiv(static_cast<int>(designed.points * 100), 96, 7200));
         EXPECT_EQ(font.lfWeight >= FW_BOLD, designed.bold);
