@@ -7,11 +7,11 @@
 
 namespace vkdc::win32 {
 
-LOGFONTW designLogFont(const FontSpec& spec, unsigned dpi) {
+LOGFONTW designLogFont(const FontSpec& style, unsigned dpi) {
     LOGFONTW font{};
-    font.lfHeight = -MulDiv(spec.centipoints, static_cast<int>(dpi), 7200);
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    font.lfUnderline = spec.underline ? TRUE : FALSE;
+    font.lfHeight = -MulDiv(style.centipoints, static_cast<int>(dpi), 7200);
+    font.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
+    font.lfUnderline = style.underline ? TRUE : FALSE;
     font.lfCharSet = static_cast<BYTE>(kFontCharset);
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
@@ -26,16 +26,16 @@ Fonts::~Fonts() {
     clear();
 }
 
-HFONT Fonts::get(const FontSpec& spec, unsigned dpi) {
+HFONT Fonts::get(const FontSpec& style, unsigned dpi) {
     for (const Entry& entry : entries_) {
-        if (entry.spec == spec && entry.dpi == dpi)
+        if (entry.style == style && entry.dpi == dpi)
             return entry.font;
     }
-    const LOGFONTW logfont = designLogFont(spec, dpi);
+    const LOGFONTW logfont = designLogFont(style, dpi);
     HFONT font = CreateFontIndirectW(&logfont);
     if (!font)
         return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    entries_.push_back({spec, dpi, font});
+    entries_.push_back({style, dpi, font});
     return font;
 }
 

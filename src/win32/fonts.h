@@ -16,9 +16,9 @@ struct FontSpec {
     bool operator==(const FontSpec&) const = default;
 };
 
-// The LOGFONTW of `spec` at `dpi`: its height is the negative pixel size of the em, as the
+// The LOGFONTW of `style` at `dpi`: its height is the negative pixel size of the em, as the
 // designs' point sizes mean (8.25 pt is 11 pixels at 96 dpi).
-LOGFONTW designLogFont(const FontSpec& spec, unsigned dpi);
+LOGFONTW designLogFont(const FontSpec& style, unsigned dpi);
 
 // The fonts one window uses, made on first use and deleted with the cache (or by clear(),
 // once no control holds them any more).
@@ -30,14 +30,14 @@ class Fonts {
     Fonts& operator=(const Fonts&) = delete;
 
     // Never null: a font the system cannot make falls back to the default GUI font.
-    HFONT get(const FontSpec& spec, unsigned dpi);
+    HFONT get(const FontSpec& style, unsigned dpi);
     void clear();
     // Deletes the fonts made for another DPI (no control may hold them any more).
     void keepOnly(unsigned dpi);
 
   private:
     struct Entry {
-        FontSpec spec;
+        FontSpec style;
         unsigned dpi;
         HFONT font;
     };
