@@ -167,8 +167,9 @@ class Checker {
         }
         uint64_t rows = 0;
         auto cursor = db_.openTableAt(tdef);
-        jet::Status st = cursor.isOk() ? (*cursor)->forEach([&](const std::vector<jet::Value>&) { ++rows; })
-                                       : cursor.status();
+        jet::Status st = cursor.isOk()
+                             ? (*cursor)->forEach([&](const std::vector<jet::Value>&) { ++rows; })
+                             : cursor.status();
         if (!st.isOk())
             problem(name + ": " + st.toString());
         out_.rows[name] = rows;

@@ -130,8 +130,8 @@ uint64_t sum(const std::vector<uint64_t>& v) {
 }
 
 // Converts `source` (of `pair`'s source version) to `dest` in a child; prints its report.
-Run convertInChild(const vkdc::VersionPair& pair, const std::string& dir,
-                   const std::string& source, const std::string& dest) {
+Run convertInChild(const vkdc::VersionPair& pair, const std::string& dir, const std::string& source,
+                   const std::string& dest) {
     return inChild([&] {
         vkdc::Conversion conv(pair, dir, dir);
         vkdc::ConversionReport report;
@@ -152,8 +152,8 @@ Run convertInChild(const vkdc::VersionPair& pair, const std::string& dir,
 }
 
 // Counts both files and says whether every source row reached the result.
-int reportCounts(const vkdc::VersionPair& pair, const std::string& source,
-                 const std::string& dest, const Run& made, const Run& converted) {
+int reportCounts(const vkdc::VersionPair& pair, const std::string& source, const std::string& dest,
+                 const Run& made, const Run& converted) {
     const auto src = countRows(source, pair.source_password);
     const auto out = countRows(dest, pair.target_password);
     if (src.empty() || out.empty())
@@ -202,9 +202,12 @@ jet::Status writeMemoSource(const std::string& path) {
         JET_RETURN_IF_ERROR(w->createTable(s));
     const jet::Value n = jet::Null{};
     auto num = [](uint32_t i) { return jet::fromUtf8(std::to_string(i)); };
-    JET_RETURN_IF_ERROR(w->append("Table_User", {std::u16string(u"admin"), std::u16string(u"رمز"), n, n}));
+    JET_RETURN_IF_ERROR(
+        w->append("Table_User", {std::u16string(u"admin"), std::u16string(u"رمز"), n, n}));
     JET_RETURN_IF_ERROR(w->append("Table_User", {std::u16string(u"مریم"), n, n, n}));
-    const std::u16string para = u"شرح کامل سایت، نام کاربری، رمزها و یادداشت‌های سال‌ها کار. ";
+    const std::u16string para =
+        u"شرح کامل سایت، نام کاربری، رمزها و "
+        u"یادداشت‌های سال‌ها کار. ";
     uint32_t seed = 12345;
     for (uint32_t i = 0; i < 3517; ++i) {
         seed = seed * 1103515245u + 12345u;
@@ -225,9 +228,9 @@ jet::Status writeMemoSource(const std::string& path) {
         JET_RETURN_IF_ERROR(w->append("Table_Category", {u"گروه " + num(i + 1)}));
     for (uint32_t i = 0; i < 20000; ++i) {
         JET_RETURN_IF_ERROR(w->append(
-            "Table_Contact", {u"نام " + num(i), std::u16string(u"دوستان"), u"0912" + num(2000000 + i), n,
-                              n, u"user" + num(i) + u"@example.com", n, n,
-                              u"تهران، خیابان " + num(i % 200 + 1), n}));
+            "Table_Contact",
+            {u"نام " + num(i), std::u16string(u"دوستان"), u"0912" + num(2000000 + i), n, n,
+             u"user" + num(i) + u"@example.com", n, n, u"تهران، خیابان " + num(i % 200 + 1), n}));
     }
     return w->close();
 }
@@ -286,10 +289,9 @@ int over(const std::string& dir) {
     printRun("convert", converted, rows, dest);
     struct stat after {};
     ::stat(dest.c_str(), &after);
-    const bool untouched = before.st_size == after.st_size &&
-                           before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
-                           before.st_mtim.tv_nsec == after.st_mtim.tv_nsec &&
-                           before.st_ino == after.st_ino;
+    const bool untouched =
+        before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
+        before.st_mtim.tv_nsec == after.st_mtim.tv_nsec && before.st_ino == after.st_ino;
     const bool clean = entries() == names_before;
     std::printf("refused as too large: %s; destination untouched: %s; nothing left behind: %s\n",
                 converted.status == 3 ? "yes" : "NO", untouched ? "yes" : "NO",
@@ -323,7 +325,8 @@ int limit(const std::string& version, const std::string& dir) {
     const double per = mib(path) / 200000;
     fs::remove(path);
     const double estimate = 2048.0 / per;
-    uint32_t lo = static_cast<uint32_t>(estimate * 0.98), hi = static_cast<uint32_t>(estimate * 1.02);
+    uint32_t lo = static_cast<uint32_t>(estimate * 0.98),
+             hi = static_cast<uint32_t>(estimate * 1.02);
     if (!fits(lo) || fits(hi))
         return 1;
     while (hi - lo > 1) {
@@ -384,8 +387,8 @@ bool compareReaders(const std::string& path, const std::string& password) {
                     for (size_t c = 0; c < row.size(); ++c) {
                         const auto* s = std::get_if<std::u16string>(&row[c]);
                         const bool same = jet::isNull(row[c]) ? element(theirs, c).is_null()
-                                          : s            ? utf16(element(theirs, c)) == *s
-                                                         : true;
+                                          : s                 ? utf16(element(theirs, c)) == *s
+                                                              : true;
                         mismatched += !same;
                     }
                     ++sampled;
@@ -396,13 +399,14 @@ bool compareReaders(const std::string& path, const std::string& password) {
         std::printf("Jackcess read it in %.1f s; %zu sampled rows compared, %zu cells differ\n",
                     jsecs, sampled, mismatched);
     } else {
-        std::printf("Jackcess: %s\n", jread ? utf8(member((*jread)[0], "error")).c_str() : "not available");
+        std::printf("Jackcess: %s\n",
+                    jread ? utf8(member((*jread)[0], "error")).c_str() : "not available");
     }
     if (writer_test::haveMdbTools()) {
         for (const auto& t : names) {
             // Memos may hold line breaks: count the record separator instead.
-            auto r = writer_test::run("mdb-export -R '\x1e' " + writer_test::shellQuote(path) + " " +
-                                      writer_test::shellQuote(t));
+            auto r = writer_test::run("mdb-export -R '\x1e' " + writer_test::shellQuote(path) +
+                                      " " + writer_test::shellQuote(t));
             long long n = 0;
             for (char ch : r.out)
                 n += ch == '\x1e';
@@ -410,15 +414,16 @@ bool compareReaders(const std::string& path, const std::string& password) {
         }
     }
     if (writer_test::haveMdbReader()) {
-        auto r = writer_test::run("node --max-old-space-size=8192 " +
-                                  writer_test::shellQuote(writer_test::testsDir() +
-                                                          "/tools/mdbreader_dump.mjs") +
-                                  " " + writer_test::shellQuote(path) + " " +
-                                  writer_test::shellQuote("--password=" + password) + " --count");
+        auto r = writer_test::run(
+            "node --max-old-space-size=8192 " +
+            writer_test::shellQuote(writer_test::testsDir() + "/tools/mdbreader_dump.mjs") + " " +
+            writer_test::shellQuote(path) + " " +
+            writer_test::shellQuote("--password=" + password) + " --count");
         auto json = testing_support::parseJson(r.out);
         if (json && isTrue(member((*json), "ok"))) {
             for (const auto& t : items(member((*json), "tables")))
-                counts[utf8(member(t, "name"))]["mdb-reader"] = static_cast<long long>(number(member(t, "liveRows")));
+                counts[utf8(member(t, "name"))]["mdb-reader"] =
+                    static_cast<long long>(number(member(t, "liveRows")));
         } else {
             std::printf("mdb-reader failed: %s\n", r.out.substr(0, 300).c_str());
         }
@@ -442,7 +447,8 @@ bool compareMaps(const std::string& path, const std::string& password) {
         return true;
     auto maps = writer_test::jackcessProbe("maps", {path});
     if (!maps || !isTrue(member((*maps)[0], "ok"))) {
-        std::printf("Jackcess maps: %s\n", maps ? utf8(member((*maps)[0], "error")).c_str() : "failed");
+        std::printf("Jackcess maps: %s\n",
+                    maps ? utf8(member((*maps)[0], "error")).c_str() : "failed");
         return false;
     }
     jet::OpenOptions o;
@@ -485,10 +491,11 @@ bool compareMaps(const std::string& path, const std::string& password) {
     }
     const auto free = expand(member((*maps)[0], "globalFree"));
     const bool global_ok = !free.empty() && free.front() >= (*db)->pager().pageCount();
-    std::printf("Jackcess's maps: %zu maps (%llu pages) compared, %zu differ; its global map "
-                "frees %zu pages, none in the file: %s\n",
-                maps_compared, static_cast<unsigned long long>(pages), differ, free.size(),
-                global_ok ? "yes" : "NO");
+    std::printf(
+        "Jackcess's maps: %zu maps (%llu pages) compared, %zu differ; its global map "
+        "frees %zu pages, none in the file: %s\n",
+        maps_compared, static_cast<unsigned long long>(pages), differ, free.size(),
+        global_ok ? "yes" : "NO");
     return differ == 0 && global_ok;
 }
 
@@ -500,8 +507,10 @@ int check(const std::string& path, const std::string& password, const std::strin
         fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
         const auto start = Clock::now();
         auto m = writer_test::jackcessProbe("modify", {copy}, {"--table=Table_Contact"});
-        std::printf("\nJackcess modified %s in %.1f s: %s\n", copy.c_str(), bench::secondsSince(start),
-                    m ? isTrue(member((*m)[0], "ok")) ? "ok" : utf8(member((*m)[0], "error")).c_str() : "failed");
+        std::printf(
+            "\nJackcess modified %s in %.1f s: %s\n", copy.c_str(), bench::secondsSince(start),
+            m ? isTrue(member((*m)[0], "ok")) ? "ok" : utf8(member((*m)[0], "error")).c_str()
+              : "failed");
         ok = ok && m && isTrue(member((*m)[0], "ok"));
         ok = printCheck(copy, password) && ok;
         ok = compareMaps(copy, password) && ok;

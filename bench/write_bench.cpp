@@ -25,13 +25,14 @@ int main(int argc, char** argv) {
             rows = static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10));
         }
     }
-    const std::string path = keep.empty() ? (std::filesystem::temp_directory_path() /
-                                              ("vkdc-bench-write-" + std::to_string(::getpid()) + ".mdb"))
-                                                 .string()
-                                          : keep;
+    const std::string path = keep.empty()
+                                 ? (std::filesystem::temp_directory_path() /
+                                    ("vkdc-bench-write-" + std::to_string(::getpid()) + ".mdb"))
+                                       .string()
+                                 : keep;
     jet::TableSpec layout{"Table_Contact", {}};
-    for (const char* c : {"Name", "Group", "Mobile", "Home", "Office", "Email", "Site", "Job",
-                          "City", "Image"}) {
+    for (const char* c :
+         {"Name", "Group", "Mobile", "Home", "Office", "Email", "Site", "Job", "City", "Image"}) {
         layout.columns.push_back({c, jet::ColumnType::kText, 255, true, false});
     }
     layout.columns.push_back({"Address", jet::ColumnType::kMemo, 0, true, false});
@@ -59,8 +60,8 @@ int main(int argc, char** argv) {
         row[7] = std::u16string(u"\u0645\u0647\u0646\u062F\u0633");
         row[8] = std::u16string(u"\u062A\u0647\u0631\u0627\u0646");
         row[9] = std::u16string();
-        row[10] = u"\u062A\u0647\u0631\u0627\u0646\u060C \u062E\u06CC\u0627\u0628\u0627\u0646 " + n +
-                  (i % 50 == 0 ? std::u16string(3000, u'\u0628') : std::u16string());
+        row[10] = u"\u062A\u0647\u0631\u0627\u0646\u060C \u062E\u06CC\u0627\u0628\u0627\u0646 " +
+                  n + (i % 50 == 0 ? std::u16string(3000, u'\u0628') : std::u16string());
         if (jet::Status st = (*w)->append("Table_Contact", row); !st.isOk()) {
             std::fprintf(stderr, "vkdc-bench-write: row %u: %s\n", i, st.toString().c_str());
             return 1;
@@ -83,7 +84,8 @@ int main(int argc, char** argv) {
         std::vector<jet::Value> r;
         while (true) {
             auto more = (*cur)->next(r);
-            if (!more || !*more) break;
+            if (!more || !*more)
+                break;
             ++read_rows;
         }
     }
@@ -95,13 +97,14 @@ int main(int argc, char** argv) {
     std::printf("write (incl. fsync): %.2f s, %.0f rows/s, %.1f MB/s\n", write_s, rows / write_s,
                 mb / write_s);
     std::printf("peak memory:         %.1f MiB (after writing)\n", write_rss);
-    std::printf("read back (ours):    %.2f s, %.0f rows/s, %llu rows\n", read_s,
-                read_rows / read_s, static_cast<unsigned long long>(read_rows));
+    std::printf("read back (ours):    %.2f s, %.0f rows/s, %llu rows\n", read_s, read_rows / read_s,
+                static_cast<unsigned long long>(read_rows));
     if (export_s >= 0) {
         std::printf("mdb-export:          %.2f s, %.0f rows/s\n", export_s, rows / export_s);
     } else {
         std::printf("mdb-export:          not installed\n");
     }
-    if (keep.empty()) std::filesystem::remove(path);
+    if (keep.empty())
+        std::filesystem::remove(path);
     return read_rows == rows ? 0 : 1;
 }

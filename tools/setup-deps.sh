@@ -20,8 +20,11 @@ command -v npm >/dev/null 2>&1 || packages+=(npm)
 packages+=(libcommons-lang3-java libcommons-logging-java)
 command -v java >/dev/null 2>&1 || packages+=(default-jre-headless)
 # Optional extras for the X11 runs of the window tests (a virtual X display, and xdotool for
-# real pointer and key input): VKDC_WITH_XVFB=1.
-[[ "${VKDC_WITH_XVFB:-0}" == 1 ]] && packages+=(xvfb xdotool)
+# real pointer and key input), and openbox, the window manager tools/screenshots.sh --x11
+# pictures the title bars with: VKDC_WITH_XVFB=1.
+[[ "${VKDC_WITH_XVFB:-0}" == 1 ]] && packages+=(xvfb xdotool openbox)
+# The format check of continuous integration: VKDC_WITH_FORMAT=1.
+[[ "${VKDC_WITH_FORMAT:-0}" == 1 ]] && packages+=(clang-format)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,9 @@ class GuideWindow : public QDialog {
     Q_OBJECT
   public:
     explicit GuideWindow(QWidget* owner);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 // Shows the guide modally, owned by `owner`; the window object is created on first use and

@@ -2,37 +2,31 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 
 #include "app/guide_window.h"
+#include "convert/window_design.h"
 #include "wizard/converter_window.h"
+#include "wizard/design_build.h"
 #include "wizard/dialogs.h"
-#include "wizard/line_widget.h"
 #include "wizard/ui_look.h"
 
 namespace vkdc {
 
-const QString Maker::kAuthor = QStringLiteral("Velkor Tools Team");
-const QString Maker::kEmail = QStringLiteral("support@velkor.example");
-const QString Maker::kWebHost = QStringLiteral("www.velkor.example");
-const QString Maker::kWebUrl = QStringLiteral("https://www.velkor.example");
-
 namespace {
 
-using ui::twipsRect;
-
-// The client area: the Window system colour with the banner unscaled at its top-left corner.
+// The client area: the design's background colour with its picture unscaled at the top-left
+// corner.
 class LauncherClient : public QWidget {
   public:
-    explicit LauncherClient(QWidget* parent) : QWidget(parent) {
+    LauncherClient(const WindowDesign& design, QWidget* parent) : QWidget(parent) {
         setObjectName(QStringLiteral("MainClient"));
-        banner_ = ui::installedPicture(QStringLiteral("banner-main.png"));
+        banner_ = ui::installedPicture(QString::fromStdString(design.picture));
         setAutoFillBackground(true);
         QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+        palette.setColor(QPalette::Window, ui::designColour(design.background, palette));
         setPalette(palette);
     }
 
@@ -48,55 +42,29 @@ class LauncherClient : public QWidget {
     QPixmap banner_;
 };
 
-QPushButton* makeLauncherButton(const QString& name, const QString& caption, QRect geometry,
-                                QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    button->setFont(ui::designFont(ui::kLauncherButtonPoints));
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
-MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
-    setObjectName(QStringLiteral("Main"));
-    setWindowTitle(QStringLiteral("Velkor Database Convert"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFont(ui::designFont(ui::kWindowPoints));
-    setWindowIcon(ui::programIcon({16}));
+MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), presenter_(*this) {
+    const WindowDesign& design = launcherDesign();
+    ui::applyWindowDesign(this, design);
 
-    auto* about_action = new QAction(QStringLiteral(" درباره "), this);
-    about_action->setObjectName(QStringLiteral("About"));
-    menuBar()->addAction(about_action);
-    connect(about_action, &QAction::triggered, this, &MainWindow::about);
+    for (const MenuItemDesign& item : design.menu) {
+        auto* action = new QAction(QString::fromStdString(item.caption), this);
+        action->setObjectName(QString::fromStdString(item.name));
+        menuBar()->addAction(action);
+    }
+    if (auto* about_action = findChild<QAction*>(QStringLiteral("About")))
+        connect(about_action, &QAction::triggered, this, &MainWindow::about);
 
-    auto* client = new LauncherClient(this);
-    const QSize client_size(ui::px(6375), ui::px(5355));
+    auto* client = new LauncherClient(design, this);
+    const QSize client_size(ui::px(design.clientWidth), ui::px(design.clientHeight));
     client->setFixedSize(client_size);
     setCentralWidget(client);
+    ui::buildControls(design, client);
 
-    auto* command1 = makeLauncherButton(QStringLiteral("Command1"),
-                                        QStringLiteral("تبديل بانک نسخه 1 به نسخه 2"),
-                                        twipsRect(1200, 1920, 3975, 1215), client);
-    auto* command2 = makeLauncherButton(QStringLiteral("Command2"),
-                                        QStringLiteral("تبديل بانک نسخه 2 به نسخه 3"),
-                                        twipsRect(1200, 3480, 3975, 1215), client);
-    auto* label2 = new QLabel(QStringLiteral("© ") + Maker::kWebHost, client);
-    label2->setObjectName(QStringLiteral("Label2"));
-    label2->setGeometry(twipsRect(120, 5040, 1455, 255));
-    label2->setFont(ui::designFont(ui::kWindowPoints));
-    QPalette palette = label2->palette();
-    palette.setColor(QPalette::WindowText, ui::fromBgr(0x404040));
-    label2->setPalette(palette);
-    ui::widenToText(label2, client_size.width());
-    new ui::LineWidget(QStringLiteral("Line1"), QPoint(-120, 1560), QPoint(6480, 1560), 1,
-                       ui::fromBgr(0xE0E0E0), client);
-
-    setTabOrder(command1, command2);
+    auto* command1 = client->findChild<QPushButton*>(QStringLiteral("Command1"));
+    auto* command2 = client->findChild<QPushButton*>(QStringLiteral("Command2"));
     connect(command1, &QPushButton::clicked, this, &MainWindow::openConverter12);
     connect(command2, &QPushButton::clicked, this, &MainWindow::openConverter23);
 
@@ -117,40 +85,49 @@ ConverterWindow* MainWindow::converter(PairId pair) const {
     return pair == PairId::k10to20 ? vkdc12_ : vkdc23_;
 }
 
-QString MainWindow::aboutText() {
-    return QStringLiteral("Velkor Database Convert\n\nCoding By ") + Maker::kAuthor +
-           QStringLiteral("\nEmail: ") + Maker::kEmail + QStringLiteral("\nWebsite: ") +
-           Maker::kWebHost;
-}
-
 void MainWindow::openConverter12() {
-    openConverter(PairId::k10to20);
-}
-void MainWindow::openConverter23() {
-    openConverter(PairId::k20to30);
+    presenter_.openConverter(PairId::k10to20);
 }
 
-// Created on first use and kept; each showing reloads the window from its design.
-void MainWindow::openConverter(PairId pair) {
+void MainWindow::openConverter23() {
+    presenter_.openConverter(PairId::k20to30);
+}
+
+void MainWindow::about() {
+    presenter_.about();
+}
+
+// ---- The view ----------------------------------------------------------------------------
+
+void MainWindow::createConverter(PairId pair) {
     ConverterWindow*& window = pair == PairId::k10to20 ? vkdc12_ : vkdc23_;
-    if (!window) {
-        window = new ConverterWindow(pair, dialogs_, this);
-        window->setGuideOpener(&showGuide);
-        if (converter_setup_)
-            converter_setup_(*window);
-    }
+    window = new ConverterWindow(pair, dialogs_, this);
+    window->setGuideOpener(&showGuide);
+    if (converter_setup_)
+        converter_setup_(*window);
+}
+
+bool MainWindow::runConverter(PairId pair) {
+    ConverterWindow* window = converter(pair);
     bool end = false;
     const auto connection =
         connect(window, &ConverterWindow::programEndRequested, this, [&end] { end = true; });
     window->exec();
     disconnect(connection);
-    if (end && end_program_)
-        end_program_();
+    return end;
 }
 
-void MainWindow::about() {
-    dialogs_.message(this, QMessageBox::Information, aboutText());
-    dialogs_.openUrl(QUrl(Maker::kWebUrl));
+void MainWindow::showAbout(const std::string& text) {
+    dialogs_.message(this, QMessageBox::Information, QString::fromStdString(text));
+}
+
+void MainWindow::openSite(const std::string& url) {
+    dialogs_.openUrl(QUrl(QString::fromStdString(url)));
+}
+
+void MainWindow::endProgram() {
+    if (end_program_)
+        end_program_();
 }
 
 }  // namespace vkdc

@@ -1,11 +1,14 @@
 // The launcher `Main`: two big buttons that open the converter windows, and the About
-// command of its menu bar. Closing it ends the program.
+// command of its menu bar. Closing it ends the program. The window lays out its design
+// (launcherDesign()) and is a view of LauncherPresenter, which decides what each click does.
 #pragma once
 
 #include <QMainWindow>
 
 #include <functional>
 
+#include "convert/launcher_presenter.h"
+#include "convert/launcher_view.h"
 #include "store/version_pair.h"
 
 namespace vkdc {
@@ -13,15 +16,7 @@ namespace vkdc {
 class ConverterWindow;
 class Dialogs;
 
-// The maker's details shown by About and by `Label2`.
-struct Maker {
-    static const QString kAuthor;
-    static const QString kEmail;
-    static const QString kWebHost;  // "www.velkor.example"
-    static const QString kWebUrl;   // "https://www.velkor.example"
-};
-
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private LauncherView {
     Q_OBJECT
   public:
     // `dialogs` must outlive the window.
@@ -40,22 +35,25 @@ class MainWindow : public QMainWindow {
     // What ending the program does; by default closes every window and quits the event loop.
     void setEndProgram(std::function<void()> end) { end_program_ = std::move(end); }
 
-    // The About message, line breaks included.
-    static QString aboutText();
-
   public slots:
     void openConverter12();  // Command1
     void openConverter23();  // Command2
     void about();            // the menu item About
 
   private:
-    void openConverter(PairId pair);
+    // LauncherView
+    void createConverter(PairId pair) override;
+    bool runConverter(PairId pair) override;
+    void showAbout(const std::string& text) override;
+    void openSite(const std::string& url) override;
+    void endProgram() override;
 
     Dialogs& dialogs_;
     ConverterWindow* vkdc12_ = nullptr;
     ConverterWindow* vkdc23_ = nullptr;
     std::function<void(ConverterWindow&)> converter_setup_;
     std::function<void()> end_program_;
+    LauncherPresenter presenter_;
 };
 
 }  // namespace vkdc

@@ -19,6 +19,14 @@ struct InspectOptions {
 };
 int runInspect(const InspectOptions& opts, std::ostream& out, std::ostream& err);
 
+// vkdc-cli check FILE [--password P] [--json]
+struct CheckOptions {
+    std::string file;
+    std::optional<std::string> password;  // UTF-8, exactly as given
+    bool json = false;
+};
+int runCheck(const CheckOptions& opts, std::ostream& out, std::ostream& err);
+
 // vkdc-cli dump FILE TABLE [--password P] [--format csv|json]
 struct DumpOptions {
     std::string file;

@@ -4,9 +4,10 @@
 // Runs the same conversion as the converter windows. The source is only read; DEST is either
 // left as it was or holds the complete new database; no file of ours outlives the run. Exit
 // status: 0 every row converted and saved; 2 bad usage; 3 the source (or a template) could not
-// be opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing is
-// written unless --keep-partial); 6 nothing was saved: the save failed, the destination was
-// refused, or the result would pass the 2 GB limit of the file format.
+// be opened or used; 4 the source is not of the pair's version; 5 rows were lost or the source
+// is damaged (nothing is written unless --keep-partial); 6 nothing was saved: the save failed
+// (or the working copy could not be written), the destination was refused or is in use, or the
+// result would pass the 2 GB limit of the file format.
 #include <nlohmann/json.hpp>
 
 #include <iostream>
@@ -46,13 +47,21 @@ struct Run {
 
 int exitFor(vkdc::Problem p) {
     switch (p) {
-        case vkdc::Problem::kNone: return kExitOk;
-        case vkdc::Problem::kEmptyPath: return kExitUsage;
-        case vkdc::Problem::kSourceWrongVersion: return kExitWrongPassword;
-        case vkdc::Problem::kRowsLost: return kExitRowsLost;
+        case vkdc::Problem::kNone:
+            return kExitOk;
+        case vkdc::Problem::kEmptyPath:
+            return kExitUsage;
+        case vkdc::Problem::kSourceWrongVersion:
+            return kExitWrongPassword;
+        case vkdc::Problem::kRowsLost:
+            return kExitRowsLost;
         case vkdc::Problem::kSaveFailed:
-        case vkdc::Problem::kTooLarge: return kExitSaveFailed;  // nothing was saved
-        default: return kExitCannotOpen;
+        case vkdc::Problem::kDestinationInUse:
+        case vkdc::Problem::kTooLarge:
+
+            return kExitSaveFailed;  // nothing was saved
+        default:
+            return kExitCannotOpen;
     }
 }
 
@@ -81,10 +90,10 @@ void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::Versio
         permissions = info->permissions;
     }
     const vkdc::VersionPair& first = *pairs.front();
-    const std::string templates = vkdc::dataFolderOf(pairs.back()->template_file);
     std::unique_ptr<vkdc::Conversion> conv =
-        pairs.size() > 1 ? std::make_unique<vkdc::Conversion>(first, *pairs.back(), templates)
-                         : std::make_unique<vkdc::Conversion>(first, templates);
+        pairs.size() > 1
+            ? std::make_unique<vkdc::Conversion>(first, *pairs.back(), vkdc::dataFolders())
+            : std::make_unique<vkdc::Conversion>(first, vkdc::dataFolders());
     run.steps.push_back({conv->label(), opts.source, opts.dest, {}, false, false});
     Step& step = run.steps.back();
     if (vkdc::Outcome o = conv->analyse(step.source); !o.ok())
@@ -116,8 +125,9 @@ void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::Versio
         save.check = [&](const std::string& complete) {
             if (pairs.size() == 1)
                 return vkdc::verifyConversion(first, step.source, complete);
-            return vkdc::verifyConversion(
-                first, *pairs.back(), templates + "/" + first.template_file, step.source, complete);
+            const std::string middle =
+                vkdc::dataFolderOf(first.template_file) + "/" + first.template_file;
+            return vkdc::verifyConversion(first, *pairs.back(), middle, step.source, complete);
         };
     }
     if (vkdc::Outcome o = conv->save(step.dest, save); !o.ok())
@@ -204,7 +214,8 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
                                   {"written", t.written},
                                   {"failed", t.failed},
                                   {"unread", t.unread},
-                                  {"reasons", t.reasons}});
+                                  {"reasons", t.reasons},
+                                  {"damage", t.damage}});
             }
             j["steps"].push_back({{"pair", s.label},
                                   {"source", s.source},
@@ -226,6 +237,8 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
                 out << "\n";
                 for (const auto& r : t.reasons)
                     out << "    " << printable(r) << "\n";
+                for (const auto& d : t.damage)
+                    out << "    damaged: " << printable(d) << "\n";
             }
         }
     }

@@ -9,8 +9,14 @@
 #include <windows.h>
 
 #include "jet/win32.h"
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 #endif
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -23,12 +29,14 @@
 namespace {
 
 constexpr char kExitStatuses[] =
-    "Exit status: 0 success; 2 bad usage or unknown table; 3 a file could not be read (missing,\n"
-    "not a regular file, not a Jet database, unsupported, damaged; for convert also a missing or\n"
-    "unusable template); 4 wrong password (for convert: the source is not of the pair's\n"
-    "version); 5 convert lost rows (nothing is written unless --keep-partial); 6 convert saved\n"
-    "nothing: the save failed, the result would pass the 2 GB limit of the file format, or the\n"
-    "destination was refused (the source itself, an installed template, not a regular file).\n"
+    "Exit status: 0 success; 1 the output could not be written; 2 bad usage or unknown table;\n"
+    "3 a file could not be read (missing, not a regular file, not a Jet database, unsupported,\n"
+    "damaged; for convert also a source in use, a missing or unusable template); 4 wrong\n"
+    "password (for convert: the source is not of the pair's version); 5 convert lost rows or\n"
+    "found the source damaged (nothing is written unless --keep-partial), check found damage;\n"
+    "6 convert saved nothing: the save failed, the result would pass the 2 GB limit of the file\n"
+    "format, or the destination was refused (the source itself, an installed template, not a\n"
+    "regular file, in use by another program).\n"
     "Use '--' before a file name that starts with '-'.";
 
 // `convert ... --json` (before any "--"): usage errors are then answered in JSON too.
@@ -98,6 +106,22 @@ void addInspect(CLI::App& app, Action& action) {
     onChosen(sub, opts, cli::runInspect, action);
 }
 
+void addCheck(CLI::App& app, Action& action) {
+    auto opts = std::make_shared<cli::CheckOptions>();
+    CLI::App* sub = app.add_subcommand("check", "check a Jet database for damage");
+    sub->footer(
+        "Checks the catalog, every table definition and usage map, and every page once: column\n"
+        "definitions that fit their types, each page listed once and for what it holds, no data\n"
+        "page that repeats another, each long value used by one row, row counts. Each finding\n"
+        "names the table, page and row. A table holding more rows than it declares is only a\n"
+        "warning. Without --password the password is not checked.\n"
+        "Exit status: 0 consistent; 3 the file cannot be read; 4 wrong password; 5 damaged.");
+    sub->add_option("FILE", opts->file, "the database file")->required();
+    sub->add_option("--password", opts->password, "check this database password");
+    sub->add_flag("--json", opts->json, "print the findings as one JSON object");
+    onChosen(sub, opts, cli::runCheck, action);
+}
+
 void addDump(CLI::App& app, Action& action) {
     auto opts = std::make_shared<cli::DumpOptions>();
     CLI::App* sub = app.add_subcommand("dump", "write every row of a table as CSV or JSON");
@@ -118,12 +142,15 @@ void addConvert(CLI::App& app, Action& action) {
     sub->footer(
         "The source version is detected when --pair is not given. The source is only read; DEST\n"
         "is either left as it was or holds the complete new database, and no working file is\n"
-        "left behind. DEST must not be the source or an installed template, and an existing\n"
-        "DEST must be a regular file; it keeps its permissions (a new one takes the source's).\n"
-        "Exit status: 0 converted and saved; 2 bad usage; 3 the source or a template cannot be\n"
-        "opened or used; 4 the source is not of the pair's version; 5 rows were lost (nothing\n"
-        "is written unless --keep-partial); 6 nothing was saved: the destination could not or must\n"
-        "not be written, or the result would pass the 2 GB limit of the file format.");
+        "left behind. DEST must not be the source, an installed template or a database another\n"
+        "program has open, and an existing DEST must be a regular file; it keeps its owner,\n"
+        "group and permissions (a new one takes the source's). Through a symbolic link, the file\n"
+        "it names is replaced and the link stays.\n"
+        "Exit status: 0 converted and saved; 1 the output could not be written; 2 bad usage;\n"
+        "3 the source or a template cannot be opened or used, or the source is in use; 4 the\n"
+        "source is not of the pair's version; 5 rows were lost or the source is damaged (nothing\n"
+        "is written unless --keep-partial); 6 nothing was saved: the destination could not or\n"
+        "must not be written, or the result would pass the 2 GB limit of the file format.");
     sub->add_option("SOURCE", opts->source, "the database to convert")->required();
     sub->add_option("DEST", opts->dest, "the new database to write")->required();
     sub->add_option("--pair", opts->pair, "the conversion: 1.0-2.0 or 2.0-3.0")
@@ -154,12 +181,13 @@ void addMakeSample(CLI::App& app, Action& action) {
         "make-sample", "write a source database of a version filled with sample data");
     sub->add_option("VERSION", opts->version, "1.0 or 2.0")->required();
     sub->add_option("OUT", opts->out, "the file to write")->required();
-    sub->add_option("--rows", opts->sample.contacts, "contacts to write (default 40; at most what fits in 2 GB)");
+    sub->add_option("--rows", opts->sample.contacts,
+                    "contacts to write (default 40; at most what fits in 2 GB)");
     onChosen(sub, opts, cli::runMakeSample, action);
 }
 
-// The program itself, given UTF-8 arguments.
-int run(int argc, char** argv) {
+// The verb's work, given UTF-8 arguments.
+int runVerb(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     CLI::App app(
         "vkdc-cli: converts Velkor databases (1.0 to 2.0, 2.0 to 3.0) and looks into any\n"
@@ -173,6 +201,7 @@ int run(int argc, char** argv) {
 
     Action action;
     addInspect(app, action);
+    addCheck(app, action);
     addDump(app, action);
     addConvert(app, action);
     addMakeTemplate(app, action);
@@ -201,13 +230,39 @@ int run(int argc, char** argv) {
     return action ? action() : cli::kExitUsage;
 }
 
+// The program: the verb, then what it printed written out. Output that cannot be written (a
+// full disk, a closed standard output) fails the run, or a script would take it for done.
+int run(int argc, char** argv) {
+    const int status = runVerb(argc, argv);
+    std::cout.flush();
+    if (std::cout)
+        return status;
+    const int err = errno;
+    std::cerr << "vkdc-cli: cannot write to standard output: " << std::strerror(err) << "\n";
+    return status == cli::kExitOk ? cli::kExitOutputFailed : status;
+}
+
 }  // namespace
 
 #ifdef _WIN32
+namespace {
+
+UINT found_code_page = 0;  // the console's, given back on the way out
+
+BOOL WINAPI giveBackCodePage(DWORD) {
+    if (found_code_page != 0)
+        ::SetConsoleOutputCP(found_code_page);
+    return FALSE;  // and let Ctrl+C end the program as it would
+}
+
+}  // namespace
+
 // Windows hands over the arguments as UTF-16; inside, every path is UTF-8 like on Linux, and
 // becomes UTF-16 again at the Windows API. The console shows the UTF-8 we print, and output
 // bytes are written as they are (no "\r" added), as on Linux.
 int wmain(int argc, wchar_t** wargv) {
+    found_code_page = ::GetConsoleOutputCP();
+    ::SetConsoleCtrlHandler(giveBackCodePage, TRUE);
     ::SetConsoleOutputCP(CP_UTF8);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
@@ -218,8 +273,21 @@ int wmain(int argc, wchar_t** wargv) {
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    return run(argc, argv.data());
+    const int status = run(argc, argv.data());
+    giveBackCodePage(0);
+    return status;
 }
 #else
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) {
+    // A closed standard descriptor would be taken by the next file opened, and what is printed
+    // would land in that file. Each is held by /dev/null, read-only, so writing still fails.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            ::open("/dev/null", O_RDONLY | O_CLOEXEC);  // the lowest free descriptor: `fd`
+    }
+    // A file-size limit (ulimit -f) then fails the write (EFBIG) instead of killing the run, so
+    // it is reported like any other failed save.
+    ::signal(SIGXFSZ, SIG_IGN);
+    return run(argc, argv);
+}
 #endif

@@ -16,7 +16,9 @@ namespace {
 
 constexpr size_t kMaxReasons = 5;
 
-Outcome fail(Problem p, std::string detail) { return Outcome{p, std::move(detail)}; }
+Outcome fail(Problem p, std::string detail) {
+    return Outcome{p, std::move(detail)};
+}
 
 bool blanksOnly(const std::string& s) {
     return s.find_first_not_of(" \t") == std::string::npos;
@@ -39,9 +41,14 @@ Outcome checkSourceFile(const std::string& path) {
         case FileKind::kRegular:
             break;
     }
-    if (const std::string ldb = lockFileOf(path); heldByAnotherProcess(ldb)) {
+    if (const std::string ldb = heldLockOf(path); !ldb.empty()) {
         return fail(Problem::kSourceInUse, path + " is in use (another program holds " + ldb +
                                                "): close the contact manager first");
+    }
+    if (openedWithoutSharing(path)) {
+        return fail(Problem::kSourceInUse, path +
+                                               " is in use (another program has it open and "
+                                               "shares it with no one): close that program first");
     }
     return {};
 }
@@ -54,14 +61,26 @@ std::string lockFileOf(const std::string& database) {
     return (has_extension ? database.substr(0, dot) : database) + ".ldb";
 }
 
+std::string heldLockOf(const std::string& database) {
+    for (const std::string& name : namesOf(database)) {
+        if (const std::string ldb = lockFileOf(name); heldByAnotherProcess(ldb))
+            return ldb;
+    }
+    return {};
+}
+
 namespace {
 
 Problem sourceProblemOf(const jet::Status& st) {
     switch (st.code()) {
-        case jet::Status::Code::kIoError: return Problem::kSourceUnreadable;
-        case jet::Status::Code::kUnsupportedVersion: return Problem::kSourceUnsupported;
-        case jet::Status::Code::kWrongPassword: return Problem::kSourceWrongVersion;
-        default: return Problem::kSourceInvalid;
+        case jet::Status::Code::kIoError:
+            return Problem::kSourceUnreadable;
+        case jet::Status::Code::kUnsupportedVersion:
+            return Problem::kSourceUnsupported;
+        case jet::Status::Code::kWrongPassword:
+            return Problem::kSourceWrongVersion;
+        default:
+            return Problem::kSourceInvalid;
     }
 }
 
@@ -94,20 +113,38 @@ std::string joined(const std::vector<std::string>& items) {
 
 const char* problemName(Problem p) {
     switch (p) {
-        case Problem::kNone: return "ok";
-        case Problem::kEmptyPath: return "no source file given";
-        case Problem::kSourceMissing: return "source file not found";
-        case Problem::kSourceUnreadable: return "source file cannot be read";
-        case Problem::kSourceInvalid: return "source is not a valid database";
-        case Problem::kSourceUnsupported: return "source database format is not supported";
-        case Problem::kSourceInUse: return "source database is in use";
-        case Problem::kSourceWrongVersion: return "source database is not of the expected version";
-        case Problem::kTemplateMissing: return "template database not found";
-        case Problem::kTemplateInvalid: return "template database cannot be used";
-        case Problem::kNotAnalysed: return "no source has been analysed";
-        case Problem::kRowsLost: return "some rows were not converted";
-        case Problem::kSaveFailed: return "the new database could not be saved";
-        case Problem::kTooLarge: return kTooLargeText;
+        case Problem::kNone:
+            return "ok";
+        case Problem::kEmptyPath:
+            return "no source file given";
+        case Problem::kSourceMissing:
+            return "source file not found";
+        case Problem::kSourceUnreadable:
+            return "source file cannot be read";
+        case Problem::kSourceInvalid:
+            return "source is not a valid database";
+        case Problem::kSourceUnsupported:
+            return "source database format is not supported";
+        case Problem::kSourceInUse:
+            return "source database is in use";
+        case Problem::kSourceWrongVersion:
+            return "source database is not of the expected version";
+        case Problem::kTemplateMissing:
+            return "template database not found";
+        case Problem::kTemplateInvalid:
+            return "template database cannot be used";
+        case Problem::kNotAnalysed:
+            return "no source has been analysed";
+        case Problem::kRowsLost:
+            return "some rows were not converted";
+        case Problem::kSaveFailed:
+            return "the new database could not be saved";
+        case Problem::kDestinationInUse:
+            return "the destination database is in use";
+        case Problem::kTooLarge:
+            return kTooLargeText;
+        case Problem::kCancelled:
+            return "the conversion was stopped; nothing was saved";
     }
     return "unknown problem";
 }
@@ -140,8 +177,12 @@ const char* problemId(Problem p) {
             return "rows-lost";
         case Problem::kSaveFailed:
             return "save-failed";
+        case Problem::kDestinationInUse:
+            return "destination-in-use";
         case Problem::kTooLarge:
             return "too-large";
+        case Problem::kCancelled:
+            return "cancelled";
     }
     return "unknown";
 }
@@ -155,7 +196,8 @@ uint64_t ConversionReport::totalLost() const {
 
 uint64_t ConversionReport::totalRows() const {
     uint64_t n = 0;
-    for (const auto& t : tables) n += t.read;
+    for (const auto& t : tables)
+        n += t.read;
     return n;
 }
 
@@ -175,7 +217,13 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
                          const std::string& template_dir) {
     if (dest_path.empty())
         return fail(Problem::kSaveFailed, "no destination path given");
-    auto info = fileInfo(dest_path);
+    // Through a symbolic link, the file it names is what a save replaces or makes.
+    auto resolved = resolveDestination(dest_path);
+    if (!resolved)
+        return fail(Problem::kSaveFailed, resolved.status().message());
+    const std::string& target = *resolved;
+    const std::string leads = target == dest_path ? "" : " (a link to " + target + ")";
+    auto info = fileInfo(target);
     if (!info)
         return fail(Problem::kSaveFailed, info.status().message());
     if (info->kind == FileKind::kFolder) {
@@ -186,11 +234,11 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
                                               ", not a regular file; it is never replaced");
     }
     // Found now, not after the whole conversion.
-    if (auto folder = fileInfo(folderOf(dest_path)); !folder || folder->kind != FileKind::kFolder) {
-        return fail(Problem::kSaveFailed, dest_path + ": its folder " + folderOf(dest_path) +
-                                              " does not exist");
+    if (auto folder = fileInfo(folderOf(target)); !folder || folder->kind != FileKind::kFolder) {
+        return fail(Problem::kSaveFailed,
+                    dest_path + leads + ": its folder " + folderOf(target) + " does not exist");
     }
-    if (!source_path.empty() && sameFile(source_path, dest_path)) {
+    if (!source_path.empty() && sameFile(source_path, target)) {
         return fail(Problem::kSaveFailed,
                     dest_path + ": this is the source database; choose another file");
     }
@@ -199,7 +247,8 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
     for (const std::string& folder : folders) {
         for (PairId id : {PairId::k10to20, PairId::k20to30}) {
             const std::string& name = versionPair(id).template_file;
-            if (sameFile(dest_path, folder + "/" + name) || isEntryOf(dest_path, folder, name)) {
+            if (sameFile(target, folder + "/" + name) || isEntryOf(target, folder, name) ||
+                isEntryOf(dest_path, folder, name)) {
                 return fail(Problem::kSaveFailed,
                             dest_path + ": this is the installed template " + name +
                                 "; every later conversion would start from it. Choose another "
@@ -207,25 +256,44 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
             }
         }
     }
+    if (const std::string ldb = heldLockOf(dest_path); !ldb.empty()) {
+        return fail(Problem::kDestinationInUse,
+                    dest_path + " is in use (another program holds " + ldb +
+                        "): close the program that has it open, or choose another file");
+    }
     return {};
 }
 
 Conversion::Conversion(const VersionPair& pair, std::string template_dir, std::string work_dir)
-    : pair_(pair), template_dir_(std::move(template_dir)), work_dir_(std::move(work_dir)) {
-    if (work_dir_.empty()) work_dir_ = tempDirectory();
+    : Conversion(pair, std::vector<std::string>{std::move(template_dir)}, std::move(work_dir)) {}
+
+Conversion::Conversion(const VersionPair& pair, std::vector<std::string> template_dirs,
+                       std::string work_dir)
+    : pair_(pair), template_dirs_(std::move(template_dirs)), work_dir_(std::move(work_dir)) {
+    if (work_dir_.empty())
+        work_dir_ = tempDirectory();
+    if (!template_dirs_.empty())
+        template_dir_ = template_dirs_.front();
+}
+
+Conversion::Conversion(const VersionPair& first, const VersionPair& then,
+                       std::vector<std::string> template_dirs, std::string work_dir)
+    : Conversion(first, std::move(template_dirs), std::move(work_dir)) {
+    then_ = &then;
 }
 
 Conversion::Conversion(const VersionPair& first, const VersionPair& then, std::string template_dir,
                        std::string work_dir)
-    : Conversion(first, std::move(template_dir), std::move(work_dir)) {
-    then_ = &then;
-}
+    : Conversion(first, then, std::vector<std::string>{std::move(template_dir)},
+                 std::move(work_dir)) {}
 
 std::string Conversion::label() const {
     return pair_.source_version + "-" + target().target_version;
 }
 
-Conversion::~Conversion() { disconnect(); }
+Conversion::~Conversion() {
+    disconnect();
+}
 
 void Conversion::disconnect() {
     fields_.clear();
@@ -236,6 +304,8 @@ void Conversion::disconnect() {
     analysed_ = false;
     converted_ = false;
     too_large_ = false;
+    unwritable_ = false;
+    source_damage_.clear();
 }
 
 const std::string& Conversion::workingPath() const {
@@ -245,35 +315,56 @@ const std::string& Conversion::workingPath() const {
 
 DataControl* Conversion::control(const std::string& name) {
     for (auto& c : controls_)
-        if (c->name() == name) return c.get();
+        if (c->name() == name)
+            return c.get();
     return nullptr;
 }
 
 BoundField* Conversion::field(const std::string& name) {
     for (auto& f : fields_)
-        if (f->name() == name) return f.get();
+        if (f->name() == name)
+            return f.get();
     return nullptr;
 }
 
 Outcome Conversion::analyse(const std::string& source_path) {
     disconnect();
-    if (source_path.empty()) return fail(Problem::kEmptyPath, "no source file given");
+    if (source_path.empty())
+        return fail(Problem::kEmptyPath, "no source file given");
     if (blanksOnly(source_path)) {
         return fail(Problem::kSourceMissing, "\"" + source_path + "\": no such file");
     }
-    if (Outcome o = checkSourceFile(source_path); !o.ok()) return o;
+    if (Outcome o = checkSourceFile(source_path); !o.ok())
+        return o;
 
-    for (const VersionPair* p : {&pair_, then_}) {
+    // The result's template, and in one pass pair_'s too.
+    for (const VersionPair* p : {&target(), then_ ? &pair_ : nullptr}) {
         if (!p)
             continue;
-        const std::string installed = template_dir_ + "/" + p->template_file;
-        auto tpl = fileInfo(installed);
-        if (!tpl || tpl->kind != FileKind::kRegular)
-            return fail(Problem::kTemplateMissing, installed + ": no such file");
+        const std::string* found = nullptr;
+        std::vector<std::string> looked;
+        for (const std::string& dir : template_dirs_) {
+            looked.push_back(dir + "/" + p->template_file);
+            if (auto tpl = fileInfo(looked.back()); tpl && tpl->kind == FileKind::kRegular) {
+                found = &dir;
+                break;
+            }
+        }
+        if (!found) {
+            return fail(Problem::kTemplateMissing,
+                        p->template_file + " is in none of the places looked: " + joined(looked));
+        }
+        (p == &target() ? template_dir_ : middle_dir_) = *found;
     }
     removeStaleFolders(work_dir_, kWorkFolderPrefix);
     Outcome o = connect(source_path);
-    if (!o.ok()) disconnect();
+    if (o.ok()) {
+        SourceDamage damage = checkSourceIntegrity(pair_, source_path);
+        o = damage.outcome;
+        source_damage_ = std::move(damage.tables);
+    }
+    if (!o.ok())
+        disconnect();
     return o;
 }
 
@@ -281,11 +372,16 @@ Outcome Conversion::connect(const std::string& source_path) {
     // Fresh private copies under the templates' own names, so the installed files are never
     // written and no earlier conversion's rows are carried.
     registry_ = std::make_unique<DatabaseRegistry>();
-    auto copyOf = [&](const VersionPair& p, std::unique_ptr<WorkingCopy>& into) {
-        auto copy =
-            WorkingCopy::create(template_dir_ + "/" + p.template_file, work_dir_, p.template_file);
-        if (!copy)
-            return fail(Problem::kTemplateInvalid, copy.status().message());
+    auto copyOf = [&](const VersionPair& p, const std::string& dir,
+                      std::unique_ptr<WorkingCopy>& into) {
+        const std::string installed = dir + "/" + p.template_file;
+        auto copy = WorkingCopy::create(installed, work_dir_, p.template_file);
+        if (!copy) {
+            // A template that reads leaves the work folder to blame (a full temporary folder).
+            const bool template_reads = jet::openFileReadOnly(installed).isOk();
+            return fail(template_reads ? Problem::kSaveFailed : Problem::kTemplateInvalid,
+                        copy.status().message());
+        }
         into = std::move(copy).value();
         if (into->unnamed()) {
             WorkingCopy* working = into.get();
@@ -293,10 +389,10 @@ Outcome Conversion::connect(const std::string& source_path) {
         }
         return Outcome{};
     };
-    if (Outcome o = copyOf(target(), working_); !o.ok())
+    if (Outcome o = copyOf(target(), template_dir_, working_); !o.ok())
         return o;
     if (then_) {
-        if (Outcome o = copyOf(pair_, middle_); !o.ok())
+        if (Outcome o = copyOf(pair_, middle_dir_, middle_); !o.ok())
             return o;
     }
     source_path_ = source_path;
@@ -313,8 +409,9 @@ Outcome Conversion::connect(const std::string& source_path) {
         controls_.push_back(std::move(c));
         if (s.isOk())
             return Outcome{};
+        const std::string& dir = &p == &target() ? template_dir_ : middle_dir_;
         return fail(Problem::kTemplateInvalid,
-                    template_dir_ + "/" + p.template_file + ": " + t.table + ": " + s.message());
+                    dir + "/" + p.template_file + ": " + t.table + ": " + s.message());
     };
     for (size_t k = 0; k < pair_.tables.size(); ++k) {
         const TablePair& t = pair_.tables[k];
@@ -418,7 +515,8 @@ Outcome Conversion::checkTables(const std::string& source_path) {
                                         " rows");
             }
         }
-        const std::string installed = template_dir_ + "/" + p->template_file;
+        const std::string installed =
+            (p == &target() ? template_dir_ : middle_dir_) + "/" + p->template_file;
         if (!template_missing.empty()) {
             return fail(Problem::kTemplateInvalid,
                         installed + ": lacks " + joined(template_missing) +
@@ -434,28 +532,44 @@ Outcome Conversion::checkTables(const std::string& source_path) {
 
 Outcome Conversion::convert(ConversionReport& report, const ProgressFn& progress) {
     report = ConversionReport{};
-    if (!analysed_) return fail(Problem::kNotAnalysed, "no source has been analysed");
-    if (converted_) return fail(Problem::kNotAnalysed, "this source has already been converted");
+    if (!analysed_)
+        return fail(Problem::kNotAnalysed, "no source has been analysed");
+    if (converted_)
+        return fail(Problem::kNotAnalysed, "this source has already been converted");
     converted_ = true;
     uint64_t total = 0;
     for (const TablePair& t : pair_.tables) {
-        total += static_cast<uint64_t>(std::max(0, control(t.old_control)->Recordset()->RecordCount()));
+        total +=
+            static_cast<uint64_t>(std::max(0, control(t.old_control)->Recordset()->RecordCount()));
     }
     uint64_t done = 0;
     for (const TablePair& t : pair_.tables) {
         TableReport tr;
         tr.table = t.table;
+        if (auto it = source_damage_.find(t.table); it != source_damage_.end())
+            tr.damage = it->second;
         Outcome o = convertTable(t, tr, done, total, progress);
         report.tables.push_back(std::move(tr));
-        if (!o.ok()) return o;
+        if (!o.ok())
+            return o;
     }
+    std::string detail;
     if (const uint64_t lost = report.totalLost(); lost > 0) {
         uint64_t declared = 0;
         for (const auto& t : report.tables)
             declared += std::max(t.declared, t.read);
-        return fail(Problem::kRowsLost, std::to_string(lost) + " of " + std::to_string(declared) +
-                                            " rows were not converted");
+        detail =
+            std::to_string(lost) + " of " + std::to_string(declared) + " rows were not converted";
     }
+    for (const auto& t : report.tables) {
+        if (!t.damage.empty()) {
+            detail += (detail.empty() ? "" : "; ") + source_path_ + " is damaged (" +
+                      t.damage.front() + "): converted rows may be wrong or missing";
+            break;
+        }
+    }
+    if (!detail.empty())
+        return fail(Problem::kRowsLost, detail);
     return {};
 }
 
@@ -602,7 +716,14 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
         second = bind(out.fields, mid_rs, new_rs);
     carryStoredText({&first, &second});
     const int32_t n = old_rs->RecordCount();  // read once, as the row loop requires
+    tr.declared = old_rs->def().num_rows;     // known even when the loop stops early
     for (int32_t i = 1; i <= n; ++i) {
+        if (stop_.load(std::memory_order_relaxed)) {
+            cancelled_ = true;
+            return fail(Problem::kCancelled, t.table + " row " + std::to_string(i) + " of " +
+                                                 std::to_string(n) +
+                                                 ": stopped; nothing was saved");
+        }
         ++tr.read;
         jet::Status st = jet::Status::ok();
         if (mid_rs) {
@@ -616,12 +737,20 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
             st = new_rs->AddNew();
         if (st.isOk())
             st = carryRow(mid_rs ? second : first);
-        if (st.isOk()) st = new_rs->Update();
+        if (st.isOk())
+            st = new_rs->Update();
         if (st.isOk()) {
             ++tr.written;
         } else {
             ++tr.failed;
             note(static_cast<uint64_t>(i), st.message());
+            if (st.code() == jet::Status::Code::kIoError) {
+                // Only the new side does I/O here: the working copy cannot be written (a full
+                // temporary folder). No later row could be stored, nor anything saved.
+                unwritable_ = true;
+                return fail(Problem::kSaveFailed,
+                            "the working copy cannot be written: " + st.message());
+            }
             if (st.code() == jet::Status::Code::kTooLarge) {
                 // Every later row would meet the same limit; the result cannot be kept.
                 too_large_ = true;
@@ -629,7 +758,8 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
                                                     std::to_string(n) + ": nothing was saved");
             }
         }
-        if (progress) progress(++done, total);
+        if (progress)
+            progress(++done, total);
         if (i < n) {
             if (jet::Status mv = old_rs->MoveNext(); !mv.isOk() || old_rs->atEnd()) {
                 // The rest of the table cannot be read: every remaining row is lost.
@@ -639,14 +769,14 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
                 note(static_cast<uint64_t>(i + 1),
                      mv.isOk() ? "the table ended early" : mv.message());
                 done += rest;
-                if (progress) progress(done, total);
+                if (progress)
+                    progress(done, total);
                 break;
             }
         }
     }
     // A damaged data page can hide rows from the reader altogether; the table definition
     // still counts them.
-    tr.declared = old_rs->def().num_rows;
     if (tr.read < tr.declared) {
         tr.unread = tr.declared - tr.read;
         tr.reasons.insert(tr.reasons.begin(), "the table declares " + std::to_string(tr.declared) +
@@ -659,8 +789,16 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
 }
 
 Outcome Conversion::save(const std::string& dest_path, const SaveOptions& options) {
-    if (!converted_) return fail(Problem::kNotAnalysed, "nothing has been converted yet");
-    if (too_large_) return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
+    if (!converted_)
+        return fail(Problem::kNotAnalysed, "nothing has been converted yet");
+    if (too_large_)
+        return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
+    if (cancelled_)
+        return fail(Problem::kCancelled, "the conversion was stopped");
+    if (unwritable_) {
+        return fail(Problem::kSaveFailed,
+                    "the working copy could not be written; the conversion stopped");
+    }
     if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
         return o;
     if (jet::Status st = registry_->writeOutAll(); !st.isOk()) {
@@ -668,6 +806,8 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
     }
     ReplaceOptions replace;
     replace.new_file_permissions = options.permissions.value_or(source_permissions_);
+    replace.env = options.env;
+
     Outcome checked;
     if (options.check) {
         replace.check = [&](const std::string& complete) {

@@ -1,21 +1,28 @@
-// Version detection and the after-save check of a conversion.
+// Version detection, the integrity check of a source and the after-save check of a conversion.
 #include <algorithm>
 
-#include "jet/database.h"
-#include "store/value_text.h"
 #include "convert/conversion.h"
+#include "jet/database.h"
+#include "jet/integrity_check.h"
+#include "store/value_text.h"
 
 namespace vkdc {
 namespace {
 
-bool hasColumn(const jet::TableDef& def, const char* name) { return def.findColumn(name); }
+bool hasColumn(const jet::TableDef& def, const char* name) {
+    return def.findColumn(name);
+}
 
 Problem problemOf(const jet::Status& st) {
     switch (st.code()) {
-        case jet::Status::Code::kIoError: return Problem::kSourceUnreadable;
-        case jet::Status::Code::kUnsupportedVersion: return Problem::kSourceUnsupported;
-        case jet::Status::Code::kWrongPassword: return Problem::kSourceWrongVersion;
-        default: return Problem::kSourceInvalid;
+        case jet::Status::Code::kIoError:
+            return Problem::kSourceUnreadable;
+        case jet::Status::Code::kUnsupportedVersion:
+            return Problem::kSourceUnsupported;
+        case jet::Status::Code::kWrongPassword:
+            return Problem::kSourceWrongVersion;
+        default:
+            return Problem::kSourceInvalid;
     }
 }
 
@@ -64,6 +71,43 @@ DetectedVersion detectVersion(const std::string& path) {
     return d;
 }
 
+SourceDamage checkSourceIntegrity(const VersionPair& pair, const std::string& source) {
+    // Lines per table; a damaged page can give a finding for each of its rows.
+    constexpr size_t kMaxLines = 5;
+    SourceDamage out;
+    auto db = openWith(source, pair.source_password);
+    auto report = db ? jet::checkIntegrity(**db) : jet::Result<jet::IntegrityReport>(db.status());
+    if (!report) {
+        out.outcome = {problemOf(report.status()), source + ": " + report.status().message()};
+        return out;
+    }
+    for (const TablePair& t : pair.tables) {
+        const auto all = report->damage_by_table.find(t.table);
+        if (all == report->damage_by_table.end())
+            continue;
+        uint64_t unshown = all->second;
+        std::vector<std::string> lines;
+        for (const jet::Finding& f : report->findings) {
+            if (!f.isDamage() ||
+                std::find(f.tables.begin(), f.tables.end(), t.table) == f.tables.end())
+                continue;
+            --unshown;
+            // The conversion counts the rows it reads against the declared count itself.
+            if (f.area == jet::Finding::Area::kRowCount)
+                continue;
+            if (lines.size() < kMaxLines)
+                lines.push_back(f.toString());
+            else
+                ++unshown;
+        }
+        if (unshown > 0)
+            lines.push_back("and " + std::to_string(unshown) + " more findings of damage");
+        if (!lines.empty())
+            out.tables[t.table] = std::move(lines);
+    }
+    return out;
+}
+
 namespace {
 
 // verifyConversion() for `pair`, or in one pass for `pair` then `*then` through the columns
@@ -72,15 +116,19 @@ Outcome verifyRoute(const VersionPair& pair, const VersionPair* then, jet::Datab
                     const std::string& source, const std::string& dest) {
     const VersionPair& last = then ? *then : pair;
     auto src = openWith(source, pair.source_password);
-    if (!src) return {problemOf(src.status()), source + ": " + src.status().message()};
+    if (!src)
+        return {problemOf(src.status()), source + ": " + src.status().message()};
     auto dst = openWith(dest, last.target_password);
-    if (!dst) return {Problem::kRowsLost, dest + ": " + dst.status().message()};
+    if (!dst)
+        return {Problem::kRowsLost, dest + ": " + dst.status().message()};
     for (size_t k = 0; k < pair.tables.size(); ++k) {
         const TablePair& t = pair.tables[k];
         auto sc = (*src)->openTable(t.table);
         auto dc = (*dst)->openTable(t.table);
-        if (!sc) return {Problem::kSourceInvalid, source + ": " + sc.status().message()};
-        if (!dc) return {Problem::kRowsLost, dest + ": " + dc.status().message()};
+        if (!sc)
+            return {Problem::kSourceInvalid, source + ": " + sc.status().message()};
+        if (!dc)
+            return {Problem::kRowsLost, dest + ": " + dc.status().message()};
         jet::TableDef md;
         if (middle) {
             auto def = middle->tableDef(t.table);
@@ -104,16 +152,21 @@ Outcome verifyRoute(const VersionPair& pair, const VersionPair* then, jet::Datab
         for (uint64_t row = 1;; ++row) {
             auto smore = (*sc)->next(srow);
             auto dmore = (*dc)->next(drow);
-            if (!smore) return {Problem::kSourceInvalid, source + ": " + smore.status().message()};
-            if (!dmore) return {Problem::kRowsLost, dest + ": " + dmore.status().message()};
+            if (!smore)
+                return {Problem::kSourceInvalid, source + ": " + smore.status().message()};
+            if (!dmore)
+                return {Problem::kRowsLost, dest + ": " + dmore.status().message()};
             if (*smore != *dmore) {
-                return {Problem::kRowsLost, t.table + ": " + std::string(*smore ? "source" : "destination") +
+                return {Problem::kRowsLost, t.table + ": " +
+                                                std::string(*smore ? "source" : "destination") +
                                                 " has more rows, from row " + std::to_string(row)};
             }
-            if (!*smore) break;
+            if (!*smore)
+                break;
             for (const FieldPair& f : last.tables[k].fields) {
                 const jet::ColumnDef* target = dd.findColumn(f.target_column);
-                if (!target) return {Problem::kRowsLost, t.table + ": no column " + f.target_column};
+                if (!target)
+                    return {Problem::kRowsLost, t.table + ": no column " + f.target_column};
                 const size_t ti = static_cast<size_t>(target - dd.columns.data());
                 jet::Result<jet::Value> expected = jet::Value(jet::Null{});
                 if (!middle) {

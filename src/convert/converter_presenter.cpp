@@ -39,6 +39,8 @@ MessageId sourceProblemMessage(Problem problem) {
         case Problem::kTemplateMissing:
         case Problem::kTemplateInvalid:
             return MessageId::kTemplateMissing;
+        case Problem::kSaveFailed:  // the working copy cannot be made (a full temporary folder)
+            return MessageId::kSaveFailed;
         default:
             break;
     }
@@ -62,6 +64,7 @@ void ConverterPresenter::load() {
     conversion_.reset();
     report_ = {};
     busy_ = false;
+    close_requested_ = false;
     progress_visible_ = false;
     progress_shown_ = 0;
     open_file_name_ = texts_.openFileName;
@@ -122,7 +125,8 @@ bool ConverterPresenter::analyse() {
         return false;
     }
     if (!conversion_)
-        conversion_ = std::make_unique<Conversion>(pair_, templateDir(), work_dir_);
+        conversion_ = std::make_unique<Conversion>(
+            pair_, template_dir_.empty() ? dataFolders() : std::vector{template_dir_}, work_dir_);
     const Outcome outcome = conversion_->analyse(source);
     if (!outcome.ok()) {
         // Step 1 stays open, so another source can be chosen.
@@ -147,6 +151,7 @@ void ConverterPresenter::convert() {
         return;
 
     busy_ = true;
+    close_requested_ = false;
     work_started_ = Clock::now();
     painted_once_ = false;
     report_ = {};
@@ -159,9 +164,19 @@ void ConverterPresenter::convert() {
     }
     busy_ = false;
 
-    if (outcome.problem == Problem::kTooLarge) {
-        // Nothing can be kept: no completion message, and step 2 stays closed.
-        message(MessageId::kTooLarge, MessageIcon::kWarning);
+    if (close_requested_) {
+        // Esc or the close button while it ran: the work stopped at the next row; nothing is
+        // kept or said, and the window closes now.
+        close_requested_ = false;
+        view_.unload();
+        return;
+    }
+    if (outcome.problem == Problem::kTooLarge || outcome.problem == Problem::kSaveFailed) {
+        // Nothing can be kept: no completion message, and step 2 stays closed. A working copy
+        // that cannot be written says why in the details.
+        const bool too_large = outcome.problem == Problem::kTooLarge;
+        message(too_large ? MessageId::kTooLarge : MessageId::kSaveFailed, MessageIcon::kWarning,
+                too_large ? std::string() : outcome.detail);
         view_.setControlEnabled(Control::kConvertDB, false);
         return;
     }
@@ -232,9 +247,12 @@ void ConverterPresenter::save() {
     }
     if (!outcome.ok()) {
         // Nothing was replaced; the window stays so that another path can be tried.
-        message(MessageId::kSaveFailed, MessageIcon::kWarning, outcome.detail);
+        const bool in_use = outcome.problem == Problem::kDestinationInUse;
+        message(in_use ? MessageId::kDestinationInUse : MessageId::kSaveFailed,
+                MessageIcon::kWarning, outcome.detail);
         return;
     }
+
     view_.setControlText(Control::kLabel1, texts::kSaved);
     message(MessageId::kSaved, MessageIcon::kInformation);
     view_.unload();
@@ -247,15 +265,18 @@ void ConverterPresenter::help() {
 }
 
 bool ConverterPresenter::close() {
-    if (busy_)
+    if (busy_) {
+        close_requested_ = true;
+        conversion_->requestStop();
         return false;
+    }
     conversion_.reset();
     return true;
 }
 
 // The details of the lost-rows warning: one line per table with the number of rows that did
 // not reach the new database, whether they failed to store or could not be read from a
-// damaged source, each followed by the first reasons.
+// damaged source, each followed by the first reasons and the damage found in the table.
 std::string ConverterPresenter::rowsLostDetail(const Outcome& outcome) const {
     std::string lines;
     const auto add = [&lines](const std::string& line) {
@@ -267,6 +288,8 @@ std::string ConverterPresenter::rowsLostDetail(const Outcome& outcome) const {
         add(table.table + ": " + std::to_string(table.lost()));
         for (const std::string& reason : table.reasons)
             add("  " + reason);
+        for (const std::string& damage : table.damage)
+            add("  " + damage);
     }
     if (outcome.problem != Problem::kNone && outcome.problem != Problem::kRowsLost &&
         !outcome.detail.empty())

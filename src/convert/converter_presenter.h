@@ -7,7 +7,7 @@
 // The view calls the event methods below when the user acts (a click, Esc, F1, the window
 // shown); the presenter answers through ConverterView. Everything runs synchronously on the
 // caller's thread: a conversion reports progress through the view while it runs and takes no
-// other input until it ends.
+// other input until it ends, but for a request to close the window, which stops it.
 #pragma once
 
 #include <chrono>
@@ -54,12 +54,13 @@ class ConverterPresenter {
     void browseSave();  // BrowseSave
     void save();        // SaveDB
     void help();        // F1
-    // The window is asked to close (Esc, its close button, or the unload after a save). While a
-    // conversion runs the answer is false; otherwise the conversion goes, and with it its
-    // working copy of the template.
+    // The window is asked to close (Esc, its close button, or the unload after a save): true,
+    // and the conversion goes, and with it its working copy of the template. While a
+    // conversion runs the answer is false, but the conversion stops before its next row, and
+    // convert() then unloads the window without a message; nothing is written anywhere.
     bool close();
 
-    // A conversion is running: the window takes no input but painting.
+    // A conversion is running: the window takes no input but painting and a request to close.
     bool busy() const { return busy_; }
     // The conversion of this showing (nullptr before the first analysis and after closing),
     // and the result of its last conversion.
@@ -87,6 +88,7 @@ class ConverterPresenter {
     std::unique_ptr<Conversion> conversion_;
     ConversionReport report_;
     bool busy_ = false;
+    bool close_requested_ = false;  // while busy: stop, then unload
     bool progress_visible_ = false;
     int progress_shown_ = 0;
     std::chrono::steady_clock::time_point work_started_;

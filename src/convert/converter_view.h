@@ -25,6 +25,33 @@ enum class Control {
     kProgress,  // the progress bar, shown over ConvertDB while a long conversion runs
 };
 
+// The name of `control` in the window's design (converterDesign()).
+constexpr const char* controlName(Control control) {
+    switch (control) {
+        case Control::kText1:
+            return "Text1";
+        case Control::kBrowseOpen:
+            return "BrowseOpen";
+        case Control::kConvertDB:
+            return "ConvertDB";
+        case Control::kAnalysisDB:
+            return "AnalysisDB";
+        case Control::kLabel3:
+            return "Label3";
+        case Control::kText2:
+            return "Text2";
+        case Control::kBrowseSave:
+            return "BrowseSave";
+        case Control::kSaveDB:
+            return "SaveDB";
+        case Control::kLabel1:
+            return "Label1";
+        case Control::kProgress:
+            break;
+    }
+    return "Progress";
+}
+
 enum class MessageIcon { kInformation, kWarning };
 
 struct Message {
@@ -66,7 +93,9 @@ class ConverterView {
 
     // The progress bar's position; a maximum of 0 empties the bar.
     virtual void showProgress(int value, int maximum) = 0;
-    // Lets the screen catch up during a long conversion: painting and timers, no user input.
+    // Lets the screen catch up during a long conversion: painting and timers. Of the user's
+    // input only Esc and the close button get through, as ConverterPresenter::close(), which
+    // stops the work; all other input to the program is dropped, never kept for later.
     virtual void paintNow() = 0;
 
     // Mirrors what the core set on a data control ("User_Old", "Adodc3", ...), so the view can

@@ -39,14 +39,14 @@ enum class ObjectKind { kTable, kLinkedTable, kLinkedOdbcTable };
 struct CatalogEntry {
     std::string name;  // UTF-8
     ObjectKind kind = ObjectKind::kTable;
-    uint32_t id = 0;          // for local tables: the TDEF page
+    uint32_t id = 0;  // for local tables: the TDEF page
     int32_t flags = 0;
     std::string linked_database;  // linked tables: the file they point to
     std::string foreign_name;     // linked tables: the table's name in that file
 };
 
 class Database {
-public:
+  public:
     // Opens `path` read-only. Errors, by kind: kIoError (missing, unreadable; the OS reason
     // is in the message), kNotJet, kUnsupportedVersion, kWrongPassword, kCorrupt.
     static Result<std::unique_ptr<Database>> open(const std::string& path,
@@ -80,7 +80,7 @@ public:
     // Decodes rows of this file (tests read raw rows through it).
     RowDecoder& decoder() { return decoder_; }
 
-private:
+  private:
     Database(Header header, std::unique_ptr<Pager> pager);
     Status loadCatalog();
 

@@ -13,7 +13,7 @@
 namespace jet {
 
 class File {
-public:
+  public:
     virtual ~File() = default;
 
     // Reads exactly n bytes at offset; a read that reaches past the end is an error of kind

@@ -10,10 +10,12 @@
 namespace jet {
 namespace {
 
-std::string errnoText(int err) { return std::strerror(err); }
+std::string errnoText(int err) {
+    return std::strerror(err);
+}
 
 class PosixFile final : public File {
-public:
+  public:
     PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~PosixFile() override { ::close(fd_); }
 
@@ -22,7 +24,8 @@ public:
         while (done < n) {
             ssize_t r = ::pread(fd_, dst + done, n - done, static_cast<off_t>(offset + done));
             if (r < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 return Status::ioError(path_ + ": read failed: " + errnoText(errno));
             }
             if (r == 0) {
@@ -40,7 +43,8 @@ public:
         while (done < n) {
             ssize_t w = ::pwrite(fd_, src + done, n - done, static_cast<off_t>(offset + done));
             if (w < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 return Status::ioError(path_ + ": write failed: " + errnoText(errno));
             }
             done += static_cast<size_t>(w);
@@ -65,7 +69,7 @@ public:
 
     const std::string& name() const override { return path_; }
 
-private:
+  private:
     int fd_;
     std::string path_;
 };

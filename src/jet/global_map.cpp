@@ -93,8 +93,8 @@ Status GlobalMap::markUsedReference(uint32_t page) {
     {
         JET_ASSIGN_OR_RETURN(MapRow row, loadMapRow(pager_, kRow, false));
         if (slot >= row.slotCount()) {
-            return Status::notSupported(mapName(kRow) + ": the global usage map cannot reach page " +
-                                        std::to_string(page));
+            return Status::notSupported(
+                mapName(kRow) + ": the global usage map cannot reach page " + std::to_string(page));
         }
         bp = row.slotPage(slot);
     }

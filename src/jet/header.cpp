@@ -22,12 +22,18 @@ constexpr size_t kVersionOffset = 0x14;
 
 const char* aceName(uint8_t v) {
     switch (v) {
-        case 2: return "Access 2007 (ACE 12)";
-        case 3: return "Access 2010 (ACE 14)";
-        case 4: return "Access 2013 (ACE 15)";
-        case 5: return "Access 2016 (ACE 16)";
-        case 6: return "Access 2019 (ACE 17)";
-        default: return nullptr;
+        case 2:
+            return "Access 2007 (ACE 12)";
+        case 3:
+            return "Access 2010 (ACE 14)";
+        case 4:
+            return "Access 2013 (ACE 15)";
+        case 5:
+            return "Access 2016 (ACE 16)";
+        case 6:
+            return "Access 2019 (ACE 17)";
+        default:
+            return nullptr;
     }
 }
 
@@ -96,14 +102,16 @@ Result<Header> parseHeader(const uint8_t* raw, size_t len) {
         h.sort_version = at(kJet4SortOffset)[3];
         h.creation_date = leDouble(at(kDateOffset));
         const auto mask = passwordDateMask(h.creation_date);
-        for (size_t i = 0; i < 40; ++i) h.password_plain[i] = at(kPasswordOffset)[i] ^ mask[i % 4];
+        for (size_t i = 0; i < 40; ++i)
+            h.password_plain[i] = at(kPasswordOffset)[i] ^ mask[i % 4];
     }
     return h;
 }
 
 bool Header::hasPassword() const {
     for (uint8_t b : password_plain)
-        if (b) return true;
+        if (b)
+            return true;
     return false;
 }
 
@@ -112,12 +120,14 @@ std::u16string Header::password() const {
     if (version == JetVersion::kJet4) {
         for (size_t i = 0; i + 1 < 40; i += 2) {
             char16_t c = static_cast<char16_t>(password_plain[i] | (password_plain[i + 1] << 8));
-            if (c == 0) break;
+            if (c == 0)
+                break;
             out.push_back(c);
         }
     } else {
         for (size_t i = 0; i < 20; ++i) {
-            if (password_plain[i] == 0) break;
+            if (password_plain[i] == 0)
+                break;
             out.push_back(codePageToUnicode(code_page, password_plain[i]));
         }
     }
@@ -132,15 +142,16 @@ uint32_t sidMaskKey(const uint8_t* page0) {
     uint8_t r[80];
     std::memcpy(r, page0 + kPasswordOffset, 80);
     const auto mask = passwordDateMask(leDouble(page0 + kDateOffset));
-    for (size_t i = 0; i < 40; ++i) r[i] ^= mask[i % 4];
+    for (size_t i = 0; i < 40; ++i)
+        r[i] ^= mask[i % 4];
     uint32_t k = le32(page0 + kDateOffset);
-    for (uint32_t i = 0; i < 40; ++i) k ^= static_cast<uint32_t>(r[2 * i]) << (i % 24);
+    for (uint32_t i = 0; i < 40; ++i)
+        k ^= static_cast<uint32_t>(r[2 * i]) << (i % 24);
     return k;
 }
 
 Result<std::vector<uint8_t>> buildJet4Header(uint16_t code_page, uint16_t sort_order,
-                                            double creation_date,
-                                            const std::u16string& password) {
+                                             double creation_date, const std::u16string& password) {
     if (password.size() > 20) {
         return Status::invalidArgument("a database password has at most 20 characters, got " +
                                        std::to_string(password.size()));
@@ -151,7 +162,8 @@ Result<std::vector<uint8_t>> buildJet4Header(uint16_t code_page, uint16_t sort_o
     std::memcpy(p.data() + 4, "Standard Jet DB", 15);
     put32(p.data() + kVersionOffset, 1);
     const uint32_t words[6] = {0x100, 0x101, 2, 3, 4, 5};
-    for (int i = 0; i < 6; ++i) put32(p.data() + kMaskStart + 4 * i, words[i]);
+    for (int i = 0; i < 6; ++i)
+        put32(p.data() + kMaskStart + 4 * i, words[i]);
     put16(p.data() + kCodePageOffset, code_page);
     put32(p.data() + kDbKeyOffset, 0);
     put16(p.data() + kJet4SortOffset, sort_order);

@@ -50,7 +50,6 @@ uint32_t sidMaskKey(const uint8_t* page0_unmasked);
 // Builds a complete page 0 for a new, empty Jet 4 database with key 0. The password must
 // be at most 20 UTF-16 code units (kInvalidArgument otherwise).
 Result<std::vector<uint8_t>> buildJet4Header(uint16_t code_page, uint16_t sort_order,
-                                            double creation_date,
-                                            const std::u16string& password);
+                                             double creation_date, const std::u16string& password);
 
 }  // namespace jet

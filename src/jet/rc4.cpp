@@ -5,7 +5,8 @@
 namespace jet {
 
 Rc4::Rc4(const uint8_t* key, size_t key_len) {
-    for (int k = 0; k < 256; ++k) s_[k] = static_cast<uint8_t>(k);
+    for (int k = 0; k < 256; ++k)
+        s_[k] = static_cast<uint8_t>(k);
     uint8_t j = 0;
     for (int k = 0; k < 256; ++k) {
         j = static_cast<uint8_t>(j + s_[k] + key[k % key_len]);

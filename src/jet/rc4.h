@@ -9,12 +9,12 @@
 namespace jet {
 
 class Rc4 {
-public:
+  public:
     explicit Rc4(const uint8_t* key, size_t key_len);
     // XORs n bytes in place with the next n keystream bytes.
     void apply(uint8_t* data, size_t n);
 
-private:
+  private:
     std::array<uint8_t, 256> s_{};
     uint8_t i_ = 0;
     uint8_t j_ = 0;

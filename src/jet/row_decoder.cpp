@@ -215,9 +215,7 @@ Result<Bytes> RowDecoder::readLongValue(const uint8_t* field, uint32_t n, const 
     return out;
 }
 
-Status RowDecoder::decode(const TableDef& def, const RawRow& raw, RowPointer at,
-                          std::vector<Value>& out, const std::vector<bool>* wanted,
-                          const std::vector<bool>* stored) {
+Status RowDecoder::parseLayout(const TableDef& def, const RawRow& raw, RowPointer at, Layout& out) {
     const Format& f = format_;
     const bool jet4 = f.version == JetVersion::kJet4;
     const uint8_t* row = raw.data();
@@ -232,10 +230,8 @@ Status RowDecoder::decode(const TableDef& def, const RawRow& raw, RowPointer at,
     const uint32_t nm = (ncols + 7) / 8;
     if (len < f.row_count_size + nm)
         return corrupt("row is shorter than its null mask");
-    const uint8_t* mask = row + len - nm;
-    auto present = [&](uint32_t colnum) {
-        return colnum < ncols && (mask[colnum / 8] >> (colnum % 8)) & 1;
-    };
+    out.ncols = ncols;
+    out.mask = row + len - nm;
 
     // Offsets of the variable columns: offs[0..V], offs[V] being the end of the data.
     std::vector<uint32_t>& offs = offsets_;
@@ -274,9 +270,62 @@ Status RowDecoder::decode(const TableDef& def, const RawRow& raw, RowPointer at,
             var_limit = p - V;
         }
     }
+    out.var_limit = var_limit;
+    return Status::ok();
+}
+
+RowDecoder::Extent RowDecoder::variableExtent(const Layout& layout, const ColumnDef& col,
+                                              uint32_t& start, uint32_t& stop) const {
+    const std::vector<uint32_t>& offs = offsets_;
+    if (offs.empty() || col.var_index + 1u >= offs.size())
+        return Extent::kAbsent;  // added after the row was written
+    start = offs[col.var_index];
+    stop = offs[col.var_index + 1];
+    if (start < format_.row_count_size || start > stop || stop > layout.var_limit)
+        return Extent::kOutside;
+    return Extent::kStored;
+}
+
+Status RowDecoder::outsideRow(RowPointer at, const ColumnDef& col, uint32_t start, uint32_t stop) {
+    return Status::corrupt(pageRow(at) + ": column " + col.name + " has offsets " +
+                           std::to_string(start) + ".." + std::to_string(stop) +
+                           " outside the row");
+}
+
+Status RowDecoder::longValueFields(const TableDef& def, const RawRow& raw, RowPointer at,
+                                   std::vector<LongValueField>& out) {
+    out.clear();
+    Layout layout;
+    JET_RETURN_IF_ERROR(parseLayout(def, raw, at, layout));
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+        const ColumnDef& col = def.columns[i];
+        if (!col.isLongValue() || col.isFixed() || !layout.present(col.number))
+            continue;
+        uint32_t start = 0, stop = 0;
+        const Extent extent = variableExtent(layout, col, start, stop);
+        if (extent == Extent::kOutside)
+            return outsideRow(at, col, start, stop);
+        if (extent == Extent::kStored && stop > start)
+            out.push_back({i, raw.data() + start, stop - start});
+    }
+    return Status::ok();
+}
+
+Status RowDecoder::decode(const TableDef& def, const RawRow& raw, RowPointer at,
+                          std::vector<Value>& out, const std::vector<bool>* wanted,
+                          const std::vector<bool>* stored) {
+    const uint8_t* row = raw.data();
+    const uint32_t len = raw.length;
+    auto corrupt = [&](const std::string& what) {
+        return Status::corrupt(pageRow(at) + ": " + what);
+    };
+    Layout layout;
+    JET_RETURN_IF_ERROR(parseLayout(def, raw, at, layout));
+    const uint32_t nm = (layout.ncols + 7) / 8;
+    auto present = [&](uint32_t colnum) { return layout.present(colnum); };
 
     out.assign(def.columns.size(), Value(Null{}));
-    const uint32_t fixed_base = f.row_count_size;
+    const uint32_t fixed_base = format_.row_count_size;
     for (size_t i = 0; i < def.columns.size(); ++i) {
         if (wanted && !(*wanted)[i])
             continue;
@@ -295,15 +344,13 @@ Status RowDecoder::decode(const TableDef& def, const RawRow& raw, RowPointer at,
             JET_ASSIGN_OR_RETURN(out[i], decodeFixed(col, row + start, size));
             continue;
         }
-        if (offs.empty() || col.var_index + 1u >= offs.size())
-            continue;  // added after the row was written
-        const uint32_t start = offs[col.var_index];
-        const uint32_t stop = offs[col.var_index + 1];
-        if (start < fixed_base || start > stop || stop > var_limit) {
-            return corrupt("column " + col.name + " has offsets " + std::to_string(start) + ".." +
-                           std::to_string(stop) + " outside the row");
-        }
-        const bool as_stored = jet4 && stored && (*stored)[i];
+        uint32_t start = 0, stop = 0;
+        const Extent extent = variableExtent(layout, col, start, stop);
+        if (extent == Extent::kOutside)
+            return outsideRow(at, col, start, stop);
+        if (extent == Extent::kAbsent)
+            continue;
+        const bool as_stored = format_.version == JetVersion::kJet4 && stored && (*stored)[i];
         JET_ASSIGN_OR_RETURN(
             out[i], decodeVariable(col, row + start, stop - start, Site{at, col}, as_stored));
     }

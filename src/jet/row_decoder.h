@@ -57,8 +57,39 @@ class RowDecoder {
                   const std::vector<bool>* wanted = nullptr,
                   const std::vector<bool>* stored = nullptr);
 
+    // The stored bytes of a long-value column (MEMO, OLE) of a row: the 12-byte header and any
+    // inline data. The value itself is not read.
+    struct LongValueField {
+        size_t column;  // index in def.columns
+        const uint8_t* bytes;
+        uint32_t length;
+    };
+    // The long-value columns of `row` that hold a value, without following them to their
+    // long-value pages (an integrity check counts references instead). The bytes live as
+    // long as `row`. Errors as for decode().
+    Status longValueFields(const TableDef& def, const RawRow& row, RowPointer at,
+                           std::vector<LongValueField>& out);
+
   private:
     struct Site;  // where a value lies, spelled out only for an error message
+    // Where the parts of a row lie; the offsets of its variable columns go to offsets_.
+    struct Layout {
+        uint32_t ncols = 0;  // the column count the row itself stores
+        const uint8_t* mask = nullptr;
+        uint32_t var_limit = 0;  // first byte after the variable data area
+
+        bool present(uint32_t colnum) const {
+            return colnum < ncols && (mask[colnum / 8] >> (colnum % 8)) & 1;
+        }
+    };
+
+    Status parseLayout(const TableDef& def, const RawRow& row, RowPointer at, Layout& out);
+    // [start, stop) of variable column `col` in the row parseLayout() read last: kAbsent when
+    // the row was written before the column existed.
+    enum class Extent { kAbsent, kStored, kOutside };
+    Extent variableExtent(const Layout& layout, const ColumnDef& col, uint32_t& start,
+                          uint32_t& stop) const;
+    static Status outsideRow(RowPointer at, const ColumnDef& col, uint32_t start, uint32_t stop);
 
     Result<Value> decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n) const;
     Result<Value> decodeVariable(const ColumnDef& col, const uint8_t* p, uint32_t n,

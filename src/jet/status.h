@@ -1,5 +1,6 @@
 // Error values for the Jet engine. Every fallible operation returns a Status or a
-// Result<T>; nothing in this library throws for a malformed file or an I/O failure.
+// Result<T>; nothing in this library throws for a malformed file or an I/O failure. Both are
+// [[nodiscard]]: a failure nobody looks at is a failure reported as success.
 #pragma once
 
 #include <cassert>
@@ -9,8 +10,8 @@
 
 namespace jet {
 
-class Status {
-public:
+class [[nodiscard]] Status {
+  public:
     // The kinds a caller may need to tell apart. The message always says more.
     enum class Code {
         kOk = 0,
@@ -56,11 +57,12 @@ public:
 
     // Returns a copy whose message is prefixed by `context` (e.g. "table Foo").
     Status withContext(const std::string& context) const {
-        if (isOk()) return *this;
+        if (isOk())
+            return *this;
         return Status(code_, context + ": " + message_);
     }
 
-private:
+  private:
     Status(Code code, std::string msg) : code_(code), message_(std::move(msg)) {}
 
     Code code_ = Code::kOk;
@@ -71,9 +73,9 @@ const char* codeName(Status::Code code);
 
 // Either a value or a non-ok Status; a small stand-in for std::expected.
 template <typename T>
-class Result {
-public:
-    Result(T value) : v_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+class [[nodiscard]] Result {
+  public:
+    Result(T value) : v_(std::move(value)) {}        // NOLINT(google-explicit-constructor)
     Result(Status status) : v_(std::move(status)) {  // NOLINT(google-explicit-constructor)
         assert(!std::get<Status>(v_).isOk());
     }
@@ -93,24 +95,26 @@ public:
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
 
-private:
+  private:
     std::variant<T, Status> v_;
 };
 
 }  // namespace jet
 
 // Propagation helpers, in the LevelDB spirit: keep call sites short.
-#define JET_RETURN_IF_ERROR(expr)              \
-    do {                                       \
-        ::jet::Status _st = (expr);            \
-        if (!_st.isOk()) return _st;           \
+#define JET_RETURN_IF_ERROR(expr)   \
+    do {                            \
+        ::jet::Status _st = (expr); \
+        if (!_st.isOk())            \
+            return _st;             \
     } while (0)
 
 #define JET_CONCAT_INNER(a, b) a##b
 #define JET_CONCAT(a, b) JET_CONCAT_INNER(a, b)
 #define JET_ASSIGN_OR_RETURN_IMPL(tmp, lhs, expr) \
     auto tmp = (expr);                            \
-    if (!tmp.isOk()) return tmp.status();         \
+    if (!tmp.isOk())                              \
+        return tmp.status();                      \
     lhs = std::move(tmp).value()
 #define JET_ASSIGN_OR_RETURN(lhs, expr) \
     JET_ASSIGN_OR_RETURN_IMPL(JET_CONCAT(_res_, __LINE__), lhs, expr)

@@ -14,23 +14,25 @@ constexpr size_t kMaxTdefPages = 64;
 
 // Bounds-checked reader over the logical TDEF buffer.
 class Cursor {
-public:
+  public:
     Cursor(const std::vector<uint8_t>& buf, uint32_t page) : buf_(buf), page_(page) {}
 
     bool has(size_t off, size_t n) const { return off <= buf_.size() && n <= buf_.size() - off; }
     Status need(size_t off, size_t n, const char* what) const {
-        if (has(off, n)) return Status::ok();
+        if (has(off, n))
+            return Status::ok();
         return Status::corrupt("table definition at page " + std::to_string(page_) + ": " + what +
                                " runs past the end of the definition");
     }
     const uint8_t* at(size_t off) const { return buf_.data() + off; }
 
-private:
+  private:
     const std::vector<uint8_t>& buf_;
     uint32_t page_;
 };
 
-Result<std::vector<uint8_t>> loadBuffer(Pager& pager, uint32_t first, std::vector<uint32_t>& pages) {
+Result<std::vector<uint8_t>> loadBuffer(Pager& pager, uint32_t first,
+                                        std::vector<uint32_t>& pages) {
     std::vector<uint8_t> buf;
     std::set<uint32_t> seen;
     uint32_t n = first;
@@ -65,8 +67,9 @@ Result<std::string> readName(const Cursor& c, size_t& off, const Format& f, uint
     size_t len = f.name_len_size == 2 ? le16(c.at(off)) : *c.at(off);
     off += f.name_len_size;
     JET_RETURN_IF_ERROR(c.need(off, len, "a name"));
-    std::u16string name = f.version == JetVersion::kJet4 ? decodeJet4Text(c.at(off), len)
-                                                         : decodeCodePage(code_page, c.at(off), len);
+    std::u16string name = f.version == JetVersion::kJet4
+                              ? decodeJet4Text(c.at(off), len)
+                              : decodeCodePage(code_page, c.at(off), len);
     off += len;
     return toUtf8(name);
 }
@@ -85,12 +88,12 @@ uint32_t TableDef::fixedAreaSize() const {
 
 const ColumnDef* TableDef::findColumn(const std::string& name) const {
     for (const auto& col : columns)
-        if (col.name == name) return &col;
+        if (col.name == name)
+            return &col;
     return nullptr;
 }
 
-Result<TableDef> readTableDef(Pager& pager, JetVersion version, uint16_t code_page,
-                              uint32_t page) {
+Result<TableDef> readTableDef(Pager& pager, JetVersion version, uint16_t code_page, uint32_t page) {
     const Format& f = formatFor(version);
     TableDef def;
     def.tdef_page = page;
@@ -118,8 +121,8 @@ Result<TableDef> readTableDef(Pager& pager, JetVersion version, uint16_t code_pa
     }
 
     size_t off = f.tdef_sections;
-    JET_RETURN_IF_ERROR(c.need(off, size_t{num_real_idx} * f.real_idx_counter_size,
-                               "the index counters"));
+    JET_RETURN_IF_ERROR(
+        c.need(off, size_t{num_real_idx} * f.real_idx_counter_size, "the index counters"));
     def.real_indexes.resize(num_real_idx);
     for (uint32_t i = 0; i < num_real_idx; ++i) {
         def.real_indexes[i].unique_count = le32(c.at(off + 4));
@@ -151,14 +154,15 @@ Result<TableDef> readTableDef(Pager& pager, JetVersion version, uint16_t code_pa
         JET_ASSIGN_OR_RETURN(col.name, readName(c, off, f, code_page));
     }
 
-    JET_RETURN_IF_ERROR(c.need(off, size_t{num_real_idx} * f.real_idx_def_size,
-                               "the index definitions"));
+    JET_RETURN_IF_ERROR(
+        c.need(off, size_t{num_real_idx} * f.real_idx_def_size, "the index definitions"));
     const size_t base = version == JetVersion::kJet4 ? 4 : 0;
     for (auto& ri : def.real_indexes) {
         const uint8_t* d = c.at(off);
         for (int k = 0; k < 10; ++k) {
             const uint16_t colnum = le16(d + base + 3 * k);
-            if (colnum != 0xFFFF) ri.columns.push_back({colnum, (d[base + 3 * k + 2] & 1) != 0});
+            if (colnum != 0xFFFF)
+                ri.columns.push_back({colnum, (d[base + 3 * k + 2] & 1) != 0});
         }
         ri.owned_map = RowPointer::decode(le32(d + base + 30));
         ri.root_page = le32(d + base + 34);
@@ -166,8 +170,8 @@ Result<TableDef> readTableDef(Pager& pager, JetVersion version, uint16_t code_pa
         off += f.real_idx_def_size;
     }
 
-    JET_RETURN_IF_ERROR(c.need(off, size_t{num_idx} * f.logical_idx_def_size,
-                               "the logical index list"));
+    JET_RETURN_IF_ERROR(
+        c.need(off, size_t{num_idx} * f.logical_idx_def_size, "the logical index list"));
     def.indexes.resize(num_idx);
     for (auto& li : def.indexes) {
         const uint8_t* d = c.at(off);
@@ -187,7 +191,8 @@ Result<TableDef> readTableDef(Pager& pager, JetVersion version, uint16_t code_pa
             def.long_value_maps.push_back({le16(c.at(off)), RowPointer::decode(le32(c.at(off + 2))),
                                            RowPointer::decode(le32(c.at(off + 6)))});
             off += 10;
-            if (def.long_value_maps.size() > num_cols) break;
+            if (def.long_value_maps.size() > num_cols)
+                break;
         }
     }
 

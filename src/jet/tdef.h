@@ -40,9 +40,7 @@ struct ColumnDef {
     bool isLongValue() const { return type == ColumnType::kMemo || type == ColumnType::kOle; }
     bool isText() const { return type == ColumnType::kText || type == ColumnType::kMemo; }
     // TEXT: the maximum number of characters (Jet 4 stores 2 bytes each).
-    uint32_t maxChars(JetVersion v) const {
-        return v == JetVersion::kJet4 ? length / 2u : length;
-    }
+    uint32_t maxChars(JetVersion v) const { return v == JetVersion::kJet4 ? length / 2u : length; }
 };
 
 struct IndexColumn {
@@ -95,7 +93,6 @@ struct TableDef {
 // Reads and parses the TDEF starting at `page`, following continuation pages (a loop or an
 // out-of-range field gives kCorrupt naming the page). Names are decoded with `code_page`
 // for Jet 3.
-Result<TableDef> readTableDef(Pager& pager, JetVersion version, uint16_t code_page,
-                              uint32_t page);
+Result<TableDef> readTableDef(Pager& pager, JetVersion version, uint16_t code_page, uint32_t page);
 
 }  // namespace jet

@@ -12,10 +12,10 @@ namespace jet {
 enum class ColumnType : uint8_t {
     kBoolean = 0x01,
     kByte = 0x02,
-    kInt = 0x03,       // Integer, 16-bit
-    kLong = 0x04,      // Long Integer / AutoNumber, 32-bit
-    kMoney = 0x05,     // Currency, int64 / 10000
-    kFloat = 0x06,     // Single
+    kInt = 0x03,    // Integer, 16-bit
+    kLong = 0x04,   // Long Integer / AutoNumber, 32-bit
+    kMoney = 0x05,  // Currency, int64 / 10000
+    kFloat = 0x06,  // Single
     kDouble = 0x07,
     kDateTime = 0x08,  // OLE date
     kBinary = 0x09,
@@ -62,7 +62,9 @@ using Bytes = std::vector<uint8_t>;
 using Value = std::variant<Null, bool, uint8_t, int16_t, int32_t, Money, float, double, DateTime,
                            Guid, Decimal, std::u16string, Bytes>;
 
-inline bool isNull(const Value& v) { return std::holds_alternative<Null>(v); }
+inline bool isNull(const Value& v) {
+    return std::holds_alternative<Null>(v);
+}
 
 // ---- Text forms shared by every front end ----
 

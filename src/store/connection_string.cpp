@@ -8,7 +8,9 @@ namespace {
 
 const char kPasswordKeyword[] = ";Jet OLEDB:Database Password=";
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
@@ -18,8 +20,10 @@ std::string lower(std::string s) {
 
 std::string trim(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b])) ++b;
-    while (e > b && isBlank(s[e - 1])) --e;
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -34,22 +38,23 @@ std::string quoteConnectionValue(const std::string& value) {
     const bool needs = value.find(';') != std::string::npos ||
                        (!value.empty() && (value.front() == '"' || value.front() == '\'' ||
                                            isBlank(value.front()) || isBlank(value.back())));
-    if (!needs) return value;
-    const char q = value.find('"') != std::string::npos && value.find('\'') == std::string::npos
-                       ? '\''
-                       : '"';
+    if (!needs)
+        return value;
+    const char q =
+        value.find('"') != std::string::npos && value.find('\'') == std::string::npos ? '\'' : '"';
     std::string out(1, q);
     for (char c : value) {
         out.push_back(c);
-        if (c == q) out.push_back(q);
+        if (c == q)
+            out.push_back(q);
     }
     out.push_back(q);
     return out;
 }
 
 std::string sourceConnectionString(const VersionPair& pair, const std::string& source_path) {
-    return std::string("Provider=") + kProvider + ";Data Source=" +
-           quoteConnectionValue(source_path) + passwordPart(pair.source_password);
+    return std::string("Provider=") + kProvider +
+           ";Data Source=" + quoteConnectionValue(source_path) + passwordPart(pair.source_password);
 }
 
 std::string templateConnectionString(const VersionPair& pair, const std::string& folder) {
@@ -71,7 +76,8 @@ jet::Result<ConnectionProperties> parseConnectionString(const std::string& text)
     while (i < n) {
         // Keyword, up to "=".
         size_t seg_start = i;
-        while (i < n && text[i] != '=' && text[i] != ';') ++i;
+        while (i < n && text[i] != '=' && text[i] != ';')
+            ++i;
         if (i >= n || text[i] == ';') {
             if (!trim(text.substr(seg_start, i - seg_start)).empty()) {
                 return jet::Status::invalidArgument("connection string segment \"" +
@@ -83,7 +89,8 @@ jet::Result<ConnectionProperties> parseConnectionString(const std::string& text)
         }
         const std::string key = lower(trim(text.substr(seg_start, i - seg_start)));
         ++i;  // past '='
-        while (i < n && isBlank(text[i])) ++i;
+        while (i < n && isBlank(text[i]))
+            ++i;
         std::string value;
         if (i < n && (text[i] == '"' || text[i] == '\'')) {
             const char q = text[i++];
@@ -105,21 +112,24 @@ jet::Result<ConnectionProperties> parseConnectionString(const std::string& text)
                 return jet::Status::invalidArgument("connection string value of \"" + key +
                                                     "\" has no closing quote");
             }
-            while (i < n && isBlank(text[i])) ++i;
+            while (i < n && isBlank(text[i]))
+                ++i;
             if (i < n && text[i] != ';') {
                 return jet::Status::invalidArgument("connection string value of \"" + key +
                                                     "\" has text after its closing quote");
             }
         } else {
             size_t v_start = i;
-            while (i < n && text[i] != ';') ++i;
+            while (i < n && text[i] != ';')
+                ++i;
             value = trim(text.substr(v_start, i - v_start));
         }
         if (key.empty()) {
             return jet::Status::invalidArgument("connection string has a value without a keyword");
         }
         props.values[key] = value;
-        if (i < n) ++i;  // past ';'
+        if (i < n)
+            ++i;  // past ';'
     }
     return props;
 }

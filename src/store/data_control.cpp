@@ -23,14 +23,16 @@ Status Recordset::open() {
         return Status::notSupported("table " + table_ + " has more rows than can be counted");
     }
     record_count_ = static_cast<int32_t>(count);
-    if (db_->writable()) return Status::ok();  // the new side only appends
+    if (db_->writable())
+        return Status::ok();  // the new side only appends
     JET_ASSIGN_OR_RETURN(cursor_, db_->openCursor(table_));
     at_end_ = false;
     return MoveNext();  // the first row becomes current
 }
 
 Status Recordset::MoveNext() {
-    if (!cursor_ || at_end_) return Status::invalidArgument("table " + table_ + ": no further row");
+    if (!cursor_ || at_end_)
+        return Status::invalidArgument("table " + table_ + ": no further row");
     auto more = cursor_->next(current_);
     if (!more) {
         at_end_ = true;
@@ -45,14 +47,16 @@ Status Recordset::MoveNext() {
 }
 
 Status Recordset::AddNew() {
-    if (!db_->writable()) return Status::invalidArgument("table " + table_ + " is read-only");
+    if (!db_->writable())
+        return Status::invalidArgument("table " + table_ + " is read-only");
     current_.assign(def_.columns.size(), jet::Value(jet::Null{}));
     pending_ = true;
     return Status::ok();
 }
 
 Status Recordset::Update() {
-    if (!pending_) return Status::invalidArgument("table " + table_ + ": no new row to store");
+    if (!pending_)
+        return Status::invalidArgument("table " + table_ + ": no new row to store");
     pending_ = false;
     Status st = db_->append(table_, current_, stored_text_.empty() ? nullptr : &stored_text_);
     current_.clear();
@@ -73,7 +77,8 @@ void Recordset::setStoredText(std::vector<bool> columns) {
 
 Result<size_t> Recordset::columnIndex(const std::string& column) const {
     for (size_t i = 0; i < def_.columns.size(); ++i) {
-        if (def_.columns[i].name == column) return i;
+        if (def_.columns[i].name == column)
+            return i;
     }
     return Status::notFound("table " + table_ + " has no column " + column);
 }
@@ -120,11 +125,14 @@ DataControl::DataControl(std::string name, DatabaseRegistry& registry, bool writ
 
 DataControl::~DataControl() = default;
 
-void DataControl::close() { recordset_.reset(); }
+void DataControl::close() {
+    recordset_.reset();
+}
 
 std::string DataControl::tableOfRecordSource(const std::string& source) {
     for (const auto& t : tableNames()) {
-        if (source == "SELECT * FROM " + t) return t;
+        if (source == "SELECT * FROM " + t)
+            return t;
     }
     return {};
 }
@@ -138,13 +146,15 @@ Status DataControl::Refresh() {
     }
     JET_ASSIGN_OR_RETURN(ConnectionProperties props, parseConnectionString(connection_string_));
     std::string provider = props.provider();
-    for (auto& c : provider) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : provider)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (provider != "microsoft.jet.oledb.4.0") {
         return Status::invalidArgument(name_ + ": unsupported provider \"" + props.provider() +
                                        "\"");
     }
     const std::string path = props.dataSource();
-    if (path.empty()) return Status::invalidArgument(name_ + ": the connection names no file");
+    if (path.empty())
+        return Status::invalidArgument(name_ + ": the connection names no file");
     JET_ASSIGN_OR_RETURN(std::shared_ptr<OpenDatabase> db,
                          registry_.open(path, props.password(), writable_));
     JET_ASSIGN_OR_RETURN(jet::TableDef def, db->tableDef(table));
@@ -159,7 +169,8 @@ Status DataControl::Refresh() {
 
 Result<size_t> BoundField::index() const {
     vkdc::Recordset* rs = control_.Recordset();
-    if (!rs) return Status::invalidArgument(control_.name() + " is not connected");
+    if (!rs)
+        return Status::invalidArgument(control_.name() + " is not connected");
     return rs->columnIndex(column_);
 }
 

@@ -15,7 +15,7 @@
 namespace vkdc {
 
 class Recordset {
-public:
+  public:
     // The exact number of rows the table held when the record set was opened.
     int32_t RecordCount() const { return record_count_; }
     bool atEnd() const { return at_end_; }
@@ -51,7 +51,7 @@ public:
     // current row, which holds no value there afterwards (as after take()).
     jet::Status moveValue(size_t column, Recordset& from, size_t from_column);
 
-private:
+  private:
     friend class DataControl;
     Recordset(std::shared_ptr<OpenDatabase> db, std::string table, jet::TableDef def);
     jet::Status open();
@@ -68,7 +68,7 @@ private:
 };
 
 class DataControl {
-public:
+  public:
     // `writable`: the new side (template) appends rows; the old side (source) only reads.
     DataControl(std::string name, DatabaseRegistry& registry, bool writable);
     ~DataControl();
@@ -93,7 +93,7 @@ public:
     // The table the record source names, or "" when it names none of the four.
     static std::string tableOfRecordSource(const std::string& source);
 
-private:
+  private:
     std::string name_;
     DatabaseRegistry& registry_;
     bool writable_;
@@ -105,7 +105,7 @@ private:
 // A text box bound to a column of a data control: it shows the current row's value as text
 // (old side) and sets the pending row's value (new side). Text forms: store/value_text.h.
 class BoundField {
-public:
+  public:
     BoundField(std::string name, DataControl& control, std::string column)
         : name_(std::move(name)), control_(control), column_(std::move(column)) {}
 

@@ -23,12 +23,14 @@ std::string executableFolder() {
            buf.size() < 32768) {
         buf.resize(buf.size() * 2);
     }
-    if (n == 0) return ".";
+    if (n == 0)
+        return ".";
     const std::string path = jet::win::narrow(buf.substr(0, n));
 #else
     char buf[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return ".";
+    if (n <= 0)
+        return ".";
     const std::string path(buf, static_cast<size_t>(n));
 #endif
     return folderOf(path);
@@ -43,7 +45,8 @@ std::string dataFolderOf(const std::string& file_name) {
     const auto folders = dataFolders();
     for (const auto& f : folders) {
         auto info = fileInfo(f + "/" + file_name);
-        if (info && info->kind == FileKind::kRegular) return f;
+        if (info && info->kind == FileKind::kRegular)
+            return f;
     }
     return folders.front();
 }

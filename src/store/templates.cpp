@@ -36,22 +36,26 @@ Status writeAtomically(const std::string& path, const std::string& version,
         return w.status();
     }
     Status st = fill(**w);
-    if (st.isOk()) st = (*w)->close();
+    if (st.isOk())
+        st = (*w)->close();
     w->reset();
-    if (st.isOk()) st = renameOver(tmp, path);
-    if (!st.isOk()) (void)removeFile(tmp);
+    if (st.isOk())
+        st = renameOver(tmp, path);
+    if (!st.isOk())
+        (void)removeFile(tmp);
     return st;
 }
 
 Status createTables(jet::Writer& w, const std::string& version) {
     JET_ASSIGN_OR_RETURN(std::vector<jet::TableSpec> specs, schemaOf(version));
-    for (const auto& layout : specs) JET_RETURN_IF_ERROR(w.createTable(layout));
+    for (const auto& layout : specs)
+        JET_RETURN_IF_ERROR(w.createTable(layout));
     return Status::ok();
 }
 
 // A small deterministic generator, so samples are the same on every machine.
 class Rng {
-public:
+  public:
     explicit Rng(uint32_t seed) : s_(seed * 2654435761u + 1) {}
     uint32_t next() {
         s_ ^= s_ << 13;
@@ -60,9 +64,11 @@ public:
         return s_;
     }
     template <size_t N>
-    const char* pick(const char* const (&a)[N]) { return a[next() % N]; }
+    const char* pick(const char* const (&a)[N]) {
+        return a[next() % N];
+    }
 
-private:
+  private:
     uint32_t s_;
 };
 
@@ -72,17 +78,21 @@ private:
 constexpr uint32_t kMaxContacts10 = 3161879;
 constexpr uint32_t kMaxContacts20 = 3102615;
 
-const char* const kFirstNames[] = {"علی", "زهرا", "محمد", "فاطمه", "رضا", "مریم", "حسین",
-                                    "سارا", "امیر", "نرگس", "Ali", "Sara", "John", "Maryam"};
-const char* const kLastNames[] = {"احمدی", "رضایی", "محمدی", "کریمی", "حسینی", "نوری",
-                                   "می‌رزایی", "Ahmadi", "Karimi", "Smith"};
+const char* const kFirstNames[] = {"علی",  "زهرا", "محمد", "فاطمه", "رضا",  "مریم", "حسین",
+                                   "سارا", "امیر", "نرگس", "Ali",   "Sara", "John", "Maryam"};
+const char* const kLastNames[] = {
+    "احمدی",  "رضایی",  "محمدی", "کریمی", "حسینی", "نوری", "می‌رزایی",
+    "Ahmadi", "Karimi", "Smith"};
 const char* const kGroups[] = {"خانواده", "دوستان", "همکاران", "Work", "Friends"};
 const char* const kJobs[] = {"مهندس", "پزشک", "معلم", "برنامه‌نویس", "Designer", ""};
 const char* const kCities[] = {"تهران", "اصفهان", "شیراز", "مشهد", "تبریز", "Tehran"};
-const char* const kSites[] = {"گوگل", "یاهو", "ویکی‌پدیا", "دیجی‌کالا", "GitHub", "بانک ملت"};
+const char* const kSites[] = {"گوگل",   "یاهو",    "ویکی‌پدیا", "دیجی‌کالا",
+                              "GitHub", "بانک ملت"};
 const char* const kTopics[] = {"ایمیل", "بانک", "خرید", "شبکه اجتماعی", "Work", "خبر"};
 
-std::u16string u(const std::string& s) { return jet::fromUtf8(s); }
+std::u16string u(const std::string& s) {
+    return jet::fromUtf8(s);
+}
 
 std::string phone(Rng& r) {
     char buf[16];
@@ -93,22 +103,28 @@ std::string phone(Rng& r) {
 // One value for a Text column: mostly realistic, sometimes one of the awkward cases.
 jet::Value textOrEdge(Rng& r, const std::string& text) {
     switch (r.next() % 20) {
-        case 0: return jet::Value(jet::Null{});
-        case 1: return jet::Value(std::u16string());
-        case 2: return jet::Value(u("  " + text + " "));
-        default: return jet::Value(u(text));
+        case 0:
+            return jet::Value(jet::Null{});
+        case 1:
+            return jet::Value(std::u16string());
+        case 2:
+            return jet::Value(u("  " + text + " "));
+        default:
+            return jet::Value(u(text));
     }
 }
 
 Status fillSample(jet::Writer& w, const std::string& version, const SampleOptions& o) {
     Rng r(o.seed);
     const uint32_t sites = o.sites ? o.sites : std::max<uint32_t>(5, o.contacts / 4);
-    const uint32_t cats = o.categories ? o.categories : std::max<uint32_t>(4, std::min<uint32_t>(200, o.contacts / 10));
+    const uint32_t cats = o.categories
+                              ? o.categories
+                              : std::max<uint32_t>(4, std::min<uint32_t>(200, o.contacts / 10));
 
-    JET_RETURN_IF_ERROR(w.append("Table_User", {u("admin"), u("p@ss ۱۲۳"), u("نام اولین معلم؟"),
-                                                u("خانم رضایی")}));
-    JET_RETURN_IF_ERROR(w.append("Table_User", {u("مریم"), u("رمز‌عبور"), jet::Value(jet::Null{}),
-                                                u("")}));
+    JET_RETURN_IF_ERROR(
+        w.append("Table_User", {u("admin"), u("p@ss ۱۲۳"), u("نام اولین معلم؟"), u("خانم رضایی")}));
+    JET_RETURN_IF_ERROR(w.append(
+        "Table_User", {u("مریم"), u("رمز‌عبور"), jet::Value(jet::Null{}), u("")}));
 
     const std::vector<std::string> site_cols = columnsOf(version, "Table_Site");
     for (uint32_t i = 0; i < sites; ++i) {
@@ -127,7 +143,8 @@ Status fillSample(jet::Writer& w, const std::string& version, const SampleOption
                 std::string note = "یادداشت برای " + name + " 🙂";
                 if (i % 7 == 3) {
                     std::string big;
-                    while (big.size() < 9000) big += "متن بلند آزمایشی با نیم‌فاصله. ";
+                    while (big.size() < 9000)
+                        big += "متن بلند آزمایشی با نیم‌فاصله. ";
                     note = big;
                 }
                 row.push_back(i % 11 == 5 ? jet::Value(jet::Null{}) : jet::Value(u(note)));
@@ -146,13 +163,14 @@ Status fillSample(jet::Writer& w, const std::string& version, const SampleOption
         std::string address = std::string(r.pick(kCities)) + "، خیابان " +
                               std::to_string(r.next() % 200 + 1) + "، پلاک " +
                               std::to_string(r.next() % 90 + 1);
-        JET_RETURN_IF_ERROR(w.append(
-            "Table_Contact",
-            {u(name), textOrEdge(r, r.pick(kGroups)), textOrEdge(r, phone(r)),
-             textOrEdge(r, "021" + std::to_string(20000000 + r.next() % 9999999)),
-             textOrEdge(r, ""), textOrEdge(r, "user" + std::to_string(i) + "@example.com"),
-             textOrEdge(r, "www.example.ir"), textOrEdge(r, r.pick(kJobs)), u(address),
-             i % 3 == 0 ? jet::Value(jet::Null{}) : jet::Value(u("C:\\Pictures\\" + std::to_string(i) + ".jpg"))}));
+        JET_RETURN_IF_ERROR(
+            w.append("Table_Contact",
+                     {u(name), textOrEdge(r, r.pick(kGroups)), textOrEdge(r, phone(r)),
+                      textOrEdge(r, "021" + std::to_string(20000000 + r.next() % 9999999)),
+                      textOrEdge(r, ""), textOrEdge(r, "user" + std::to_string(i) + "@example.com"),
+                      textOrEdge(r, "www.example.ir"), textOrEdge(r, r.pick(kJobs)), u(address),
+                      i % 3 == 0 ? jet::Value(jet::Null{})
+                                 : jet::Value(u("C:\\Pictures\\" + std::to_string(i) + ".jpg"))}));
     }
     return Status::ok();
 }
@@ -202,7 +220,8 @@ Status makeSample(const std::string& version, const std::string& path, const Sam
     if (o.sites == 0 && o.categories == 0 && o.contacts > maxSampleContacts(version)) {
         return Status::tooLarge("a sample of " + std::to_string(o.contacts) +
                                 " contacts would exceed the 2 GB limit of the file format (at "
-                                "most " + std::to_string(maxSampleContacts(version)) + " fit)");
+                                "most " +
+                                std::to_string(maxSampleContacts(version)) + " fit)");
     }
     return writeAtomically(path, version, o.date, [&](jet::Writer& w) {
         JET_RETURN_IF_ERROR(createTables(w, version));

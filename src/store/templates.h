@@ -22,9 +22,9 @@ jet::Status makeTemplate(const std::string& version, const std::string& path,
                          std::optional<double> date = {});
 
 struct SampleOptions {
-    uint32_t contacts = 40;    // rows of Table_Contact
-    uint32_t sites = 0;        // 0: a quarter of the contacts, at least 5
-    uint32_t categories = 0;   // 0: min(200, contacts / 10), at least 4
+    uint32_t contacts = 40;   // rows of Table_Contact
+    uint32_t sites = 0;       // 0: a quarter of the contacts, at least 5
+    uint32_t categories = 0;  // 0: min(200, contacts / 10), at least 4
     uint32_t seed = 1;
     std::optional<double> date;  // the creation date (OLE); now when unset
 };

@@ -19,7 +19,8 @@ Status bad(const jet::ColumnDef& col, const std::string& text, const std::string
 
 std::string trimmed(const std::string& s) {
     size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
+    if (b == std::string::npos)
+        return {};
     size_t e = s.find_last_not_of(" \t");
     return s.substr(b, e - b + 1);
 }
@@ -33,25 +34,31 @@ bool parseInt(const std::string& s, int64_t& out) {
 bool equalsNoCase(const std::string& a, const char* b) {
     size_t i = 0;
     for (; i < a.size() && b[i]; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i])
+            return false;
     }
     return i == a.size() && b[i] == 0;
 }
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 jet::Result<jet::Bytes> parseHex(const std::string& s) {
-    if (s.size() % 2) return Status::invalidArgument("has an odd number of hex digits");
+    if (s.size() % 2)
+        return Status::invalidArgument("has an odd number of hex digits");
     jet::Bytes out;
     out.reserve(s.size() / 2);
     for (size_t i = 0; i < s.size(); i += 2) {
         int hi = hexDigit(s[i]), lo = hexDigit(s[i + 1]);
-        if (hi < 0 || lo < 0) return Status::invalidArgument("is not hexadecimal");
+        if (hi < 0 || lo < 0)
+            return Status::invalidArgument("is not hexadecimal");
         out.push_back(static_cast<uint8_t>(hi * 16 + lo));
     }
     return out;
@@ -61,7 +68,8 @@ jet::Result<jet::Bytes> parseHex(const std::string& s) {
 bool parseScaled(const std::string& s, int scale, int64_t& out) {
     size_t i = 0;
     bool neg = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) neg = s[i++] == '-';
+    if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+        neg = s[i++] == '-';
     __int128 v = 0;
     int decimals = -1;
     bool digits = false;
@@ -70,15 +78,21 @@ bool parseScaled(const std::string& s, int scale, int64_t& out) {
             decimals = 0;
             continue;
         }
-        if (s[i] < '0' || s[i] > '9') return false;
-        if (decimals >= 0 && ++decimals > scale) return false;
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        if (decimals >= 0 && ++decimals > scale)
+            return false;
         v = v * 10 + (s[i] - '0');
         digits = true;
-        if (v > (static_cast<__int128>(1) << 64)) return false;
+        if (v > (static_cast<__int128>(1) << 64))
+            return false;
     }
-    if (!digits) return false;
-    for (int k = std::max(decimals, 0); k < scale; ++k) v *= 10;
-    if (neg) v = -v;
+    if (!digits)
+        return false;
+    for (int k = std::max(decimals, 0); k < scale; ++k)
+        v *= 10;
+    if (neg)
+        v = -v;
     if (v > std::numeric_limits<int64_t>::max() || v < std::numeric_limits<int64_t>::min()) {
         return false;
     }
@@ -127,9 +141,7 @@ std::string valueToText(const Value& v) {
         std::string operator()(const jet::Money& m) const { return jet::formatMoney(m); }
         std::string operator()(float f) const { return jet::formatFloat(f); }
         std::string operator()(double d) const { return jet::formatDouble(d); }
-        std::string operator()(const jet::DateTime& d) const {
-            return jet::formatDateTime(d.ole);
-        }
+        std::string operator()(const jet::DateTime& d) const { return jet::formatDateTime(d.ole); }
         std::string operator()(const jet::Guid& g) const { return jet::formatGuid(g); }
         std::string operator()(const jet::Decimal& d) const { return jet::formatDecimal(d); }
         std::string operator()(const std::u16string& s) const { return jet::toUtf8(s); }
@@ -139,10 +151,12 @@ std::string valueToText(const Value& v) {
 }
 
 jet::Result<Value> valueFromText(const jet::ColumnDef& col, const std::string& text) {
-    if (col.isText()) return Value(jet::fromUtf8(text));
+    if (col.isText())
+        return Value(jet::fromUtf8(text));
     const std::string s = trimmed(text);
     if (s.empty()) {
-        if (col.type == ColumnType::kBoolean) return Value(false);
+        if (col.type == ColumnType::kBoolean)
+            return Value(false);
         return Value(jet::Null{});
     }
     switch (col.type) {
@@ -160,7 +174,8 @@ jet::Result<Value> valueFromText(const jet::ColumnDef& col, const std::string& t
         case ColumnType::kInt:
         case ColumnType::kLong: {
             int64_t x;
-            if (!parseInt(s, x)) return bad(col, text, "is not a whole number");
+            if (!parseInt(s, x))
+                return bad(col, text, "is not a whole number");
             const int64_t lo = col.type == ColumnType::kByte  ? 0
                                : col.type == ColumnType::kInt ? INT16_MIN
                                                               : INT32_MIN;
@@ -171,8 +186,10 @@ jet::Result<Value> valueFromText(const jet::ColumnDef& col, const std::string& t
                 return bad(col, text,
                            "is out of range " + std::to_string(lo) + ".." + std::to_string(hi));
             }
-            if (col.type == ColumnType::kByte) return Value(static_cast<uint8_t>(x));
-            if (col.type == ColumnType::kInt) return Value(static_cast<int16_t>(x));
+            if (col.type == ColumnType::kByte)
+                return Value(static_cast<uint8_t>(x));
+            if (col.type == ColumnType::kInt)
+                return Value(static_cast<int16_t>(x));
             return Value(static_cast<int32_t>(x));
         }
         case ColumnType::kMoney: {
@@ -190,11 +207,13 @@ jet::Result<Value> valueFromText(const jet::ColumnDef& col, const std::string& t
             if (end != s.c_str() + s.size() || !std::isfinite(d)) {
                 return bad(col, text, "is not a number");
             }
-            if (col.type == ColumnType::kDouble) return Value(d);
+            if (col.type == ColumnType::kDouble)
+                return Value(d);
             // The nearest Single to the decimal text, as Access reads it; a text that only
             // names a value beyond the Single range is refused.
             const float f = std::strtof(s.c_str(), nullptr);
-            if (!std::isfinite(f)) return bad(col, text, "is beyond the range of a Single column");
+            if (!std::isfinite(f))
+                return bad(col, text, "is beyond the range of a Single column");
             return Value(f);
         }
         case ColumnType::kDateTime: {
@@ -207,23 +226,28 @@ jet::Result<Value> valueFromText(const jet::ColumnDef& col, const std::string& t
         case ColumnType::kGuid: {
             std::string hex;
             for (char c : s)
-                if (c != '{' && c != '}' && c != '-') hex.push_back(c);
+                if (c != '{' && c != '}' && c != '-')
+                    hex.push_back(c);
             auto bytes = parseHex(hex);
-            if (!bytes || bytes->size() != 16) return bad(col, text, "is not a GUID");
+            if (!bytes || bytes->size() != 16)
+                return bad(col, text, "is not a GUID");
             jet::Guid g;
             // Text order is Data1..Data3 big-endian; storage is little-endian for those.
             const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-            for (int i = 0; i < 16; ++i) g.bytes[i] = (*bytes)[order[i]];
+            for (int i = 0; i < 16; ++i)
+                g.bytes[i] = (*bytes)[order[i]];
             return Value(g);
         }
         case ColumnType::kBinary:
         case ColumnType::kOle: {
             auto bytes = parseHex(s);
-            if (!bytes) return bad(col, text, bytes.status().message());
+            if (!bytes)
+                return bad(col, text, bytes.status().message());
             return Value(std::move(bytes).value());
         }
         default:
-            return bad(col, text, "cannot be stored in a column of type " + jet::typeName(col.type));
+            return bad(col, text,
+                       "cannot be stored in a column of type " + jet::typeName(col.type));
     }
 }
 

@@ -18,19 +18,16 @@ std::vector<FieldPair> copies(char old, char neu, const std::vector<std::string>
 
 const std::vector<std::string> kUserColumns = {"UserName", "Password", "Question", "Answer"};
 const std::vector<std::string> kCategoryColumns = {"Category"};
-const std::vector<std::string> kContactColumns = {"Name",   "Group", "Mobile", "Home",
-                                                  "Office", "Email", "Site",   "Job",
-                                                  "Address", "Image"};
-const std::vector<std::string> kSite10 = {"Onvan",  "Address",  "Mozoo", "Email",
-                                          "Modir",  "Mobile",   "Yahoo", "Facebook",
-                                          "User",   "Pass",     "Tozihat"};
-const std::vector<std::string> kSite20 = {"Onvan",    "Address", "Mozoo", "Email", "Modir",
-                                          "Mobile",   "Yahoo",   "Facebook", "User", "Pass",
-                                          "Tozihat",  "Gmail",   "Twitter", "Google", "Rss"};
-const std::vector<std::string> kSite30 = {"Onvan",    "Address",  "Mozoo",    "Email",
-                                          "Modir",    "Mobile",   "User",     "Pass",
-                                          "Telegram", "Instagram", "Facebook", "Twitter",
-                                          "Linkedin", "Rss",      "Tozihat"};
+const std::vector<std::string> kContactColumns = {"Name",  "Group", "Mobile", "Home",    "Office",
+                                                  "Email", "Site",  "Job",    "Address", "Image"};
+const std::vector<std::string> kSite10 = {"Onvan", "Address",  "Mozoo", "Email", "Modir",  "Mobile",
+                                          "Yahoo", "Facebook", "User",  "Pass",  "Tozihat"};
+const std::vector<std::string> kSite20 = {"Onvan",   "Address", "Mozoo",    "Email",  "Modir",
+                                          "Mobile",  "Yahoo",   "Facebook", "User",   "Pass",
+                                          "Tozihat", "Gmail",   "Twitter",  "Google", "Rss"};
+const std::vector<std::string> kSite30 = {
+    "Onvan",    "Address",   "Mozoo",    "Email",   "Modir",    "Mobile", "User",   "Pass",
+    "Telegram", "Instagram", "Facebook", "Twitter", "Linkedin", "Rss",    "Tozihat"};
 
 // Table_Site, 1.0 to 2.0: the eleven columns copied, then four new ones left blank.
 std::vector<FieldPair> site10to20() {
@@ -49,7 +46,8 @@ std::vector<FieldPair> site20to30() {
         const std::string n = std::to_string(i + 1);
         const std::string& col = kSite30[i];
         bool in20 = false;
-        for (const auto& c : kSite20) in20 = in20 || c == col;
+        for (const auto& c : kSite20)
+            in20 = in20 || c == col;
         if (in20) {
             out.push_back({"d" + n, col, "c" + n, col});
         } else {
@@ -108,31 +106,40 @@ const VersionPair& versionPair(PairId id) {
 
 const VersionPair* findVersionPair(const std::string& label) {
     for (PairId id : {PairId::k10to20, PairId::k20to30}) {
-        if (versionPair(id).label == label) return &versionPair(id);
+        if (versionPair(id).label == label)
+            return &versionPair(id);
     }
     return nullptr;
 }
 
 std::string passwordOfVersion(const std::string& version) {
-    if (version == "1.0") return kPassword10;
-    if (version == "2.0" || version == "3.0") return kPassword20;
+    if (version == "1.0")
+        return kPassword10;
+    if (version == "2.0" || version == "3.0")
+        return kPassword20;
     return {};
 }
 
 const std::array<std::string, 4>& tableNames() {
-    static const std::array<std::string, 4> names = {"Table_User", "Table_Site",
-                                                     "Table_Category", "Table_Contact"};
+    static const std::array<std::string, 4> names = {"Table_User", "Table_Site", "Table_Category",
+                                                     "Table_Contact"};
     return names;
 }
 
 std::vector<std::string> columnsOf(const std::string& version, const std::string& table) {
-    if (table == "Table_User") return kUserColumns;
-    if (table == "Table_Category") return kCategoryColumns;
-    if (table == "Table_Contact") return kContactColumns;
+    if (table == "Table_User")
+        return kUserColumns;
+    if (table == "Table_Category")
+        return kCategoryColumns;
+    if (table == "Table_Contact")
+        return kContactColumns;
     if (table == "Table_Site") {
-        if (version == "1.0") return kSite10;
-        if (version == "2.0") return kSite20;
-        if (version == "3.0") return kSite30;
+        if (version == "1.0")
+            return kSite10;
+        if (version == "2.0")
+            return kSite20;
+        if (version == "3.0")
+            return kSite30;
     }
     return {};
 }

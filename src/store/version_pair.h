@@ -17,8 +17,8 @@ enum class Side { kOld, kNew };  // old: the source database; new: the template 
 // One entry of a table's ordered mapping: the new-side box and its column, fed either by an
 // old-side box and column (a copy) or by nothing (a blank, which stores no value).
 struct FieldPair {
-    std::string new_box;        // "d12"
-    std::string target_column;  // "Gmail"
+    std::string new_box;                       // "d12"
+    std::string target_column;                 // "Gmail"
     std::optional<std::string> old_box;        // "c7"; empty for a blank
     std::optional<std::string> source_column;  // "Yahoo"; empty for a blank
 
@@ -26,11 +26,11 @@ struct FieldPair {
 };
 
 struct TablePair {
-    std::string table;           // "Table_Site"
-    std::string frame;           // "Frame2"
-    std::string operation;       // "Convert_Site"
-    std::string old_control;     // "Site_Old" / "Adodc3"
-    std::string new_control;     // "Site_New" / "Adodc4"
+    std::string table;              // "Table_Site"
+    std::string frame;              // "Frame2"
+    std::string operation;          // "Convert_Site"
+    std::string old_control;        // "Site_Old" / "Adodc3"
+    std::string new_control;        // "Site_New" / "Adodc4"
     std::vector<FieldPair> fields;  // in order of application
 
     std::string recordSource() const { return "SELECT * FROM " + table; }
@@ -38,13 +38,13 @@ struct TablePair {
 
 struct VersionPair {
     PairId id;
-    std::string label;            // "1.0-2.0"
-    std::string window;           // "VKDC12"
-    std::string source_version;   // "1.0"
-    std::string target_version;   // "2.0"
+    std::string label;           // "1.0-2.0"
+    std::string window;          // "VKDC12"
+    std::string source_version;  // "1.0"
+    std::string target_version;  // "2.0"
     std::string source_password;
     std::string target_password;
-    std::string template_file;    // "VKDB12.mdb"
+    std::string template_file;  // "VKDB12.mdb"
     // Tables in conversion order: Table_User, Table_Site, Table_Category, Table_Contact.
     std::array<TablePair, 4> tables;
 

@@ -13,15 +13,13 @@
 #include <QDialog>
 #include <QString>
 
+#include <array>
 #include <functional>
 
 #include "convert/converter_presenter.h"
 #include "convert/converter_view.h"
 #include "store/version_pair.h"
 
-class QLabel;
-class QLineEdit;
-class QProgressBar;
 class QPushButton;
 
 namespace vkdc {
@@ -91,8 +89,8 @@ class ConverterWindow : public QDialog, private ConverterView {
 
   private:
     void build();
-    void buildTableFrames();
     QWidget* widget(Control control) const;
+    QPushButton* button(Control control) const;
 
     // ConverterView
     void setControlEnabled(Control control, bool enabled) override;
@@ -113,17 +111,8 @@ class ConverterWindow : public QDialog, private ConverterView {
     Dialogs& dialogs_;
     std::function<void(QWidget*)> guide_opener_;
 
-    QLabel* image1_ = nullptr;
-    QLineEdit* text1_ = nullptr;
-    QPushButton* browse_open_ = nullptr;
-    QPushButton* convert_db_ = nullptr;
-    QPushButton* analysis_db_ = nullptr;
-    QLabel* label3_ = nullptr;
-    QLineEdit* text2_ = nullptr;
-    QPushButton* browse_save_ = nullptr;
-    QPushButton* save_db_ = nullptr;
-    QLabel* label1_ = nullptr;
-    QProgressBar* progress_ = nullptr;
+    // The controls the presenter sets, by Control.
+    std::array<QWidget*, static_cast<size_t>(Control::kProgress) + 1> widgets_{};
 
     ConverterPresenter presenter_;
 };

@@ -38,7 +38,8 @@ void FrameBox::paintEvent(QPaintEvent*) {
         text.moveRight(width() - 1 - inset);
     // The caption interrupts the line: clear it behind the text, then write on it.
     painter.fillRect(text, palette().color(backgroundRole()));
-    painter.setPen(palette().color(QPalette::Highlight));
+    painter.setPen(caption_colour_.isValid() ? caption_colour_
+                                             : palette().color(QPalette::WindowText));
     painter.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, caption);
 }
 

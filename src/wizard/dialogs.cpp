@@ -1,14 +1,15 @@
 #include "wizard/dialogs.h"
 
+#include <QAbstractButton>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTextEdit>
 
+#include "convert/dialog_start.h"
 #include "wizard/ui_look.h"
-#include "wizard/x11_title.h"
+#include "wizard/x11_window.h"
 
 namespace vkdc {
 namespace {
@@ -31,16 +32,10 @@ QString runFileDialog(QWidget* parent, const FileRequest& request, bool save) {
     dialog.setNameFilter(request.filterName + QStringLiteral(" (") +
                          request.patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
 
-    const QFileInfo initial(request.initialPath);
-    QString folder = request.folder;
-    QString name = request.initialPath;
-    if (initial.isAbsolute()) {
-        folder = initial.absolutePath();
-        name = initial.fileName();
-    }
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QDir::homePath();
-    dialog.setDirectory(folder);
+    const DialogStart start =
+        dialogStart(request.initialPath.toStdString(), request.folder.toStdString(), homeFolder());
+    const QString name = QString::fromStdString(start.fileName);
+    dialog.setDirectory(QString::fromStdString(start.folder));
     // Set the name field directly: selectFile() leaves it alone when it already has focus.
     if (auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
         edit->setText(name);
@@ -53,7 +48,9 @@ QString runFileDialog(QWidget* parent, const FileRequest& request, bool save) {
     return files.isEmpty() ? QString() : files.first();
 }
 
-// The program's message box: its empty title stays empty on X11 too.
+// The program's message box: its empty title stays empty on X11 too, the window manager sees a
+// dialog, and Enter closes it whichever of its buttons has the focus: the details toggle too,
+// which Qt would fold again instead.
 class MessageBox : public QMessageBox {
   public:
     MessageBox(Icon icon, const QString& text, QWidget* parent)
@@ -63,6 +60,23 @@ class MessageBox : public QMessageBox {
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);
         ui::keepTitleEmptyOnX11(this);
+        ui::markAsDialogOnX11(this);
+        for (QAbstractButton* button : findChildren<QAbstractButton*>())
+            button->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+            if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+                // A held key's repeats close nothing, so a box is not gone before it is read.
+                if (!key->isAutoRepeat())
+                    button(QMessageBox::Ok)->click();
+                return true;
+            }
+        }
+        return QMessageBox::eventFilter(watched, event);
     }
 };
 
@@ -96,7 +110,7 @@ void QtDialogs::message(QWidget* parent, QMessageBox::Icon icon, const QString& 
                         const QString& detail) {
     MessageBox box(icon, text, parent);
     box.setObjectName(messageObjectName(icon));
-    box.setFont(ui::designFont(ui::kWindowPoints));
+    box.setFont(ui::designFont());
     // The texts are Persian: icon on the right, OK on the left, lines right-aligned.
     if (text.isRightToLeft())
         box.setLayoutDirection(Qt::RightToLeft);

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPalette>
 #include <QScreen>
 #include <QStringList>
 #include <QWidget>
@@ -14,16 +15,30 @@
 #include "wizard/enter_key.h"
 #include "wizard/install_paths.h"
 #include "wizard/program_style.h"
+#include "wizard/qt_texts.h"
 
 namespace vkdc::ui {
 
-QFont designFont(qreal points, bool bold) {
+QFont designFont(FontRole role) {
+    const FontDesign design = fontOf(role);
     QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Noto Sans Arabic UI"),
+    font.setFamilies({QString::fromLatin1(kFontFace), QStringLiteral("Noto Sans Arabic UI"),
                       QStringLiteral("DejaVu Sans")});
-    font.setPointSizeF(points);
-    font.setBold(bold);
+    font.setPointSizeF(design.points);
+    font.setBold(design.bold);
+    if (design.underline)
+        font.setUnderline(true);
     return font;
+}
+
+QColor designColour(Colour colour, const QPalette& palette) {
+    if (colour == kSystemHighlight)
+        return palette.color(QPalette::Highlight);
+    if (colour == kSystemWindow)
+        return palette.color(QPalette::Base);
+    if (colour == kDefaultColour || isSystemColour(colour))
+        return QColor();
+    return QColor::fromRgb(red(colour), green(colour), blue(colour));
 }
 
 void centreOnScreen(QWidget* window) {
@@ -67,10 +82,11 @@ QIcon programIcon(const QList<int>& sizes) {
 
 void applyProgramLook(QApplication& app) {
     app.setStyle(new ProgramStyle);
-    app.setFont(designFont(kWindowPoints));
+    app.setFont(designFont());
     app.setLayoutDirection(Qt::LeftToRight);
     app.installEventFilter(new ClickGuard(&app));
     app.installEventFilter(new EnterKey(&app));
+    app.installTranslator(new QtTexts(&app));
 }
 
 }  // namespace vkdc::ui

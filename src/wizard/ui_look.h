@@ -1,8 +1,8 @@
 // The look shared by every window: design units, fonts, colours and installed pictures.
 //
-// The windows are laid out in twips, 15 to a pixel at 96 dpi. Qt widget geometry is in
-// device-independent pixels, so the design numbers convert once here and Qt scales them on
-// high-DPI screens together with the fonts.
+// The windows are laid out in twips (convert/window_design.h), 15 to a pixel at 96 dpi. Qt
+// widget geometry is in device-independent pixels, so the design numbers convert once here at
+// 96 dpi and Qt scales them on high-DPI screens together with the fonts.
 #pragma once
 
 #include <QColor>
@@ -12,6 +12,8 @@
 #include <QPixmap>
 #include <QRect>
 
+#include "convert/window_design.h"
+
 class QApplication;
 class QLabel;
 class QWidget;
@@ -20,26 +22,22 @@ namespace vkdc::ui {
 
 // Twips to device-independent pixels, rounded to the nearest pixel.
 constexpr int px(int twips) {
-    return twips >= 0 ? (twips + 7) / 15 : -((-twips + 7) / 15);
+    return twipsToPixels(twips);
 }
 
-inline QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
+inline QRect twipsRect(const Rect& rect) {
+    return QRect(px(rect.left), px(rect.top), px(rect.width), px(rect.height));
 }
 
-// The program's typeface: Tahoma where it exists, otherwise the Noto UI face for the Persian
-// texts, with DejaVu Sans (always present on Debian) for whatever the others lack.
-QFont designFont(qreal points, bool bold = false);
+// The program's typeface at a design font role: Tahoma where it exists, otherwise the Noto UI
+// face for the Persian texts, with DejaVu Sans (always present on Debian) for whatever the
+// others lack.
+QFont designFont(FontRole role = FontRole::kWindow);
 
-// Window font (8.25 pt), frame and path-box font (9 pt), launcher button font (9.75 pt).
-constexpr qreal kWindowPoints = 8.25;
-constexpr qreal kFramePoints = 9.0;
-constexpr qreal kLauncherButtonPoints = 9.75;
-
-// Colours of the design given as Windows BGR values (&H00BBGGRR&).
-inline QColor fromBgr(unsigned bgr) {
-    return QColor::fromRgb(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff);
-}
+// A colour of the design: a designed &H00BBGGRR& value, or a system colour as the palette has
+// it (Highlight; Window, which is Qt's Base). An invalid colour for kDefaultColour and for
+// system colours the designs do not use.
+QColor designColour(Colour colour, const QPalette& palette);
 
 // Centres a top-level window on its owner's screen (the primary screen without an owner).
 void centreOnScreen(QWidget* window);
@@ -57,11 +55,12 @@ QPixmap installedPicture(const QString& file_name);
 QIcon programIcon(const QList<int>& sizes);
 
 // The application-wide settings every window relies on: the program's style (Fusion, the same
-// on every desktop, see ProgramStyle), the program font, left-to-right layout, and the input
-// rules of ClickGuard and EnterKey. The designs place their controls at fixed positions laid
-// out left to right. Persian text still reads right to left: labels take each text's direction
-// from its first letter, and the frames and the Persian message boxes switch to right-to-left
-// themselves. Call it once, before the first window is made.
+// on every desktop, see ProgramStyle), the program font, left-to-right layout, the input
+// rules of ClickGuard and EnterKey, and Qt's own texts in the program's language (QtTexts). The
+// designs place their controls at fixed positions laid out left to right. Persian text still reads
+// right to left: labels take each text's direction from its first letter, and the frames and the
+// Persian message boxes switch to right-to-left themselves. Call it once, before the first window
+// is made.
 void applyProgramLook(QApplication& app);
 
 }  // namespace vkdc::ui

@@ -103,6 +103,9 @@ TEST(GuideWindowTest, F1InAConverterWindowShowsTheGuideOverIt) {
             QWidget* parent = nullptr;
             bool modal = false;
             QWidget* seen = nullptr;
+            QStringList types;
+            QStringList states;
+            WId transient_for = 0;
             ui_test::ModalWatcher watcher([&](QWidget* w) {
                 auto* guide = qobject_cast<GuideWindow*>(w);
                 if (!guide)
@@ -110,6 +113,11 @@ TEST(GuideWindowTest, F1InAConverterWindowShowsTheGuideOverIt) {
                 seen = guide;
                 parent = guide->parentWidget();
                 modal = guide->isModal();
+                if (ui_test::onX11()) {
+                    types = ui_test::x11AtomNames(guide, "_NET_WM_WINDOW_TYPE");
+                    states = ui_test::x11AtomNames(guide, "_NET_WM_STATE");
+                    transient_for = ui_test::x11TransientFor(guide);
+                }
                 guide->close();
                 return true;
             });
@@ -117,6 +125,13 @@ TEST(GuideWindowTest, F1InAConverterWindowShowsTheGuideOverIt) {
             EXPECT_FALSE(watcher.forced());
             EXPECT_EQ(parent, &converter);
             EXPECT_TRUE(modal);
+            if (ui_test::onX11()) {
+                // A dialog of the converter for the window manager (Qt would make the tool
+                // window a "utility"), out of the task bar.
+                EXPECT_EQ(types.value(0), QStringLiteral("_NET_WM_WINDOW_TYPE_DIALOG"));
+                EXPECT_EQ(transient_for, converter.winId());
+                EXPECT_TRUE(states.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")));
+            }
             if (showing == 0)
                 firstGuide = seen;
             EXPECT_EQ(seen, firstGuide) << "created once, then shown again";

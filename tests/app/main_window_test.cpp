@@ -13,8 +13,9 @@
 #include <QWindow>
 
 #include "app/main_window.h"
-#include "support/files.h"
 #include "convert/converter_texts.h"
+#include "convert/program_texts.h"
+#include "support/files.h"
 #include "wizard/converter_window.h"
 #include "wizard/line_widget.h"
 #include "wizard/ui_test_support.h"
@@ -103,6 +104,8 @@ struct SeenConverter {
     QString text1;
     QString label3;
     bool text2Enabled = true;
+    QStringList wmTypes;  // on X11: what the window manager is told
+    WId transientFor = 0;
 };
 
 // Records the converter window that comes up, then closes it with Esc.
@@ -118,6 +121,10 @@ SeenConverter closeConverterWithEscape(QWidget* modal) {
     seen.text1 = converter->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
     seen.label3 = converter->findChild<QLabel*>(QStringLiteral("Label3"))->text();
     seen.text2Enabled = converter->findChild<QLineEdit*>(QStringLiteral("Text2"))->isEnabled();
+    if (ui_test::onX11()) {
+        seen.wmTypes = ui_test::x11AtomNames(converter, "_NET_WM_WINDOW_TYPE");
+        seen.transientFor = ui_test::x11TransientFor(converter);
+    }
     QTest::keyClick(converter->findChild<QPushButton*>(QStringLiteral("BrowseOpen")),
                     Qt::Key_Escape);
     return seen;
@@ -143,6 +150,11 @@ TEST_F(MainWindowTest, EachButtonOpensItsConverterModallyOverTheLauncher) {
         EXPECT_EQ(seen.title, c.title);
         EXPECT_EQ(seen.parent, window_.get()) << "owned by the launcher";
         EXPECT_TRUE(seen.modal);
+        if (ui_test::onX11()) {
+            // A dialog of the launcher for the window manager, never minimized on its own.
+            EXPECT_EQ(seen.wmTypes.value(0), QStringLiteral("_NET_WM_WINDOW_TYPE_DIALOG"));
+            EXPECT_EQ(seen.transientFor, window_->winId());
+        }
         EXPECT_TRUE(window_->isVisible()) << "the launcher is back";
     }
     EXPECT_EQ(ended_, 0);
@@ -350,7 +362,7 @@ TEST(MainWindowRealDialogsTest, AboutBoxClosedWithEscapeStillOpensTheSite) {
     window.findChild<QAction*>(QStringLiteral("About"))->trigger();
     EXPECT_FALSE(watcher.forced());
     EXPECT_EQ(title, QString());
-    EXPECT_EQ(text, MainWindow::aboutText());
+    EXPECT_EQ(text, QString::fromStdString(vkdc::aboutText()));
     ASSERT_EQ(dialogs.urls.size(), 1u);
     EXPECT_FALSE(dialogs.boxOpenAtUrl);
     EXPECT_TRUE(window.isVisible());

@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "cli/cli_run.h"
+#include "support/damage.h"
 #include "support/files.h"
 #include "support/json.h"
 
@@ -66,7 +67,8 @@ TEST_F(CliTest, UsageAndBadArguments) {
 }
 
 TEST_F(CliTest, OptionsHelpDashedNamesAndWhatMessagesEcho) {
-    for (const char* verb : {"inspect", "dump", "convert", "make-template", "make-sample"}) {
+    for (const char* verb :
+         {"inspect", "check", "dump", "convert", "make-template", "make-sample"}) {
         CliRun r = runCli({verb, "--help"});
         EXPECT_EQ(r.status, 0) << verb;
         EXPECT_NE(r.out.find(std::string("Usage: vkdc-cli ") + verb), std::string::npos) << r.out;
@@ -227,7 +229,8 @@ TEST(CliConvert, SamplesConvertThroughEveryRouteWithTheRightStatus) {
     CliRun r = runCli({"convert", "--verify", v1, tmp.file("a.dbb")});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_NE(std::string::npos, r.err.find("version 1.0")) << r.err;
-    EXPECT_NE(std::string::npos, r.out.find("Table_Contact: 30 read, 30 written, 0 failed")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("Table_Contact: 30 read, 30 written, 0 failed"))
+        << r.out;
 
     r = runCli({"convert", "--to", "3.0", "--verify", "--json", v1, tmp.file("b.dbb")});
     EXPECT_EQ(0, r.status) << r.err;
@@ -250,13 +253,50 @@ TEST(CliConvert, SamplesConvertThroughEveryRouteWithTheRightStatus) {
     EXPECT_EQ(2, runCli({"make-template", "1.0", tmp.file("t.mdb")}).status);
 }
 
+// The check itself is the engine's (tests/jet); here its statuses, text and JSON.
+TEST(CliCheck, StatusesFindingsAndJson) {
+    TempDir tmp;
+    const std::string tpl = tmp.file("t.mdb"), sample = tmp.file("s.dbb");
+    ASSERT_EQ(0, runCli({"make-template", "3.0", tpl}).status);
+    ASSERT_EQ(0, runCli({"make-sample", "2.0", sample, "--rows", "60"}).status);
+    CliRun r = runCli({"check", tpl});
+    EXPECT_EQ(0, r.status) << r.out << r.err;
+    EXPECT_NE(std::string::npos, r.out.find(": consistent (24 pages, 8 tables")) << r.out;
+    EXPECT_EQ(0, runCli({"check", sample, "--password", "7#%2=91@&^408!3"}).status);
+    EXPECT_EQ(4, runCli({"check", sample, "--password", "wrong"}).status);
+    const std::string junk = tmp.file("junk.mdb");
+    std::ofstream(junk) << std::string(8192, 'x');
+    EXPECT_EQ(3, runCli({"check", junk}).status);
+
+    ASSERT_TRUE(testing_support::setColumnType(sample, "Table_Category", u"7#%2=91@&^408!3",
+                                               "Category", 0x02));
+    r = runCli({"check", sample});
+    EXPECT_EQ(5, r.status);
+    EXPECT_NE(std::string::npos,
+              r.out.find("damage: Table_Category: page 20: column Category: a Byte column is 1 "
+                         "byte, not 510\n"))
+        << r.out;
+    r = runCli({"check", "--json", sample});
+    EXPECT_EQ(5, r.status);
+    auto json = testing_support::parseJson(r.out);
+    ASSERT_TRUE(json.has_value()) << r.out;
+    EXPECT_FALSE(isTrue(member(*json, "ok")));
+    EXPECT_EQ("1", numberText(member(*json, "damage")));
+    const auto& finding = element(member(*json, "findings"), 0);
+    EXPECT_EQ("columns", utf8(member(finding, "area")));
+    EXPECT_EQ("Table_Category", utf8(element(member(finding, "tables"), 0)));
+    EXPECT_EQ("20", numberText(member(finding, "page")));
+    EXPECT_TRUE(member(finding, "row").is_null());
+}
+
 TEST(CliMakeSample, MoreContactsThanFitIn2GBAreRefusedAtOnce) {
     TempDir tmp;
     for (const char* version : {"1.0", "2.0"}) {
         CliRun r = runCli({"make-sample", version, tmp.file("big.dbb"), "--rows", "4000000"});
         EXPECT_EQ(2, r.status);
-        EXPECT_NE(std::string::npos,
-                  r.err.find("the converted database would exceed the 2 GB limit of the file format"))
+        EXPECT_NE(
+            std::string::npos,
+            r.err.find("the converted database would exceed the 2 GB limit of the file format"))
             << r.err;
         EXPECT_NE(std::string::npos, r.err.find("holds at most")) << r.err;
         EXPECT_FALSE(testing_support::readFile(tmp.file("big.dbb")).has_value());

@@ -2,6 +2,11 @@
 // two outside readers, and every way a conversion can fail.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,6 +20,7 @@
 #include "store/templates.h"
 #include "store/value_text.h"
 #include "support/damage.h"
+#include "support/failing_save_env.h"
 #include "support/files.h"
 
 namespace vkdc {
@@ -334,6 +340,18 @@ TEST_F(ConversionTest, AMissingTemplateIsReportedBeforeAnythingHappens) {
     EXPECT_NE(std::string::npos, o.detail.find("VKDB23.mdb"));
 }
 
+TEST_F(ConversionTest, TheTemplateIsTakenFromTheFirstFolderHoldingItAndAMissingOneNamesEach) {
+    const std::string a = dir_.path() + "/a", b = dir_.path() + "/b";
+    Conversion missing(versionPair(PairId::k20to30), std::vector{a, b}, work_);
+    Outcome o = missing.analyse(sample("2.0", 3, "s.dbb"));
+    EXPECT_EQ(Problem::kTemplateMissing, o.problem);
+    EXPECT_NE(std::string::npos, o.detail.find(a + "/VKDB23.mdb, " + b + "/VKDB23.mdb"))
+        << o.detail;
+
+    Conversion found(versionPair(PairId::k20to30), std::vector{a, templates_}, work_);
+    EXPECT_TRUE(found.analyse(dir_.path() + "/s.dbb").ok());
+}
+
 TEST_F(ConversionTest, ARowThatDoesNotFitIsCountedWithItsReasonAndTheRestGoOn) {
     // A source whose Table_User.UserName is a Memo: one value is longer than the template's
     // Text(255) column holds.
@@ -392,6 +410,79 @@ TEST_F(ConversionTest, AFailedSaveKeepsTheOldFileAndTheWorkForAnotherTry) {
     }
 }
 
+// Each system call of the save failing, on both ways a save goes (the working copy linked into
+// place, or written out where no link can be made): kSaveFailed (status 6), the old file as it
+// was, nothing beside it, and the work kept for another try. On Windows the replace also
+// recovers from what it can.
+TEST_F(ConversionTest, EachFailingCallOfTheSaveLeavesTheOldFileAndNothingElse) {
+    using testing_support::FailingSaveEnv;
+    using Call = FailingSaveEnv::Call;
+    const std::string src = sample("2.0", 5, "s.dbb");
+    Conversion c(versionPair(PairId::k20to30), templates_, work_);
+    ASSERT_TRUE(c.analyse(src).ok());
+    ConversionReport r;
+    ASSERT_TRUE(c.convert(r).ok());
+    const std::string out = dir_.path() + "/out", dest = out + "/dest.dbb";
+    fs::create_directory(out);
+    std::ofstream(dest) << "precious";
+    const auto expectUntouched = [&] {
+        EXPECT_EQ("precious", testing_support::readFile(dest).value_or(""));
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(out))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"dest.dbb"});
+    };
+    using Fault = FailingSaveEnv::Fault;
+    struct Case {
+        const char* what;
+        std::vector<Fault> faults;  // the last is the one that must be met
+        bool saved = false;
+    };
+#ifdef _WIN32
+    const Case cases[] = {
+        {"a full disk", {{Call::kWrite, ERROR_DISK_FULL, 1}}},
+        {"a failing write", {{Call::kWrite, ERROR_WRITE_FAULT}}},
+        {"a failing flush", {{Call::kSync, ERROR_WRITE_FAULT}}},
+        {"a replace that cannot move", {{Call::kReplace, ERROR_UNABLE_TO_MOVE_REPLACEMENT}}},
+        {"a replace held up for good", {{Call::kReplace, ERROR_SHARING_VIOLATION}}},
+        {"a replace held up for a moment", {{Call::kReplace, ERROR_SHARING_VIOLATION, 0, 2}}, true},
+        // The old file already at the backup name: the new one is moved in, or the old one back.
+        {"a replace that fails half-way",
+         {{Call::kReplace, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}},
+         true},
+        {"a half-way replace, then no move",
+         {{Call::kReplace, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2},
+          {Call::kMove, ERROR_ACCESS_DENIED, 0, 10}}},
+    };
+#else
+    const Fault no_links{Call::kLink, EXDEV};  // another file system: the copy is written out
+    const Case cases[] = {
+        {"a full disk", {no_links, {Call::kWrite, ENOSPC, 1}}},
+        {"a failing write", {no_links, {Call::kWrite, EIO}}},
+        {"a failing fsync", {{Call::kSync, EIO}}},
+        {"a failing fsync of the copy", {no_links, {Call::kSync, EIO, 1}}},
+        {"a failing link", {{Call::kLink, EIO}}},
+        {"a failing rename", {{Call::kRename, EIO}}},
+        {"a failing rename of the copy", {no_links, {Call::kRename, EIO}}},
+    };
+#endif
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        FailingSaveEnv env(k.faults);
+        SaveOptions options;
+        options.env = &env;
+        EXPECT_EQ(k.saved, c.save(dest, options).ok());
+        EXPECT_GT(env.calls(k.faults.back().call), k.faults.back().pass) << "the fault was not met";
+        if (k.saved) {
+            EXPECT_TRUE(verifyConversion(versionPair(PairId::k20to30), src, dest).ok());
+            std::ofstream(dest, std::ios::trunc) << "precious";
+        }
+        expectUntouched();
+    }
+    ASSERT_TRUE(c.save(dest).ok());
+    EXPECT_TRUE(verifyConversion(versionPair(PairId::k20to30), src, dest).ok());
+}
+
 TEST_F(ConversionTest, AResultPastTheSizeLimitStopsAndSavesNothing) {
     const std::string src = sample("2.0", 400, "s.dbb");
     const std::string existing = dir_.path() + "/existing.dbb";
@@ -411,6 +502,28 @@ TEST_F(ConversionTest, AResultPastTheSizeLimitStopsAndSavesNothing) {
     EXPECT_EQ(1u, r.tables[3].failed);
     EXPECT_LT(r.tables[3].read, 400u);
     EXPECT_EQ(Problem::kTooLarge, c.save(existing).problem);
+    expectUnchanged(before, existing);
+}
+
+// A stop asked for between rows: its own outcome (no row counts as lost), and nothing saved.
+TEST_F(ConversionTest, AStoppedConversionSavesNothing) {
+    const std::string src = sample("2.0", 400, "s.dbb");
+    const std::string existing = dir_.path() + "/existing.dbb";
+    std::ofstream(existing) << "precious";
+    const Stamp before = stampOf(existing);
+    Conversion c(versionPair(PairId::k20to30), templates_, work_);
+    ASSERT_TRUE(c.analyse(src).ok());
+    ConversionReport r;
+    uint64_t reports = 0;
+    Outcome o = c.convert(r, [&](uint64_t done, uint64_t) {
+        if (++reports == 10)
+            c.requestStop();
+        EXPECT_LE(done, 10u) << "no row after the stop";
+    });
+    EXPECT_EQ(Problem::kCancelled, o.problem);
+    EXPECT_EQ(10u, r.totalRows());
+    EXPECT_EQ(0u, r.totalLost());
+    EXPECT_EQ(Problem::kCancelled, c.save(existing).problem);
     expectUnchanged(before, existing);
 }
 

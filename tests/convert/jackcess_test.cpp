@@ -1,8 +1,9 @@
-// Jackcess, the third engine: every kind of file we write (templates, samples, conversions, a
-// larger sample, and a file whose global map has had to move its window) reads the same in
-// Jackcess as in our reader, usage maps included. Jackcess then writes into copies (updates
-// that overflow, deletes, appends, a keyed table, an index), our writer appends after it,
-// and all four readers agree on the result.
+// Jackcess, the third engine: every kind of file we write (templates, samples, conversions of
+// both pairs and through both, a larger sample, and a file whose global map has had to move
+// its window) reads the same in Jackcess as in our reader, usage maps included. Jackcess then
+// writes into copies (updates that overflow, deletes, appends, a keyed table, an index), our
+// writer appends after it, and all four readers agree on the result. Our integrity check
+// finds nothing in any of them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/global_map.h"
+#include "jet/integrity_check.h"
 #include "jet/writer.h"
 #include "jet/writer_support.h"
 #include "store/templates.h"
@@ -98,8 +100,11 @@ class JackcessTest : public ::testing::Test {
         const std::string s20 = add(dir_->file("s20.dbb"), "2.0");
         ASSERT_TRUE(makeSample("1.0", s10, small).isOk());
         ASSERT_TRUE(makeSample("2.0", s20, small).isOk());
-        for (const auto& [id, src, dest] : {std::tuple{PairId::k10to20, s10, "c12.dbb"},
-                                            std::tuple{PairId::k20to30, s20, "c23.dbb"}}) {
+        // c13: 1.0 through 2.0 to 3.0, as convert --to 3.0 takes it.
+        for (const auto& [id, src, dest] :
+             {std::tuple{PairId::k10to20, s10, "c12.dbb"},
+              std::tuple{PairId::k20to30, s20, "c23.dbb"},
+              std::tuple{PairId::k20to30, dir_->file("c12.dbb"), "c13.dbb"}}) {
             Conversion c(versionPair(id), share, dir_->path());
             ASSERT_TRUE(c.analyse(src).ok());
             ConversionReport r;
@@ -190,6 +195,18 @@ void expectSameMaps(const TestFile& f, const Json& maps) {
     EXPECT_GE(*our_free.begin(), pager.pageCount());
 }
 
+// Our integrity check finds nothing, not even a stale row count.
+void expectNoFindings(const TestFile& f) {
+    jet::OpenOptions o;
+    o.password = passwordOf(f.version);
+    auto db = jet::Database::open(f.path, o);
+    ASSERT_TRUE(db.isOk());
+    auto report = jet::checkIntegrity(**db);
+    ASSERT_TRUE(report.isOk()) << report.status().toString();
+    for (const jet::Finding& finding : report->findings)
+        ADD_FAILURE() << f.path << ": " << finding.toString();
+}
+
 // One row as text: NULL and text kept apart, or (for mdb-export) both as their text.
 using RowText = std::vector<std::string>;
 constexpr char kNull[] = "\x01NULL";
@@ -254,6 +271,7 @@ TEST_F(JackcessTest, ReadsEveryKindOfFileWeWriteWithOurRowsAndMaps) {
             }
         }
         expectSameMaps(f, (*maps)[i]);
+        expectNoFindings(f);
     }
 }
 
@@ -355,6 +373,7 @@ TEST_F(JackcessTest, WritesIntoCopiesThatOurWriterAndEveryReaderThenAgreeOn) {
             }
         }
         expectSameMaps(f, (*maps)[i]);
+        expectNoFindings(f);
     }
 }
 

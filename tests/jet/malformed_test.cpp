@@ -1,7 +1,7 @@
-// Damaged copies of real files. Whatever the damage, opening, listing and reading every row
-// must end in a clean error value or in correct rows: never a crash, a hang or a sanitizer
-// report. Every damaged image is built in memory from a corpus file (the corpus itself is
-// only read); truncations also go through a real file in a temporary folder.
+// Damaged copies of real files. Whatever the damage, opening, listing and reading every row,
+// and the integrity check, must end in a clean error value or in correct rows: never a crash,
+// a hang or a sanitizer report. Every damaged image is built in memory from a corpus file (the
+// corpus itself is only read); truncations also go through a real file in a temporary folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,6 +24,7 @@
 #include "jet/bytes.h"
 #include "jet/database.h"
 #include "jet/header.h"
+#include "jet/integrity_check.h"
 #include "jet/rc4.h"
 #include "support/files.h"
 
@@ -176,6 +177,7 @@ struct TableRead {
 struct ReadAll {
     Status open;
     std::vector<TableRead> tables;
+    Status check;  // the integrity check's error, if it could not read the file through
 };
 
 // A runaway cursor (one that never ends) is a failure in its own right.
@@ -230,6 +232,7 @@ ReadAll readAll(std::unique_ptr<File> file) {
         }
         out.tables.push_back(std::move(t));
     }
+    out.check = checkIntegrity(**db).status();
     return out;
 }
 

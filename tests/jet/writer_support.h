@@ -72,8 +72,7 @@ inline void noteOnce(bool& printed, const char* note) {
 inline bool haveMdbTools() {
     static const bool present = [] {
         std::error_code ec;
-        return run("true").exit_code == 0 &&
-               std::filesystem::exists("/usr/bin/mdb-export", ec) &&
+        return run("true").exit_code == 0 && std::filesystem::exists("/usr/bin/mdb-export", ec) &&
                std::filesystem::exists("/usr/bin/mdb-schema", ec);
     }();
     static bool noted = false;
@@ -226,7 +225,8 @@ inline jet::Result<std::vector<std::vector<jet::Value>>> readAll(const std::stri
     JET_ASSIGN_OR_RETURN(auto db, jet::Database::open(file, opts));
     JET_ASSIGN_OR_RETURN(auto cursor, db->openTable(table));
     std::vector<std::vector<jet::Value>> rows;
-    JET_RETURN_IF_ERROR(cursor->forEach([&](const std::vector<jet::Value>& row) { rows.push_back(row); }));
+    JET_RETURN_IF_ERROR(
+        cursor->forEach([&](const std::vector<jet::Value>& row) { rows.push_back(row); }));
     return rows;
 }
 

@@ -29,8 +29,8 @@ TEST(ConnectionString, BuildsBothShapesExactly) {
 }
 
 TEST(ConnectionString, ParsesTheDoubleSemicolonAndAnyKeywordCase) {
-    auto props = parseConnectionString(
-        templateConnectionString(versionPair(PairId::k20to30), "/opt/vkdc"));
+    auto props =
+        parseConnectionString(templateConnectionString(versionPair(PairId::k20to30), "/opt/vkdc"));
     ASSERT_TRUE(props.isOk()) << props.status().toString();
     EXPECT_EQ("Microsoft.Jet.OLEDB.4.0", props->provider());
     EXPECT_EQ("/opt/vkdc/VKDB23.mdb", props->dataSource());
@@ -82,8 +82,10 @@ TEST(VersionPairs, FieldPairsFollowTheTargetColumnsAndSkipMissingBoxes) {
 
     const auto& site12 = versionPair(PairId::k10to20).tables[1].fields;
     ASSERT_EQ(15u, site12.size());
-    for (size_t i = 0; i < 11; ++i) EXPECT_FALSE(site12[i].isBlank());
-    for (size_t i = 11; i < 15; ++i) EXPECT_TRUE(site12[i].isBlank());
+    for (size_t i = 0; i < 11; ++i)
+        EXPECT_FALSE(site12[i].isBlank());
+    for (size_t i = 11; i < 15; ++i)
+        EXPECT_TRUE(site12[i].isBlank());
 
     EXPECT_EQ((std::vector<std::string>{"User_Old", "User_New", "Site_Old", "Site_New", "Cats_Old",
                                         "Cats_New", "Cont_Old", "Cont_New"}),

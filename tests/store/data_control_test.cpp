@@ -11,7 +11,7 @@ namespace vkdc {
 namespace {
 
 class DataControlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(makeTemplate("3.0", dir_.path() + "/VKDB23.mdb").isOk());
         SampleOptions o;
@@ -30,8 +30,8 @@ protected:
 
 TEST_F(DataControlTest, RefreshOpensTheFirstRowWithAnExactCount) {
     DataControl c("Cont_Old", registry_, false);
-    c.setConnectionString(sourceConnectionString(versionPair(PairId::k20to30),
-                                                 dir_.path() + "/source.dbb"));
+    c.setConnectionString(
+        sourceConnectionString(versionPair(PairId::k20to30), dir_.path() + "/source.dbb"));
     c.setRecordSource("SELECT * FROM Table_Contact");
     ASSERT_TRUE(c.Refresh().isOk());
     ASSERT_NE(nullptr, c.Recordset());
@@ -41,7 +41,8 @@ TEST_F(DataControlTest, RefreshOpensTheFirstRowWithAnExactCount) {
     ASSERT_TRUE(first.isOk());
     EXPECT_FALSE(first->empty());
     int seen = 1;
-    while (c.Recordset()->MoveNext().isOk() && !c.Recordset()->atEnd()) ++seen;
+    while (c.Recordset()->MoveNext().isOk() && !c.Recordset()->atEnd())
+        ++seen;
     EXPECT_EQ(30, seen);
     EXPECT_FALSE(c.Recordset()->MoveNext().isOk());  // past the end is an error, not a wrap
 }

@@ -19,7 +19,8 @@ jet::ColumnDef column(ColumnType t, const char* name = "C") {
 
 TEST(ValueText, EveryTypeReadsBackFromItsOwnText) {
     jet::Guid g;
-    for (int i = 0; i < 16; ++i) g.bytes[i] = static_cast<uint8_t>(i * 17);
+    for (int i = 0; i < 16; ++i)
+        g.bytes[i] = static_cast<uint8_t>(i * 17);
     const std::vector<std::pair<ColumnType, Value>> cases = {
         {ColumnType::kBoolean, Value(true)},
         {ColumnType::kByte, Value(uint8_t{255})},
@@ -49,12 +50,12 @@ TEST(ValueText, RefusesWhatTheColumnCannotHoldAndNamesIt) {
         ColumnType type;
         const char* text;
     };
-    for (const Case& c : {Case{ColumnType::kByte, "256"}, Case{ColumnType::kInt, "40000"},
-                          Case{ColumnType::kLong, "12x"}, Case{ColumnType::kMoney, "1.23456"},
-                          Case{ColumnType::kFloat, "1e39"},
-                          Case{ColumnType::kDateTime, "2023-02-30"},
-                          Case{ColumnType::kBoolean, "maybe"}, Case{ColumnType::kOle, "ABC"},
-                          Case{ColumnType::kGuid, "{1234}"}}) {
+    for (const Case& c :
+         {Case{ColumnType::kByte, "256"}, Case{ColumnType::kInt, "40000"},
+          Case{ColumnType::kLong, "12x"}, Case{ColumnType::kMoney, "1.23456"},
+          Case{ColumnType::kFloat, "1e39"}, Case{ColumnType::kDateTime, "2023-02-30"},
+          Case{ColumnType::kBoolean, "maybe"}, Case{ColumnType::kOle, "ABC"},
+          Case{ColumnType::kGuid, "{1234}"}}) {
         auto v = valueFromText(column(c.type, "Amount"), c.text);
         ASSERT_FALSE(v.isOk()) << c.text;
         EXPECT_EQ(jet::Status::Code::kInvalidArgument, v.status().code());
@@ -80,13 +81,16 @@ TEST(ValueText, SameTypeCopiesAreExactAndOthersGoThroughText) {
     auto dt = convertValue(ColumnType::kDateTime, precise, column(ColumnType::kDateTime));
     EXPECT_TRUE(*dt == precise);  // no rounding to seconds on the way
 
-    auto memo = convertValue(ColumnType::kText, Value(std::u16string(u"x")), column(ColumnType::kMemo));
+    auto memo =
+        convertValue(ColumnType::kText, Value(std::u16string(u"x")), column(ColumnType::kMemo));
     EXPECT_TRUE(*memo == Value(std::u16string(u"x")));
 
-    auto num = convertValue(ColumnType::kText, Value(std::u16string(u" 42 ")), column(ColumnType::kLong));
+    auto num =
+        convertValue(ColumnType::kText, Value(std::u16string(u" 42 ")), column(ColumnType::kLong));
     ASSERT_TRUE(num.isOk());
     EXPECT_TRUE(*num == Value(int32_t{42}));
-    EXPECT_TRUE(jet::isNull(*convertValue(ColumnType::kText, Value(jet::Null{}), column(ColumnType::kText))));
+    EXPECT_TRUE(jet::isNull(
+        *convertValue(ColumnType::kText, Value(jet::Null{}), column(ColumnType::kText))));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Damage done to a database file the way a reader meets it in damaged files: a table
-// definition that declares the wrong number of rows, a data page whose row count is wrong, a
-// page copied over another. For files without RC4-encoded pages (ours, most of the corpus).
+// definition that declares the wrong number of rows, a column definition with a damaged type
+// byte, a data page copied over another of its table. For files without RC4-encoded pages
+// and with single-page table definitions (ours, most of the corpus).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "jet/bytes.h"
 #include "jet/database.h"
 #include "jet/format.h"
 
@@ -53,6 +55,14 @@ inline bool patchFile(const std::string& path, uint64_t offset, const std::vecto
     return static_cast<bool>(f);
 }
 
+// Reads bytes.size() bytes of `path` from `offset`.
+inline bool readBytes(const std::string& path, uint64_t offset, std::vector<uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(offset));
+    return static_cast<bool>(
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())));
+}
+
 inline std::vector<uint8_t> le32(uint32_t v) {
     return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
 }
@@ -66,6 +76,50 @@ inline bool setDeclaredRows(const std::string& path, const std::string& table,
     auto t = layoutOf(path, table, password);
     return t &&
            patchFile(path, uint64_t{t->tdef_page} * t->page_size + t->tdef_num_rows, le32(rows));
+}
+
+// Gives `column` of `table` the type code `type`, keeping its length and flags: one damaged
+// byte in its column definition.
+inline bool setColumnType(const std::string& path, const std::string& table,
+                          const std::u16string& password, const std::string& column, uint8_t type) {
+    jet::OpenOptions o;
+    o.password = password;
+    auto db = jet::Database::open(path, o);
+    if (!db)
+        return false;
+    auto def = (*db)->tableDef(table);
+    const jet::ColumnDef* col = def ? def->findColumn(column) : nullptr;
+    if (!col)
+        return false;
+    const jet::Format& f = (*db)->format();
+    const uint64_t at = uint64_t{def->tdef_page} * f.page_size;
+    std::vector<uint8_t> page(f.page_size);
+    if (!readBytes(path, at, page))
+        return false;
+    // Descriptors follow the index counters, in stored order (not by number).
+    const uint32_t first =
+        f.tdef_sections + jet::le32(page.data() + f.tdef_num_real_idx) * f.real_idx_counter_size;
+    for (uint32_t i = 0; i < jet::le16(page.data() + f.tdef_num_cols); ++i) {
+        const uint32_t desc = first + i * f.column_desc_size;
+        if (desc + f.column_desc_size > f.page_size)
+            return false;
+        if (jet::le16(page.data() + desc + f.col_number) == col->number) {
+            return patchFile(path, at + desc + f.col_type, {type});
+        }
+    }
+    return false;
+}
+
+// Writes a copy of the `from`-th data page of `table` (in its usage map's order) over its
+// `to`-th: both still belong to the table, and the rows of the `to`-th are gone.
+inline bool copyDataPage(const std::string& path, const std::string& table,
+                         const std::u16string& password, size_t from, size_t to) {
+    auto t = layoutOf(path, table, password);
+    if (!t || from >= t->data_pages.size() || to >= t->data_pages.size())
+        return false;
+    std::vector<uint8_t> page(t->page_size);
+    return readBytes(path, uint64_t{t->data_pages[from]} * t->page_size, page) &&
+           patchFile(path, uint64_t{t->data_pages[to]} * t->page_size, page);
 }
 
 }  // namespace testing_support

@@ -79,8 +79,12 @@ class TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const {
+        return path_;
+    }
+    std::string file(const std::string& name) const {
+        return path_ + "/" + name;
+    }
 
   private:
     std::string path_;
@@ -109,7 +113,9 @@ class HeldFile {
         ::close(fd_);
 #endif
     }
-    bool held() const { return held_; }
+    bool held() const {
+        return held_;
+    }
 
   private:
 #ifdef _WIN32

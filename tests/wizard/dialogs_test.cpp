@@ -8,11 +8,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
 
-#include "support/files.h"
 #include "convert/converter_texts.h"
+#include "support/files.h"
 #include "wizard/dialogs.h"
 #include "wizard/ui_test_support.h"
 
@@ -30,6 +31,8 @@ struct SeenBox {
     bool buttonIcon = true;
     QString wmName;     // what X11 shows as the title, on X11
     QString netWmName;  // likewise, for window managers that read the UTF-8 name
+    QStringList wmTypes;
+    WId transientFor = 0;
 };
 
 SeenBox closeBox(QWidget* modal, bool with_escape) {
@@ -49,6 +52,8 @@ SeenBox closeBox(QWidget* modal, bool with_escape) {
     if (ui_test::onX11()) {
         seen.wmName = ui_test::x11TextProperty(box, "WM_NAME");
         seen.netWmName = ui_test::x11TextProperty(box, "_NET_WM_NAME");
+        seen.wmTypes = ui_test::x11AtomNames(box, "_NET_WM_WINDOW_TYPE");
+        seen.transientFor = ui_test::x11TransientFor(box);
     }
     if (with_escape)
         QTest::keyClick(box, Qt::Key_Escape);
@@ -81,6 +86,8 @@ TEST(QtDialogsTest, MessageBoxHasTheTextIconOneOkButtonAndNoTitle) {
         if (ui_test::onX11()) {
             EXPECT_EQ(seen.wmName, QString()) << "WM_NAME";
             EXPECT_EQ(seen.netWmName, QString()) << "_NET_WM_NAME";
+            EXPECT_EQ(seen.wmTypes.value(0), QStringLiteral("_NET_WM_WINDOW_TYPE_DIALOG"));
+            EXPECT_EQ(seen.transientFor, owner.winId()) << "a dialog of its owner";
         }
     }
 }
@@ -127,6 +134,46 @@ TEST(QtDialogsTest, DetailsGoToTheDetailsAreaInTheirOwnDirection) {
     EXPECT_FALSE(seen[0].buttonIcons) << "neither OK nor the details button";
     EXPECT_EQ(seen[1].detail, persian);
     EXPECT_EQ(seen[1].area, Qt::RightToLeft);
+}
+
+// The toggle of the details speaks Persian in both states, and Enter closes the box even with
+// the focus on the toggle (a real key on X11), where Qt would fold the details again.
+TEST(QtDialogsTest, TheDetailsToggleIsPersianAndEnterClosesTheBox) {
+    if (ui_test::onX11() && !ui_test::haveXdotool())
+        GTEST_SKIP() << "xdotool is not installed";
+    vkdc::QtDialogs dialogs;
+    QWidget owner;
+    ASSERT_TRUE(ui_test::showActive(&owner));
+    QStringList captions;
+    bool detailsShown = false;
+    ModalWatcher watcher([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box)
+            return false;
+        QPushButton* toggle = nullptr;
+        for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
+            if (button != box->button(QMessageBox::Ok))
+                toggle = qobject_cast<QPushButton*>(button);
+        }
+        if (!toggle)
+            return true;
+        // Nothing activates a new window here (no window manager); a dialog would otherwise
+        // pass for active while its owner is.
+        box->activateWindow();
+        EXPECT_TRUE(ui_test::waitFor([&] { return QApplication::activeWindow() == box; }));
+        captions << toggle->text();
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        captions << toggle->text();
+        detailsShown = box->findChild<QTextEdit*>()->isVisible();
+        EXPECT_EQ(QApplication::focusWidget(), toggle);
+        ui_test::typeKey(toggle, Qt::Key_Return);
+        return true;
+    });
+    dialogs.message(&owner, QMessageBox::Warning, vkdc::texts::kSaveFailed,
+                    QStringLiteral("cannot create /no/such/folder/new.dbb"));
+    EXPECT_FALSE(watcher.forced()) << "Enter closed the box";
+    EXPECT_EQ(captions, (QStringList{vkdc::texts::kShowDetails, vkdc::texts::kHideDetails}));
+    EXPECT_TRUE(detailsShown);
 }
 
 TEST(QtDialogsTest, EscapeClosesTheMessageBox) {

@@ -206,6 +206,75 @@ QString x11TextProperty(QWidget* window, const char* name) {
     return value;
 }
 
+namespace {
+
+xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t found = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return found;
+}
+
+// The 32-bit values of a property of `window`.
+std::vector<uint32_t> x11Values(QWidget* window, xcb_atom_t property) {
+    xcb_connection_t* connection =
+        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, static_cast<xcb_window_t>(window->winId()), property,
+                         XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
+        nullptr);
+    std::vector<uint32_t> values;
+    if (reply && reply->format == 32) {
+        const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
+}
+
+}  // namespace
+
+QStringList x11AtomNames(QWidget* window, const char* name) {
+    xcb_connection_t* connection =
+        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    QStringList names;
+    for (uint32_t atom : x11Values(window, internAtom(connection, name))) {
+        xcb_get_atom_name_reply_t* reply =
+            xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, atom), nullptr);
+        if (reply) {
+            names << QString::fromLatin1(xcb_get_atom_name_name(reply),
+                                         xcb_get_atom_name_name_length(reply));
+        }
+        std::free(reply);
+    }
+    return names;
+}
+
+WId x11TransientFor(QWidget* window) {
+    const std::vector<uint32_t> values = x11Values(window, XCB_ATOM_WM_TRANSIENT_FOR);
+    return values.empty() ? 0 : values.front();
+}
+
+void x11RequestClose(QWidget* window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_NE(x11, nullptr);
+    xcb_connection_t* connection = x11->connection();
+    const auto atom = [connection](const char* name) { return internAtom(connection, name); };
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window->winId());
+    message.type = atom("WM_PROTOCOLS");
+    message.data.data32[0] = atom("WM_DELETE_WINDOW");
+    message.data.data32[1] = static_cast<uint32_t>(XCB_CURRENT_TIME);
+    xcb_send_event(connection, 0, message.window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+}
+
 std::unique_ptr<QProcess> startXdotool(const QStringList& args) {
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
     if (tool.isEmpty())

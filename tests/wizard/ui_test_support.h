@@ -111,6 +111,15 @@ bool showActive(QWidget* window);
 // "<unset>" when it has none. Only on X11.
 QString x11TextProperty(QWidget* window, const char* name);
 
+// The atoms of a property of `window`'s X11 window ("_NET_WM_WINDOW_TYPE", "_NET_WM_STATE")
+// by name, and the window it is transient for (0 for none). Only on X11.
+QStringList x11AtomNames(QWidget* window, const char* name);
+WId x11TransientFor(QWidget* window);
+
+// Asks `window` to close as a window manager does for its close button: a WM_DELETE_WINDOW
+// message through the X server. Only on X11.
+void x11RequestClose(QWidget* window);
+
 // Real input through the X server (xdotool, XTEST): the server picks the window under the
 // pointer or with the focus and stamps the events, as for a person at the keyboard. Started
 // without waiting (the events open windows whose loops must run); nullptr when xdotool is not

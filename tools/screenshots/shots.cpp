@@ -48,7 +48,9 @@ QImage withTitleStrip(QWidget* window) {
     QPainter painter(&image);
     painter.fillRect(0, 0, image.width(), strip, QColor(0x3c, 0x4a, 0x5c));
     painter.setPen(Qt::white);
-    painter.setFont(vkdc::ui::designFont(vkdc::ui::kWindowPoints, true));
+    QFont font = vkdc::ui::designFont();
+    font.setBold(true);
+    painter.setFont(font);
     painter.drawText(QRect(8, 0, image.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft,
                      window->windowTitle());
     painter.drawPixmap(0, strip, client);
