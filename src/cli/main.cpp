@@ -155,7 +155,8 @@ void addConvert(CLI::App& app, Action& action) {
     sub->add_option("DEST", opts->dest, "the new database to write")->required();
     sub->add_option("--pair", opts->pair, "the conversion: 1.0-2.0 or 2.0-3.0")
         ->check(CLI::IsMember({"1.0-2.0", "2.0-3.0"}));
-    sub->add_option("--to", opts->to, "the version to reach: 2.0 or 3.0 (1.0 goes through 2.0)")
+    sub->add_option("--to", opts->to,
+                    "the version to reach: 2.0 or 3.0 (1.0 goes straight to 3.0 in one pass)")
         ->check(CLI::IsMember({"2.0", "3.0"}));
     sub->add_flag("--verify", opts->verify,
                   "check every row of the new database before it replaces DEST");

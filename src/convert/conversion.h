@@ -115,22 +115,35 @@ class Conversion {
     // the installed program); a missing one is reported with every place looked.
     Conversion(const VersionPair& pair, std::vector<std::string> template_dirs,
                std::string work_dir = {});
+    // `first` and then `then` (1.0-2.0, then 2.0-3.0) in one pass: rows of a source of
+    // `first` go straight into a copy of `then`'s template, each checked on its way as a copy
+    // of `first`'s template would store it and taken on as reading it back would give it, so
+    // that the result is the file the two conversions one after the other give, without the
+    // file between them. The source must be of `first`'s version; both templates must be
+    // there and empty. control() and field() name `first`'s source side and `then`'s target
+    // side.
+    Conversion(const VersionPair& first, const VersionPair& then,
+               std::vector<std::string> template_dirs, std::string work_dir = {});
+    Conversion(const VersionPair& first, const VersionPair& then, std::string template_dir,
+               std::string work_dir = {});
     ~Conversion();
 
     Conversion(const Conversion&) = delete;
     Conversion& operator=(const Conversion&) = delete;
 
     const VersionPair& pair() const { return pair_; }
+    // "1.0-2.0"; "1.0-3.0" for two pairs in one pass.
+    std::string label() const;
 
     // Copies the template to a fresh working file, then connects the eight data controls in
-    // order (per table: old side, new side), and checks that the source's tables are those of
-    // the pair's source version (kSourceWrongVersion for the next version's columns,
-    // kSourceInvalid for missing ones) and that the template's are those of its version and
-    // empty (kTemplateInvalid). Last it runs the integrity check of the source; damage it
-    // finds in a table does not stop the analysis, but makes convert() report kRowsLost. On
-    // failure nothing stays connected and the problem names the cause; analyse() may be
-    // called again with another path. Leftover working files of killed conversions in the
-    // work folder are removed first.
+    // order (per table: old side, new side; in one pass the first template's side between
+    // them), and checks that the source's tables are those of the pair's source version
+    // (kSourceWrongVersion for the next version's columns, kSourceInvalid for missing ones)
+    // and that the template's are those of its version and empty (kTemplateInvalid). Last it runs
+    // the integrity check of the source; damage it finds in a table does not stop the analysis, but
+    // makes convert() report kRowsLost. On failure nothing stays connected and the problem names
+    // the cause; analyse() may be called again with another path. Leftover working files of killed
+    // conversions in the work folder are removed first.
     Outcome analyse(const std::string& source_path);
     bool analysed() const { return analysed_; }
 
@@ -168,18 +181,23 @@ class Conversion {
     const std::string& workingPath() const;
 
   private:
+    // The pair whose template the result is a copy of.
+    const VersionPair& target() const { return then_ ? *then_ : pair_; }
     Outcome convertTable(const TablePair& table, TableReport& report, uint64_t& done,
                          uint64_t total, const ProgressFn& progress);
     void disconnect();
     Outcome connect(const std::string& source_path);
 
-    Outcome checkTables(const std::string& source_path, const std::string& installed);
+    Outcome checkTables(const std::string& source_path);
 
     const VersionPair& pair_;
+    const VersionPair* then_ = nullptr;  // one pass: the pair after pair_
     std::vector<std::string> template_dirs_;
     std::string template_dir_;  // the one of template_dirs_ holding the template, once found
+    std::string middle_dir_;    // one pass: the one holding pair_'s template
     std::string work_dir_;
     std::unique_ptr<WorkingCopy> working_;
+    std::unique_ptr<WorkingCopy> middle_;  // one pass: a copy of pair_'s template, never written
     std::string source_path_;
     uint32_t source_permissions_ = 0600;
     bool analysed_ = false;
@@ -251,6 +269,12 @@ SourceDamage checkSourceIntegrity(const VersionPair& pair, const std::string& so
 // is there with the same values (blank pairs: no value), in order. kRowsLost names the first
 // difference.
 Outcome verifyConversion(const VersionPair& pair, const std::string& source,
+                         const std::string& dest);
+// The same for `first` then `then` in one pass (Conversion's two-pair form): each value is
+// expected as the two conversions give it, through the columns of `first`'s template at
+// `middle_template`.
+Outcome verifyConversion(const VersionPair& first, const VersionPair& then,
+                         const std::string& middle_template, const std::string& source,
                          const std::string& dest);
 
 }  // namespace vkdc

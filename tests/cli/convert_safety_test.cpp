@@ -631,7 +631,7 @@ TEST(ConvertSafety, SeededDamageNeverLosesRowsSilently) {
               (std::vector<std::string>{"damaged.dbb", "dest.dbb", "tmp", "v1.dbb", "v2.dbb"}));
 }
 
-// SIGKILL at any moment of a two-step conversion: DEST is the old file or the complete new
+// SIGKILL at any moment of a conversion to 3.0: DEST is the old file or the complete new
 // one, and the next conversion leaves no file of ours behind.
 TEST(ConvertSafety, AKillAtAnyMomentLeavesTheOldOrTheCompleteDestination) {
     TempDir tmp;

@@ -490,8 +490,9 @@ TEST_P(ConverterPresenterTest, AWorkingCopyThatCannotBeWrittenIsAFailedSave) {
 #ifdef _WIN32
     GTEST_SKIP() << "a file-size limit stands in for a full folder on POSIX only";
 #else
-    const std::string src = source("s.dbb", 1500);
-    // The template fits under the limit, the converted rows do not.
+    const std::string src = source("s.dbb", 4000);
+    // The template fits under the limit, the converted rows do not: they are several times
+    // what the pager keeps in memory, so pages far past the limit are written during convert().
     rlimit old_limit;
     ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &old_limit));
     rlimit limit = old_limit;
