@@ -498,6 +498,7 @@ TEST(ValueEncoder, StoredTextIsKeptOnlyInTheEncodersOwnForm) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         const Bytes8 stored = hex(c.stored);
+        const Value given = Bytes(stored);  // the encoder may keep pointing into it
         size_t chars = 0;
         EXPECT_EQ(isEncodedJet4Text(stored.data(), stored.size(), c.compression, chars), c.own);
         const std::u16string text = decodeJet4Text(stored.data(), stored.size());
@@ -505,7 +506,7 @@ TEST(ValueEncoder, StoredTextIsKeptOnlyInTheEncodersOwnForm) {
         for (const ColumnDef* target : {static_cast<const ColumnDef*>(&col), &memo}) {
             EncodedValue out;
             size_t n = 99;
-            ASSERT_TRUE(encodeValueInto(*target, Bytes(stored), false, out, true, &n).isOk());
+            ASSERT_TRUE(encodeValueInto(*target, given, false, out, true, &n).isOk());
             EXPECT_EQ(Bytes8(out.data(), out.data() + out.size()),
                       encodeJet4Text(text, target->ext_flags != 0));
             EXPECT_EQ(n, text.size());
