@@ -1,9 +1,10 @@
 # The Windows packages, made in a Windows build folder:
 #   cpack -G ZIP      vkdc-<version>-win64.zip, the portable form: unpack anywhere and run
 #   cpack -G NSIS64   vkdc-<version>-win64.exe, the setup program (cmake/nsis/NSIS.template.in)
-# Both hold what the install rules put in the top folder: vkdc-cli.exe and the two templates
-# beside it (where it looks for them), the README and the licence; the setup program adds its
-# uninstaller, a Start-menu entry and an entry in Add/Remove Programs.
+# Both hold what the install rules put in the top folder: vkdc.exe (the windows) and
+# vkdc-cli.exe, the two templates beside them (where both look for them), the README and the
+# licence; the setup program adds its uninstaller, a Start-menu entry and an entry in
+# Add/Remove Programs.
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION .)
 
 set(CPACK_PACKAGE_NAME vkdc)
@@ -30,5 +31,8 @@ if(TARGET vkdc)
 endif()
 # The program's icon (.ico) for the setup program and its uninstaller; empty: NSIS's own.
 set(CPACK_VKDC_ICON "")
+if(TARGET vkdc)
+  set(CPACK_VKDC_ICON ${VKDC_PROGRAM_ICON})
+endif()
 
 include(CPack)

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Cross-builds vkdc-cli.exe (linked statically), the engine, the core and their tests for 64-bit
-# Windows with MinGW-w64, into BUILD_DIR (default: build-windows/ in the repository). Installs
-# what is missing, NSIS included. The Qt windows are not part of this build. VKDC_CMAKE_ARGS adds
-# configure options to both builds (e.g. -DCMAKE_CXX_COMPILER_LAUNCHER=ccache).
+# Cross-builds vkdc.exe (the Win32 windows) and vkdc-cli.exe, linked statically, the engine, the
+# core and their tests for 64-bit Windows with MinGW-w64, into BUILD_DIR (default:
+# build-windows/ in the repository). Installs what is missing, NSIS included. The Qt windows are
+# not part of this build. VKDC_CMAKE_ARGS adds configure options to both builds (e.g.
+# -DCMAKE_CXX_COMPILER_LAUNCHER=ccache).
 #
-# The templates beside the .exe are made by the build machine's own vkdc-cli (the same file
-# format): VKDC_HOST_CLI names one, else a Linux vkdc-cli is built in BUILD_DIR/host.
+# The templates beside the .exe files are made by the build machine's own vkdc-cli (the same
+# file format), and the pictures compiled into vkdc.exe by its vkdc-art (from this source tree):
+# VKDC_HOST_CLI and VKDC_HOST_ART name them, else both are built in BUILD_DIR/host.
 # `cpack -G ZIP` in BUILD_DIR then makes vkdc-<version>-win64.zip and `cpack -G NSIS64` the setup
 # program vkdc-<version>-win64.exe; tools/test-windows.sh runs the tests under Wine and
 # tools/test-windows-setup.sh tries the setup program there.
@@ -34,14 +36,20 @@ fi
 read -r -a cmake_args <<<"${VKDC_CMAKE_ARGS:-}"
 
 host_cli=${VKDC_HOST_CLI:-}
-if [[ -z "$host_cli" ]]; then
+host_art=${VKDC_HOST_ART:-}
+host_targets=()
+[[ -z "$host_cli" ]] && host_targets+=(vkdc-cli)
+[[ -z "$host_art" ]] && host_targets+=(vkdc-art)
+if ((${#host_targets[@]} > 0)); then
     cmake -S "$repo" -B "$build/host" -G Ninja -DVKDC_BUILD_TESTS=OFF "${cmake_args[@]}"
-    cmake --build "$build/host" -j "$jobs" --target vkdc-cli
-    host_cli=$build/host/bin/vkdc-cli
+    cmake --build "$build/host" -j "$jobs" --target "${host_targets[@]}"
+    host_cli=${host_cli:-$build/host/bin/vkdc-cli}
+    host_art=${host_art:-$build/host/bin/vkdc-art}
 fi
 
 cmake -S "$repo" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
-    -DVKDC_HOST_CLI="$(realpath "$host_cli")" "${cmake_args[@]}"
+    -DVKDC_HOST_CLI="$(realpath "$host_cli")" \
+    -DVKDC_HOST_ART="$(realpath "$host_art")" "${cmake_args[@]}"
 cmake --build "$build" -j "$jobs"
-echo "build-windows: $build/bin/vkdc-cli.exe"
+echo "build-windows: $build/bin/vkdc.exe, $build/bin/vkdc-cli.exe"

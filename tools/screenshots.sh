@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of every window and message box of vkdc, for a person to look at.
 #   tools/screenshots.sh [--x11] [OUT_DIR]        (default /tmp/vkdc-shots)
+#   tools/screenshots.sh --windows [OUT_DIR]      the Win32 face under Wine (screenshots-windows.sh)
 # Builds vkdc-shots (the real windows, driven through a whole conversion of each pair) and runs
 # it. By default on Qt's offscreen platform, so no display is needed. With --x11 it runs on an
 # Xvfb display of its own (under openbox when that is installed, so the title bars show) and
@@ -9,6 +10,10 @@
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+if [[ "${1:-}" == --windows ]]; then
+    shift
+    exec "$repo/tools/screenshots-windows.sh" "$@"
+fi
 build=${VKDC_BUILD_DIR:-$repo/build}
 x11=0
 if [[ "${1:-}" == --x11 ]]; then

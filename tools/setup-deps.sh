@@ -23,6 +23,8 @@ command -v java >/dev/null 2>&1 || packages+=(default-jre-headless)
 # real pointer and key input), and openbox, the window manager tools/screenshots.sh --x11
 # pictures the title bars with: VKDC_WITH_XVFB=1.
 [[ "${VKDC_WITH_XVFB:-0}" == 1 ]] && packages+=(xvfb xdotool openbox)
+# The format check of continuous integration: VKDC_WITH_FORMAT=1.
+[[ "${VKDC_WITH_FORMAT:-0}" == 1 ]] && packages+=(clang-format)
 
 missing=()
 for p in "${packages[@]}"; do

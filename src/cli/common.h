@@ -11,6 +11,8 @@ namespace cli {
 // Exit statuses. Scripts rely on these; never renumber them.
 enum ExitCode : int {
     kExitOk = 0,
+    kExitOutputFailed = 1,  // what was printed could not be written (a full disk, closed stdout)
+
     kExitUsage = 2,          // bad arguments, or a table that does not exist
     kExitCannotOpen = 3,     // missing, unreadable, not a regular file, not Jet, corrupt, ...
     kExitWrongPassword = 4,  // for convert: the source is not of the pair's version

@@ -5,8 +5,9 @@
 // left as it was or holds the complete new database; no file of ours outlives the run. Exit
 // status: 0 every row converted and saved; 2 bad usage; 3 the source (or a template) could not
 // be opened or used; 4 the source is not of the pair's version; 5 rows were lost or the source
-// is damaged (nothing is written unless --keep-partial); 6 nothing was saved: the save failed,
-// the destination was refused, or the result would pass the 2 GB limit of the file format.
+// is damaged (nothing is written unless --keep-partial); 6 nothing was saved: the save failed
+// (or the working copy could not be written), the destination was refused or is in use, or the
+// result would pass the 2 GB limit of the file format.
 #include <nlohmann/json.hpp>
 
 #include <iostream>
@@ -25,7 +26,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 struct Step {
-    const vkdc::VersionPair* pair = nullptr;
+    std::string label;  // "2.0-3.0"; "1.0-3.0" for both pairs in one pass
     std::string source;
     std::string dest;
     vkdc::ConversionReport report;
@@ -55,7 +56,9 @@ int exitFor(vkdc::Problem p) {
         case vkdc::Problem::kRowsLost:
             return kExitRowsLost;
         case vkdc::Problem::kSaveFailed:
+        case vkdc::Problem::kDestinationInUse:
         case vkdc::Problem::kTooLarge:
+
             return kExitSaveFailed;  // nothing was saved
         default:
             return kExitCannotOpen;
@@ -79,69 +82,58 @@ std::string dumpJson(const Json& j) {
     return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-// Converts through every pair in turn; a two-step run keeps its intermediate result in a
-// private folder of ours that goes with the run.
+// Converts with the pair, or with both pairs in one pass (Conversion's two-pair form).
 void convertAll(const ConvertOptions& opts, const std::vector<const vkdc::VersionPair*>& pairs,
                 Run& run, std::ostream& err) {
     uint32_t permissions = 0600;
     if (auto info = vkdc::fileInfo(opts.source); info && info->exists()) {
         permissions = info->permissions;
     }
-    std::unique_ptr<vkdc::PrivateFolder> scratch;
-    if (pairs.size() > 1) {
-        vkdc::removeStaleFolders(vkdc::tempDirectory(), vkdc::kWorkFolderPrefix);
-        auto folder = vkdc::PrivateFolder::create(vkdc::tempDirectory(), vkdc::kWorkFolderPrefix);
-        if (!folder)
-            return finish(run, {vkdc::Problem::kSaveFailed, folder.status().message()});
-        scratch = std::move(folder).value();
-    }
-    std::string next_source = opts.source;
-    for (size_t i = 0; i < pairs.size(); ++i) {
-        const bool last = i + 1 == pairs.size();
-        const vkdc::VersionPair& pair = *pairs[i];
-        Step next;
-        next.pair = &pair;
-        next.source = next_source;
-        next.dest = last ? opts.dest : scratch->path() + "/" + pair.template_file;
-        run.steps.push_back(std::move(next));
-        Step& step = run.steps.back();
-        vkdc::Conversion conv(pair, vkdc::dataFolders());
-        if (vkdc::Outcome o = conv.analyse(step.source); !o.ok())
-            return finish(run, o);
+    const vkdc::VersionPair& first = *pairs.front();
+    std::unique_ptr<vkdc::Conversion> conv =
+        pairs.size() > 1
+            ? std::make_unique<vkdc::Conversion>(first, *pairs.back(), vkdc::dataFolders())
+            : std::make_unique<vkdc::Conversion>(first, vkdc::dataFolders());
+    run.steps.push_back({conv->label(), opts.source, opts.dest, {}, false, false});
+    Step& step = run.steps.back();
+    if (vkdc::Outcome o = conv->analyse(step.source); !o.ok())
+        return finish(run, o);
 
-        int last_pct = -1;
-        auto progress = [&](uint64_t done, uint64_t total) {
-            if (total < 20000)
-                return;
-            const int pct = static_cast<int>(done * 100 / total);
-            if (pct / 10 != last_pct / 10) {
-                err << "converting " << pair.label << ": " << pct << "%\n";
-                last_pct = pct;
-            }
-        };
-        vkdc::Outcome converted = conv.convert(step.report, progress);
-        if (converted.problem == vkdc::Problem::kRowsLost) {
-            run.lost = true;
-            if (!opts.keep_partial)
-                return finish(run, converted);
-            run.outcome = converted;
-        } else if (!converted.ok()) {
+    int last_pct = -1;
+    auto progress = [&](uint64_t done, uint64_t total) {
+        if (total < 20000)
+            return;
+        const int pct = static_cast<int>(done * 100 / total);
+        if (pct / 10 != last_pct / 10) {
+            err << "converting " << step.label << ": " << pct << "%\n";
+            last_pct = pct;
+        }
+    };
+    vkdc::Outcome converted = conv->convert(step.report, progress);
+    if (converted.problem == vkdc::Problem::kRowsLost) {
+        run.lost = true;
+        if (!opts.keep_partial)
             return finish(run, converted);
-        }
-
-        vkdc::SaveOptions save;
-        save.permissions = last ? permissions : 0600;
-        if (opts.verify && !run.lost) {
-            save.check = [&](const std::string& complete) {
-                return vkdc::verifyConversion(pair, step.source, complete);
-            };
-        }
-        if (vkdc::Outcome o = conv.save(step.dest, save); !o.ok())
-            return finish(run, o);
-        step.saved = true;
-        step.verified = static_cast<bool>(save.check);
-        next_source = step.dest;
+        run.outcome = converted;
+    } else if (!converted.ok()) {
+        return finish(run, converted);
     }
+
+    vkdc::SaveOptions save;
+    save.permissions = permissions;
+    if (opts.verify && !run.lost) {
+        save.check = [&](const std::string& complete) {
+            if (pairs.size() == 1)
+                return vkdc::verifyConversion(first, step.source, complete);
+            const std::string middle =
+                vkdc::dataFolderOf(first.template_file) + "/" + first.template_file;
+            return vkdc::verifyConversion(first, *pairs.back(), middle, step.source, complete);
+        };
+    }
+    if (vkdc::Outcome o = conv->save(step.dest, save); !o.ok())
+        return finish(run, o);
+    step.saved = true;
+    step.verified = static_cast<bool>(save.check);
     run.written = true;
     finish(run, run.lost ? run.outcome : vkdc::Outcome{});
 }
@@ -191,7 +183,7 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
         std::vector<std::string> all;
         for (const Step& s : run.steps) {
             for (const std::string& w : s.report.warnings())
-                all.push_back(s.pair->label + ": " + w);
+                all.push_back(s.label + ": " + w);
         }
         return all;
     }();
@@ -225,7 +217,7 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
                                   {"reasons", t.reasons},
                                   {"damage", t.damage}});
             }
-            j["steps"].push_back({{"pair", s.pair->label},
+            j["steps"].push_back({{"pair", s.label},
                                   {"source", s.source},
                                   {"dest", s.dest},
                                   {"saved", s.saved},
@@ -235,8 +227,8 @@ int runConvert(const ConvertOptions& opts, std::ostream& out, std::ostream& err)
         out << dumpJson(j) << "\n";
     } else {
         for (const Step& s : run.steps) {
-            out << "pair " << s.pair->label << ": " << printable(s.source) << " -> "
-                << printable(s.dest) << "\n";
+            out << "pair " << s.label << ": " << printable(s.source) << " -> " << printable(s.dest)
+                << "\n";
             for (const auto& t : s.report.tables) {
                 out << "  " << t.table << ": " << t.read << " read, " << t.written << " written, "
                     << t.failed << " failed";

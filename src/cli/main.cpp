@@ -9,8 +9,14 @@
 #include <windows.h>
 
 #include "jet/win32.h"
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 #endif
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -23,13 +29,14 @@
 namespace {
 
 constexpr char kExitStatuses[] =
-    "Exit status: 0 success; 2 bad usage or unknown table; 3 a file could not be read (missing,\n"
-    "not a regular file, not a Jet database, unsupported, damaged; for convert also a missing or\n"
-    "unusable template); 4 wrong password (for convert: the source is not of the pair's\n"
-    "version); 5 convert lost rows or found the source damaged (nothing is written unless\n"
-    "--keep-partial), check found damage; 6 convert saved nothing: the save failed, the result\n"
-    "would pass the 2 GB limit of the file format, or the destination was refused (the source\n"
-    "itself, an installed template, not a regular file).\n"
+    "Exit status: 0 success; 1 the output could not be written; 2 bad usage or unknown table;\n"
+    "3 a file could not be read (missing, not a regular file, not a Jet database, unsupported,\n"
+    "damaged; for convert also a source in use, a missing or unusable template); 4 wrong\n"
+    "password (for convert: the source is not of the pair's version); 5 convert lost rows or\n"
+    "found the source damaged (nothing is written unless --keep-partial), check found damage;\n"
+    "6 convert saved nothing: the save failed, the result would pass the 2 GB limit of the file\n"
+    "format, or the destination was refused (the source itself, an installed template, not a\n"
+    "regular file, in use by another program).\n"
     "Use '--' before a file name that starts with '-'.";
 
 // `convert ... --json` (before any "--"): usage errors are then answered in JSON too.
@@ -135,18 +142,21 @@ void addConvert(CLI::App& app, Action& action) {
     sub->footer(
         "The source version is detected when --pair is not given. The source is only read; DEST\n"
         "is either left as it was or holds the complete new database, and no working file is\n"
-        "left behind. DEST must not be the source or an installed template, and an existing\n"
-        "DEST must be a regular file; it keeps its permissions (a new one takes the source's).\n"
-        "Exit status: 0 converted and saved; 2 bad usage; 3 the source or a template cannot be\n"
-        "opened or used; 4 the source is not of the pair's version; 5 rows were lost or the\n"
-        "source is damaged (nothing is written unless --keep-partial); 6 nothing was saved: the\n"
-        "destination could not or must not be written, or the result would pass the 2 GB limit\n"
-        "of the file format.");
+        "left behind. DEST must not be the source, an installed template or a database another\n"
+        "program has open, and an existing DEST must be a regular file; it keeps its owner,\n"
+        "group and permissions (a new one takes the source's). Through a symbolic link, the file\n"
+        "it names is replaced and the link stays.\n"
+        "Exit status: 0 converted and saved; 1 the output could not be written; 2 bad usage;\n"
+        "3 the source or a template cannot be opened or used, or the source is in use; 4 the\n"
+        "source is not of the pair's version; 5 rows were lost or the source is damaged (nothing\n"
+        "is written unless --keep-partial); 6 nothing was saved: the destination could not or\n"
+        "must not be written, or the result would pass the 2 GB limit of the file format.");
     sub->add_option("SOURCE", opts->source, "the database to convert")->required();
     sub->add_option("DEST", opts->dest, "the new database to write")->required();
     sub->add_option("--pair", opts->pair, "the conversion: 1.0-2.0 or 2.0-3.0")
         ->check(CLI::IsMember({"1.0-2.0", "2.0-3.0"}));
-    sub->add_option("--to", opts->to, "the version to reach: 2.0 or 3.0 (1.0 goes through 2.0)")
+    sub->add_option("--to", opts->to,
+                    "the version to reach: 2.0 or 3.0 (1.0 goes straight to 3.0 in one pass)")
         ->check(CLI::IsMember({"2.0", "3.0"}));
     sub->add_flag("--verify", opts->verify,
                   "check every row of the new database before it replaces DEST");
@@ -176,8 +186,8 @@ void addMakeSample(CLI::App& app, Action& action) {
     onChosen(sub, opts, cli::runMakeSample, action);
 }
 
-// The program itself, given UTF-8 arguments.
-int run(int argc, char** argv) {
+// The verb's work, given UTF-8 arguments.
+int runVerb(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     CLI::App app(
         "vkdc-cli: converts Velkor databases (1.0 to 2.0, 2.0 to 3.0) and looks into any\n"
@@ -220,13 +230,39 @@ int run(int argc, char** argv) {
     return action ? action() : cli::kExitUsage;
 }
 
+// The program: the verb, then what it printed written out. Output that cannot be written (a
+// full disk, a closed standard output) fails the run, or a script would take it for done.
+int run(int argc, char** argv) {
+    const int status = runVerb(argc, argv);
+    std::cout.flush();
+    if (std::cout)
+        return status;
+    const int err = errno;
+    std::cerr << "vkdc-cli: cannot write to standard output: " << std::strerror(err) << "\n";
+    return status == cli::kExitOk ? cli::kExitOutputFailed : status;
+}
+
 }  // namespace
 
 #ifdef _WIN32
+namespace {
+
+UINT found_code_page = 0;  // the console's, given back on the way out
+
+BOOL WINAPI giveBackCodePage(DWORD) {
+    if (found_code_page != 0)
+        ::SetConsoleOutputCP(found_code_page);
+    return FALSE;  // and let Ctrl+C end the program as it would
+}
+
+}  // namespace
+
 // Windows hands over the arguments as UTF-16; inside, every path is UTF-8 like on Linux, and
 // becomes UTF-16 again at the Windows API. The console shows the UTF-8 we print, and output
 // bytes are written as they are (no "\r" added), as on Linux.
 int wmain(int argc, wchar_t** wargv) {
+    found_code_page = ::GetConsoleOutputCP();
+    ::SetConsoleCtrlHandler(giveBackCodePage, TRUE);
     ::SetConsoleOutputCP(CP_UTF8);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
@@ -237,10 +273,21 @@ int wmain(int argc, wchar_t** wargv) {
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    return run(argc, argv.data());
+    const int status = run(argc, argv.data());
+    giveBackCodePage(0);
+    return status;
 }
 #else
 int main(int argc, char** argv) {
+    // A closed standard descriptor would be taken by the next file opened, and what is printed
+    // would land in that file. Each is held by /dev/null, read-only, so writing still fails.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            ::open("/dev/null", O_RDONLY | O_CLOEXEC);  // the lowest free descriptor: `fd`
+    }
+    // A file-size limit (ulimit -f) then fails the write (EFBIG) instead of killing the run, so
+    // it is reported like any other failed save.
+    ::signal(SIGXFSZ, SIG_IGN);
     return run(argc, argv);
 }
 #endif

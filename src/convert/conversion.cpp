@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "store/connection_string.h"
 #include "store/data_control.h"
@@ -40,9 +41,14 @@ Outcome checkSourceFile(const std::string& path) {
         case FileKind::kRegular:
             break;
     }
-    if (const std::string ldb = lockFileOf(path); heldByAnotherProcess(ldb)) {
+    if (const std::string ldb = heldLockOf(path); !ldb.empty()) {
         return fail(Problem::kSourceInUse, path + " is in use (another program holds " + ldb +
                                                "): close the contact manager first");
+    }
+    if (openedWithoutSharing(path)) {
+        return fail(Problem::kSourceInUse, path +
+                                               " is in use (another program has it open and "
+                                               "shares it with no one): close that program first");
     }
     return {};
 }
@@ -53,6 +59,14 @@ std::string lockFileOf(const std::string& database) {
     const bool has_extension =
         dot != std::string::npos && (name == std::string::npos || dot > name + 1);
     return (has_extension ? database.substr(0, dot) : database) + ".ldb";
+}
+
+std::string heldLockOf(const std::string& database) {
+    for (const std::string& name : namesOf(database)) {
+        if (const std::string ldb = lockFileOf(name); heldByAnotherProcess(ldb))
+            return ldb;
+    }
+    return {};
 }
 
 namespace {
@@ -125,6 +139,8 @@ const char* problemName(Problem p) {
             return "some rows were not converted";
         case Problem::kSaveFailed:
             return "the new database could not be saved";
+        case Problem::kDestinationInUse:
+            return "the destination database is in use";
         case Problem::kTooLarge:
             return kTooLargeText;
         case Problem::kCancelled:
@@ -161,6 +177,8 @@ const char* problemId(Problem p) {
             return "rows-lost";
         case Problem::kSaveFailed:
             return "save-failed";
+        case Problem::kDestinationInUse:
+            return "destination-in-use";
         case Problem::kTooLarge:
             return "too-large";
         case Problem::kCancelled:
@@ -199,7 +217,13 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
                          const std::string& template_dir) {
     if (dest_path.empty())
         return fail(Problem::kSaveFailed, "no destination path given");
-    auto info = fileInfo(dest_path);
+    // Through a symbolic link, the file it names is what a save replaces or makes.
+    auto resolved = resolveDestination(dest_path);
+    if (!resolved)
+        return fail(Problem::kSaveFailed, resolved.status().message());
+    const std::string& target = *resolved;
+    const std::string leads = target == dest_path ? "" : " (a link to " + target + ")";
+    auto info = fileInfo(target);
     if (!info)
         return fail(Problem::kSaveFailed, info.status().message());
     if (info->kind == FileKind::kFolder) {
@@ -210,11 +234,11 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
                                               ", not a regular file; it is never replaced");
     }
     // Found now, not after the whole conversion.
-    if (auto folder = fileInfo(folderOf(dest_path)); !folder || folder->kind != FileKind::kFolder) {
+    if (auto folder = fileInfo(folderOf(target)); !folder || folder->kind != FileKind::kFolder) {
         return fail(Problem::kSaveFailed,
-                    dest_path + ": its folder " + folderOf(dest_path) + " does not exist");
+                    dest_path + leads + ": its folder " + folderOf(target) + " does not exist");
     }
-    if (!source_path.empty() && sameFile(source_path, dest_path)) {
+    if (!source_path.empty() && sameFile(source_path, target)) {
         return fail(Problem::kSaveFailed,
                     dest_path + ": this is the source database; choose another file");
     }
@@ -223,13 +247,19 @@ Outcome checkDestination(const std::string& source_path, const std::string& dest
     for (const std::string& folder : folders) {
         for (PairId id : {PairId::k10to20, PairId::k20to30}) {
             const std::string& name = versionPair(id).template_file;
-            if (sameFile(dest_path, folder + "/" + name) || isEntryOf(dest_path, folder, name)) {
+            if (sameFile(target, folder + "/" + name) || isEntryOf(target, folder, name) ||
+                isEntryOf(dest_path, folder, name)) {
                 return fail(Problem::kSaveFailed,
                             dest_path + ": this is the installed template " + name +
                                 "; every later conversion would start from it. Choose another "
                                 "file");
             }
         }
+    }
+    if (const std::string ldb = heldLockOf(dest_path); !ldb.empty()) {
+        return fail(Problem::kDestinationInUse,
+                    dest_path + " is in use (another program holds " + ldb +
+                        "): close the program that has it open, or choose another file");
     }
     return {};
 }
@@ -246,6 +276,21 @@ Conversion::Conversion(const VersionPair& pair, std::vector<std::string> templat
         template_dir_ = template_dirs_.front();
 }
 
+Conversion::Conversion(const VersionPair& first, const VersionPair& then,
+                       std::vector<std::string> template_dirs, std::string work_dir)
+    : Conversion(first, std::move(template_dirs), std::move(work_dir)) {
+    then_ = &then;
+}
+
+Conversion::Conversion(const VersionPair& first, const VersionPair& then, std::string template_dir,
+                       std::string work_dir)
+    : Conversion(first, then, std::vector<std::string>{std::move(template_dir)},
+                 std::move(work_dir)) {}
+
+std::string Conversion::label() const {
+    return pair_.source_version + "-" + target().target_version;
+}
+
 Conversion::~Conversion() {
     disconnect();
 }
@@ -255,9 +300,11 @@ void Conversion::disconnect() {
     controls_.clear();
     registry_.reset();
     working_.reset();  // the working copy goes with its last handle
+    middle_.reset();
     analysed_ = false;
     converted_ = false;
     too_large_ = false;
+    unwritable_ = false;
     source_damage_.clear();
 }
 
@@ -290,20 +337,25 @@ Outcome Conversion::analyse(const std::string& source_path) {
     if (Outcome o = checkSourceFile(source_path); !o.ok())
         return o;
 
-    const std::string* found = nullptr;
-    std::vector<std::string> looked;
-    for (const std::string& dir : template_dirs_) {
-        looked.push_back(dir + "/" + pair_.template_file);
-        if (auto tpl = fileInfo(looked.back()); tpl && tpl->kind == FileKind::kRegular) {
-            found = &dir;
-            break;
+    // The result's template, and in one pass pair_'s too.
+    for (const VersionPair* p : {&target(), then_ ? &pair_ : nullptr}) {
+        if (!p)
+            continue;
+        const std::string* found = nullptr;
+        std::vector<std::string> looked;
+        for (const std::string& dir : template_dirs_) {
+            looked.push_back(dir + "/" + p->template_file);
+            if (auto tpl = fileInfo(looked.back()); tpl && tpl->kind == FileKind::kRegular) {
+                found = &dir;
+                break;
+            }
         }
+        if (!found) {
+            return fail(Problem::kTemplateMissing,
+                        p->template_file + " is in none of the places looked: " + joined(looked));
+        }
+        (p == &target() ? template_dir_ : middle_dir_) = *found;
     }
-    if (!found) {
-        return fail(Problem::kTemplateMissing,
-                    pair_.template_file + " is in none of the places looked: " + joined(looked));
-    }
-    template_dir_ = *found;
     removeStaleFolders(work_dir_, kWorkFolderPrefix);
     Outcome o = connect(source_path);
     if (o.ok()) {
@@ -317,69 +369,100 @@ Outcome Conversion::analyse(const std::string& source_path) {
 }
 
 Outcome Conversion::connect(const std::string& source_path) {
-    // A fresh private copy under the template's own name, so the installed file is never
+    // Fresh private copies under the templates' own names, so the installed files are never
     // written and no earlier conversion's rows are carried.
-    const std::string installed = template_dir_ + "/" + pair_.template_file;
-    auto copy = WorkingCopy::create(installed, work_dir_, pair_.template_file);
-    if (!copy)
-        return fail(Problem::kTemplateInvalid, copy.status().message());
-    working_ = std::move(copy).value();
-
     registry_ = std::make_unique<DatabaseRegistry>();
-    if (working_->unnamed()) {
-        WorkingCopy* working = working_.get();
-        registry_->provide(working_->path(), [working] { return working->open(); });
+    auto copyOf = [&](const VersionPair& p, const std::string& dir,
+                      std::unique_ptr<WorkingCopy>& into) {
+        const std::string installed = dir + "/" + p.template_file;
+        auto copy = WorkingCopy::create(installed, work_dir_, p.template_file);
+        if (!copy) {
+            // A template that reads leaves the work folder to blame (a full temporary folder).
+            const bool template_reads = jet::openFileReadOnly(installed).isOk();
+            return fail(template_reads ? Problem::kSaveFailed : Problem::kTemplateInvalid,
+                        copy.status().message());
+        }
+        into = std::move(copy).value();
+        if (into->unnamed()) {
+            WorkingCopy* working = into.get();
+            registry_->provide(working->path(), [working] { return working->open(); });
+        }
+        return Outcome{};
+    };
+    if (Outcome o = copyOf(target(), template_dir_, working_); !o.ok())
+        return o;
+    if (then_) {
+        if (Outcome o = copyOf(pair_, middle_dir_, middle_); !o.ok())
+            return o;
     }
     source_path_ = source_path;
     if (auto info = fileInfo(source_path))
         source_permissions_ = info->permissions;
-    for (const TablePair& t : pair_.tables) {
-        for (const bool is_new : {false, true}) {
-            auto c = std::make_unique<DataControl>(is_new ? t.new_control : t.old_control,
-                                                   *registry_, is_new);
-            c->setConnectionString(is_new ? templateConnectionString(pair_, working_->folder())
-                                          : sourceConnectionString(pair_, source_path));
-            c->setRecordSource(t.recordSource());
-            jet::Status s = c->Refresh();
-            if (!s.isOk()) {
-                if (is_new) {
-                    return fail(Problem::kTemplateInvalid,
-                                installed + ": " + t.table + ": " + s.message());
+    // Per table: the source, the copy of pair_'s template rows are checked against in one
+    // pass, and the copy the rows go to.
+    auto connectTemplate = [&](const std::string& name, const VersionPair& p,
+                               const WorkingCopy& copy, const TablePair& t) {
+        auto c = std::make_unique<DataControl>(name, *registry_, true);
+        c->setConnectionString(templateConnectionString(p, copy.folder()));
+        c->setRecordSource(t.recordSource());
+        jet::Status s = c->Refresh();
+        controls_.push_back(std::move(c));
+        if (s.isOk())
+            return Outcome{};
+        const std::string& dir = &p == &target() ? template_dir_ : middle_dir_;
+        return fail(Problem::kTemplateInvalid,
+                    dir + "/" + p.template_file + ": " + t.table + ": " + s.message());
+    };
+    for (size_t k = 0; k < pair_.tables.size(); ++k) {
+        const TablePair& t = pair_.tables[k];
+        auto c = std::make_unique<DataControl>(t.old_control, *registry_, false);
+        c->setConnectionString(sourceConnectionString(pair_, source_path));
+        c->setRecordSource(t.recordSource());
+        if (jet::Status s = c->Refresh(); !s.isOk()) {
+            const Problem problem = sourceProblemOf(s);
+            if (problem == Problem::kSourceWrongVersion) {
+                // Versions 2.0 and 3.0 share a password, so name what the file is.
+                const std::string found = detectVersion(source_path).version;
+                if (!found.empty()) {
+                    return fail(problem, source_path + " is a version " + found +
+                                             " database, not " + pair_.source_version);
                 }
-                const Problem problem = sourceProblemOf(s);
-                if (problem == Problem::kSourceWrongVersion) {
-                    // Versions 2.0 and 3.0 share a password, so name what the file is.
-                    const std::string found = detectVersion(source_path).version;
-                    if (!found.empty()) {
-                        return fail(problem, source_path + " is a version " + found +
-                                                 " database, not " + pair_.source_version);
-                    }
-                }
-                return fail(problem, about(source_path, s.message()));
             }
-            controls_.push_back(std::move(c));
+            return fail(problem, about(source_path, s.message()));
         }
+        controls_.push_back(std::move(c));
+        if (then_) {
+            if (Outcome o = connectTemplate(t.new_control, pair_, *middle_, t); !o.ok())
+                return o;
+        }
+        const TablePair& out = target().tables[k];
+        if (Outcome o = connectTemplate(out.new_control, target(), *working_, out); !o.ok())
+            return o;
     }
-    if (Outcome o = checkTables(source_path, installed); !o.ok())
+    if (Outcome o = checkTables(source_path); !o.ok())
         return o;
 
-    for (const TablePair& t : pair_.tables) {
-        DataControl* old_c = control(t.old_control);
-        DataControl* new_c = control(t.new_control);
-        for (const FieldPair& f : t.fields) {
+    const std::string installed = template_dir_ + "/" + target().template_file;
+    for (size_t k = 0; k < pair_.tables.size(); ++k) {
+        const TablePair& out = target().tables[k];
+        DataControl* new_c = control(out.new_control);
+        for (const FieldPair& f : out.fields) {
             fields_.push_back(std::make_unique<BoundField>(f.new_box, *new_c, f.target_column));
             // A column missing on either side would fail every row; say so now instead.
             if (auto type = fields_.back()->type(); !type) {
                 return fail(Problem::kTemplateInvalid, installed + ": " + type.status().message());
             }
-            if (!f.isBlank()) {
-                fields_.push_back(
-                    std::make_unique<BoundField>(*f.old_box, *old_c, *f.source_column));
-                if (auto type = fields_.back()->type(); !type) {
-                    return fail(Problem::kSourceInvalid,
-                                source_path + ": " + type.status().message() + "; it is not a " +
-                                    pair_.source_version + " database");
-                }
+        }
+        const TablePair& t = pair_.tables[k];
+        DataControl* old_c = control(t.old_control);
+        for (const FieldPair& f : t.fields) {
+            if (f.isBlank())
+                continue;
+            fields_.push_back(std::make_unique<BoundField>(*f.old_box, *old_c, *f.source_column));
+            if (auto type = fields_.back()->type(); !type) {
+                return fail(Problem::kSourceInvalid, source_path + ": " + type.status().message() +
+                                                         "; it is not a " + pair_.source_version +
+                                                         " database");
             }
         }
     }
@@ -390,8 +473,8 @@ Outcome Conversion::connect(const std::string& source_path) {
 // Versions 2.0 and 3.0 share a password, so only the tables tell them apart: the source must
 // have every column of its version and none that only the next version has; the template every
 // column of its version, and no rows.
-Outcome Conversion::checkTables(const std::string& source_path, const std::string& installed) {
-    std::vector<std::string> missing, foreign, template_missing, template_rows;
+Outcome Conversion::checkTables(const std::string& source_path) {
+    std::vector<std::string> missing, foreign;
     for (const TablePair& t : pair_.tables) {
         const jet::TableDef& src = control(t.old_control)->Recordset()->def();
         const auto own = columnsOf(pair_.source_version, t.table);
@@ -405,15 +488,6 @@ Outcome Conversion::checkTables(const std::string& source_path, const std::strin
             if (newer && hasColumn(src, c))
                 foreign.push_back(t.table + "." + c);
         }
-        Recordset* tpl = control(t.new_control)->Recordset();
-        for (const std::string& c : columnsOf(pair_.target_version, t.table)) {
-            if (!hasColumn(tpl->def(), c))
-                template_missing.push_back(t.table + "." + c);
-        }
-        if (tpl->RecordCount() != 0) {
-            template_rows.push_back(t.table + " holds " + std::to_string(tpl->RecordCount()) +
-                                    " rows");
-        }
     }
     if (!foreign.empty()) {
         return fail(Problem::kSourceWrongVersion,
@@ -425,14 +499,33 @@ Outcome Conversion::checkTables(const std::string& source_path, const std::strin
                                                  "; it is not a version " + pair_.source_version +
                                                  " database");
     }
-    if (!template_missing.empty()) {
-        return fail(Problem::kTemplateInvalid, installed + ": lacks " + joined(template_missing) +
-                                                   "; it is not a version " + pair_.target_version +
-                                                   " template");
-    }
-    if (!template_rows.empty()) {
-        return fail(Problem::kTemplateInvalid,
-                    installed + ": " + joined(template_rows) + "; a template must be empty");
+    // The templates: the target's, and in one pass pair_'s too.
+    for (const VersionPair* p : {&target(), then_ ? &pair_ : nullptr}) {
+        if (!p)
+            continue;
+        std::vector<std::string> template_missing, template_rows;
+        for (const TablePair& t : p->tables) {
+            Recordset* tpl = control(t.new_control)->Recordset();
+            for (const std::string& c : columnsOf(p->target_version, t.table)) {
+                if (!hasColumn(tpl->def(), c))
+                    template_missing.push_back(t.table + "." + c);
+            }
+            if (tpl->RecordCount() != 0) {
+                template_rows.push_back(t.table + " holds " + std::to_string(tpl->RecordCount()) +
+                                        " rows");
+            }
+        }
+        const std::string installed =
+            (p == &target() ? template_dir_ : middle_dir_) + "/" + p->template_file;
+        if (!template_missing.empty()) {
+            return fail(Problem::kTemplateInvalid,
+                        installed + ": lacks " + joined(template_missing) +
+                            "; it is not a version " + p->target_version + " template");
+        }
+        if (!template_rows.empty()) {
+            return fail(Problem::kTemplateInvalid,
+                        installed + ": " + joined(template_rows) + "; a template must be empty");
+        }
     }
     return {};
 }
@@ -493,13 +586,111 @@ struct Binding {
     size_t from_column = 0;
     jet::ColumnType from_type{};
     bool last_read = true;  // no later pair reads this source column: its value is moved
+    bool as_is = false;     // every value is carried unchanged (carriesAsIs)
+    bool stored = false;    // text into a column of its type: carried as the source stores it
 };
 
-jet::Status resolve(BoundField* field, const std::string& box, Recordset*& rs, size_t& column) {
-    if (!field)
-        return jet::Status::notFound("no bound field " + box);
-    JET_ASSIGN_OR_RETURN(column, field->index());
-    rs = field->control().Recordset();
+// Resolves `pairs` from `from` to `to`, once for all the rows.
+std::vector<Binding> bind(const std::vector<FieldPair>& pairs, Recordset* from, Recordset* to) {
+    std::vector<Binding> bindings(pairs.size());
+    for (size_t k = 0; k < pairs.size(); ++k) {
+        const FieldPair& f = pairs[k];
+        Binding& b = bindings[k];
+        b.blank = f.isBlank();
+        b.to = to;
+        auto to_column = to->columnIndex(f.target_column);
+        b.unusable = to_column.status();
+        if (to_column) {
+            b.to_column = *to_column;
+            b.to_def = &to->def().columns[b.to_column];
+        }
+        if (b.unusable.isOk() && !b.blank) {
+            b.from = from;
+            auto from_column = from->columnIndex(*f.source_column);
+            b.unusable = from_column.status();
+            if (from_column) {
+                b.from_column = *from_column;
+                b.from_type = from->def().columns[b.from_column].type;
+                b.as_is = carriesAsIs(b.from_type, *b.to_def);
+            }
+        }
+        for (size_t e = 0; e < k; ++e) {
+            if (!b.blank && bindings[e].from == b.from && bindings[e].from_column == b.from_column)
+                bindings[e].last_read = false;
+        }
+    }
+    return bindings;
+}
+
+// Text going unchanged into a column of its own type need not be decoded and encoded again:
+// such pairs carry the text as the source stores it (where the writer would store the same
+// bytes; Recordset::setStoredText). A column is given as stored only when every pair that
+// reads it carries it so; in one pass, the second stage reads what the first writes.
+void carryStoredText(const std::vector<std::vector<Binding>*>& stages) {
+    using Column = std::pair<Recordset*, size_t>;
+    std::vector<Binding*> all;
+    for (std::vector<Binding>* stage : stages) {
+        for (Binding& b : *stage) {
+            b.stored = !b.blank && b.unusable.isOk() && b.from_type == b.to_def->type &&
+                       b.to_def->isText();
+            if (!b.blank && b.unusable.isOk())
+                all.push_back(&b);
+        }
+    }
+    for (bool changed = true; changed;) {
+        changed = false;
+        std::map<Column, bool> read_as_stored;  // by every pair that reads the column
+        for (const Binding* b : all) {
+            auto [it, fresh] = read_as_stored.emplace(Column{b->from, b->from_column}, b->stored);
+            if (!fresh)
+                it->second = it->second && b->stored;
+        }
+        for (Binding* b : all) {
+            const auto written = read_as_stored.find({b->to, b->to_column});
+            if (b->stored && (!read_as_stored[{b->from, b->from_column}] ||
+                              (written != read_as_stored.end() && !written->second))) {
+                b->stored = false;
+                changed = true;
+            }
+        }
+    }
+    std::map<Recordset*, std::vector<bool>> masks;
+    for (const Binding* b : all) {
+        if (!b->stored)
+            continue;
+        for (auto [rs, column] : {Column{b->from, b->from_column}, Column{b->to, b->to_column}}) {
+            std::vector<bool>& mask = masks[rs];
+            mask.resize(rs->def().columns.size());
+            mask[column] = true;
+        }
+    }
+    for (auto& [rs, mask] : masks)
+        rs->setStoredText(std::move(mask));
+}
+
+// Puts the current values of every pair's source into the pending row of its target.
+jet::Status carryRow(std::vector<Binding>& bindings) {
+    for (Binding& b : bindings) {
+        if (!b.unusable.isOk())
+            return b.unusable;
+        jet::Status st;
+        if (b.blank) {
+            st = b.to->setValue(b.to_column, jet::Value(jet::Null{}));
+        } else if (b.as_is && b.last_read) {
+            // Text carried as stored is a value of its column too.
+            st = b.to->moveValue(b.to_column, *b.from, b.from_column);
+        } else {
+            auto value = b.last_read ? b.from->take(b.from_column) : b.from->value(b.from_column);
+            const bool as_stored = b.stored && value && std::holds_alternative<jet::Bytes>(*value);
+            auto converted = !value      ? jet::Result<jet::Value>(value.status())
+                             : as_stored ? std::move(value)
+                                         : convertValue(b.from_type, std::move(*value), *b.to_def);
+            st =
+                converted ? b.to->setValue(b.to_column, std::move(*converted)) : converted.status();
+        }
+        if (!st.isOk())
+            return st;
+    }
     return jet::Status::ok();
 }
 
@@ -507,33 +698,25 @@ jet::Status resolve(BoundField* field, const std::string& box, Recordset*& rs, s
 
 Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& done,
                                  uint64_t total, const ProgressFn& progress) {
+    const TablePair& out = *std::find_if(target().tables.begin(), target().tables.end(),
+                                         [&](const TablePair& o) { return o.table == t.table; });
     Recordset* old_rs = control(t.old_control)->Recordset();
-    Recordset* new_rs = control(t.new_control)->Recordset();
+    Recordset* new_rs = control(out.new_control)->Recordset();
+    // One pass: each row goes through pair_'s template first, checked and read back.
+    Recordset* mid_rs = then_ ? control(t.new_control)->Recordset() : nullptr;
     auto note = [&](uint64_t row, const std::string& why) {
         if (tr.reasons.size() < kMaxReasons) {
             tr.reasons.push_back("row " + std::to_string(row) + ": " + why);
         }
     };
-    // The boxes and columns are looked up once, not for every row.
-    std::vector<Binding> bindings(t.fields.size());
-    for (size_t k = 0; k < t.fields.size(); ++k) {
-        const FieldPair& f = t.fields[k];
-        Binding& b = bindings[k];
-        b.blank = f.isBlank();
-        b.unusable = resolve(field(f.new_box), f.new_box, b.to, b.to_column);
-        if (b.unusable.isOk())
-            b.to_def = &b.to->def().columns[b.to_column];
-        if (b.unusable.isOk() && !b.blank) {
-            b.unusable = resolve(field(*f.old_box), *f.old_box, b.from, b.from_column);
-            if (b.unusable.isOk())
-                b.from_type = b.from->def().columns[b.from_column].type;
-        }
-        for (size_t e = 0; e < k; ++e) {
-            if (!b.blank && bindings[e].from == b.from && bindings[e].from_column == b.from_column)
-                bindings[e].last_read = false;
-        }
-    }
+    // The columns are looked up once, not for every row.
+    std::vector<Binding> first = bind(t.fields, old_rs, mid_rs ? mid_rs : new_rs);
+    std::vector<Binding> second;
+    if (mid_rs)
+        second = bind(out.fields, mid_rs, new_rs);
+    carryStoredText({&first, &second});
     const int32_t n = old_rs->RecordCount();  // read once, as the row loop requires
+    tr.declared = old_rs->def().num_rows;     // known even when the loop stops early
     for (int32_t i = 1; i <= n; ++i) {
         if (stop_.load(std::memory_order_relaxed)) {
             cancelled_ = true;
@@ -542,23 +725,18 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
                                                  ": stopped; nothing was saved");
         }
         ++tr.read;
-        jet::Status st = new_rs->AddNew();
-        for (Binding& b : bindings) {
-            if (!st.isOk())
-                break;
-            if (!b.unusable.isOk()) {
-                st = b.unusable;
-            } else if (b.blank) {
-                st = b.to->setValue(b.to_column, jet::Value(jet::Null{}));
-            } else {
-                auto value =
-                    b.last_read ? b.from->take(b.from_column) : b.from->value(b.from_column);
-                auto converted = value ? convertValue(b.from_type, std::move(*value), *b.to_def)
-                                       : jet::Result<jet::Value>(value.status());
-                st = converted ? b.to->setValue(b.to_column, std::move(*converted))
-                               : converted.status();
-            }
+        jet::Status st = jet::Status::ok();
+        if (mid_rs) {
+            st = mid_rs->AddNew();
+            if (st.isOk())
+                st = carryRow(first);
+            if (st.isOk())
+                st = mid_rs->Check();
         }
+        if (st.isOk())
+            st = new_rs->AddNew();
+        if (st.isOk())
+            st = carryRow(mid_rs ? second : first);
         if (st.isOk())
             st = new_rs->Update();
         if (st.isOk()) {
@@ -566,6 +744,13 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
         } else {
             ++tr.failed;
             note(static_cast<uint64_t>(i), st.message());
+            if (st.code() == jet::Status::Code::kIoError) {
+                // Only the new side does I/O here: the working copy cannot be written (a full
+                // temporary folder). No later row could be stored, nor anything saved.
+                unwritable_ = true;
+                return fail(Problem::kSaveFailed,
+                            "the working copy cannot be written: " + st.message());
+            }
             if (st.code() == jet::Status::Code::kTooLarge) {
                 // Every later row would meet the same limit; the result cannot be kept.
                 too_large_ = true;
@@ -592,7 +777,6 @@ Outcome Conversion::convertTable(const TablePair& t, TableReport& tr, uint64_t& 
     }
     // A damaged data page can hide rows from the reader altogether; the table definition
     // still counts them.
-    tr.declared = old_rs->def().num_rows;
     if (tr.read < tr.declared) {
         tr.unread = tr.declared - tr.read;
         tr.reasons.insert(tr.reasons.begin(), "the table declares " + std::to_string(tr.declared) +
@@ -611,6 +795,10 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
         return fail(Problem::kTooLarge, "the conversion stopped; nothing was saved");
     if (cancelled_)
         return fail(Problem::kCancelled, "the conversion was stopped");
+    if (unwritable_) {
+        return fail(Problem::kSaveFailed,
+                    "the working copy could not be written; the conversion stopped");
+    }
     if (Outcome o = checkDestination(source_path_, dest_path, template_dir_); !o.ok())
         return o;
     if (jet::Status st = registry_->writeOutAll(); !st.isOk()) {
@@ -618,6 +806,8 @@ Outcome Conversion::save(const std::string& dest_path, const SaveOptions& option
     }
     ReplaceOptions replace;
     replace.new_file_permissions = options.permissions.value_or(source_permissions_);
+    replace.env = options.env;
+
     Outcome checked;
     if (options.check) {
         replace.check = [&](const std::string& complete) {

@@ -25,6 +25,7 @@ namespace vkdc {
 class BoundField;
 class DataControl;
 class DatabaseRegistry;
+class SaveEnv;
 class WorkingCopy;
 
 // Why a step did not succeed. The windows pick their Persian message by this; the CLI its
@@ -46,7 +47,9 @@ enum class Problem {
     kNotAnalysed,         // convert() before a successful analyse()
     kRowsLost,            // some rows were not stored, or could not be read from the source
     kSaveFailed,          // the destination could not be written or must not be (the source,
-                          // a template, not a regular file); any old file there is intact
+                          // a template, not a regular file); any old file there is intact. Also
+                          // a working copy that cannot be written (a full temporary folder)
+    kDestinationInUse,    // another program has the destination open: its NAME.ldb is held
     kTooLarge,            // the result would pass the file format's 2 GB limit; nothing is saved
     kCancelled,           // convert() was asked to stop (requestStop); nothing is saved
 };
@@ -96,6 +99,8 @@ struct SaveOptions {
     // Permission bits of a new destination; by default the source's. An existing destination
     // keeps its own.
     std::optional<uint32_t> permissions;
+    // The system calls of the save (store/save_env.h); the real ones when null.
+    SaveEnv* env = nullptr;
 };
 
 // Called after each stored or failed row; `total` is the number of rows of all four tables.
@@ -110,32 +115,47 @@ class Conversion {
     // the installed program); a missing one is reported with every place looked.
     Conversion(const VersionPair& pair, std::vector<std::string> template_dirs,
                std::string work_dir = {});
+    // `first` and then `then` (1.0-2.0, then 2.0-3.0) in one pass: rows of a source of
+    // `first` go straight into a copy of `then`'s template, each checked on its way as a copy
+    // of `first`'s template would store it and taken on as reading it back would give it, so
+    // that the result is the file the two conversions one after the other give, without the
+    // file between them. The source must be of `first`'s version; both templates must be
+    // there and empty. control() and field() name `first`'s source side and `then`'s target
+    // side.
+    Conversion(const VersionPair& first, const VersionPair& then,
+               std::vector<std::string> template_dirs, std::string work_dir = {});
+    Conversion(const VersionPair& first, const VersionPair& then, std::string template_dir,
+               std::string work_dir = {});
     ~Conversion();
 
     Conversion(const Conversion&) = delete;
     Conversion& operator=(const Conversion&) = delete;
 
     const VersionPair& pair() const { return pair_; }
+    // "1.0-2.0"; "1.0-3.0" for two pairs in one pass.
+    std::string label() const;
 
     // Copies the template to a fresh working file, then connects the eight data controls in
-    // order (per table: old side, new side), and checks that the source's tables are those of
-    // the pair's source version (kSourceWrongVersion for the next version's columns,
-    // kSourceInvalid for missing ones) and that the template's are those of its version and
-    // empty (kTemplateInvalid). Last it runs the integrity check of the source; damage it
-    // finds in a table does not stop the analysis, but makes convert() report kRowsLost. On
-    // failure nothing stays connected and the problem names the cause; analyse() may be
-    // called again with another path. Leftover working files of killed conversions in the
-    // work folder are removed first.
+    // order (per table: old side, new side; in one pass the first template's side between
+    // them), and checks that the source's tables are those of the pair's source version
+    // (kSourceWrongVersion for the next version's columns, kSourceInvalid for missing ones)
+    // and that the template's are those of its version and empty (kTemplateInvalid). Last it runs
+    // the integrity check of the source; damage it finds in a table does not stop the analysis, but
+    // makes convert() report kRowsLost. On failure nothing stays connected and the problem names
+    // the cause; analyse() may be called again with another path. Leftover working files of killed
+    // conversions in the work folder are removed first.
     Outcome analyse(const std::string& source_path);
     bool analysed() const { return analysed_; }
 
     // Runs Convert_User, Convert_Site, Convert_Category and Convert_Contact in that order.
     // Every row that cannot be stored is counted with its reason in `report`, and so is every
     // row a table declares that could not be read; the source's damage goes with its table.
-    // Returns kRowsLost when any row was lost or a table is damaged,
-    // kNotAnalysed before a successful analysis, and kTooLarge (stopping at the first row that
-    // would pass the limit) when the result cannot fit in a Jet file; save() then refuses.
-    // After requestStop() it returns kCancelled before its next row, and save() refuses too.
+    // Returns kRowsLost when any row was lost or a table is damaged, kNotAnalysed before a
+    // successful analysis, kTooLarge (stopping at the first row that would pass the limit) when
+    // the result cannot fit in a Jet file, and kSaveFailed with the system's reason (stopping
+    // there) when the working copy cannot be written, as in a full temporary folder; after
+    // either of these two, save() refuses. After requestStop() it returns kCancelled before
+    // its next row, and save() refuses too.
     Outcome convert(ConversionReport& report, const ProgressFn& progress = {});
 
     // Asks a running convert() to stop before its next row; from its progress callback, an
@@ -161,18 +181,23 @@ class Conversion {
     const std::string& workingPath() const;
 
   private:
+    // The pair whose template the result is a copy of.
+    const VersionPair& target() const { return then_ ? *then_ : pair_; }
     Outcome convertTable(const TablePair& table, TableReport& report, uint64_t& done,
                          uint64_t total, const ProgressFn& progress);
     void disconnect();
     Outcome connect(const std::string& source_path);
 
-    Outcome checkTables(const std::string& source_path, const std::string& installed);
+    Outcome checkTables(const std::string& source_path);
 
     const VersionPair& pair_;
+    const VersionPair* then_ = nullptr;  // one pass: the pair after pair_
     std::vector<std::string> template_dirs_;
     std::string template_dir_;  // the one of template_dirs_ holding the template, once found
+    std::string middle_dir_;    // one pass: the one holding pair_'s template
     std::string work_dir_;
     std::unique_ptr<WorkingCopy> working_;
+    std::unique_ptr<WorkingCopy> middle_;  // one pass: a copy of pair_'s template, never written
     std::string source_path_;
     uint32_t source_permissions_ = 0600;
     bool analysed_ = false;
@@ -180,6 +205,7 @@ class Conversion {
     bool too_large_ = false;
     std::atomic<bool> stop_{false};
     bool cancelled_ = false;
+    bool unwritable_ = false;  // the working copy could not be written
     std::unique_ptr<DatabaseRegistry> registry_;
     std::vector<std::unique_ptr<DataControl>> controls_;
     std::vector<std::unique_ptr<BoundField>> fields_;
@@ -194,17 +220,26 @@ const char* problemId(Problem p);
 // Checks, before any database layer opens it, that `path` names a regular file, so a missing
 // file (kSourceMissing), a folder or a FIFO, device or socket (kSourceUnreadable) are each
 // reported for what they are, and a FIFO is never opened. A database another program has open
-// (Jet holds NAME.ldb beside it while it does) is refused as kSourceInUse: a copy read while it
-// is being written need not be whole.
+// is refused as kSourceInUse: a copy read while it is being written need not be whole. Jet
+// holds NAME.ldb beside the name it opened the database by, so the lock files beside every
+// name of the file are looked at (namesOf: through symbolic links, 8.3 short names and hard
+// links); on Windows a file another program shares with no one is in use too.
 Outcome checkSourceFile(const std::string& path);
 
 // The lock file Jet keeps beside `database` while it is open: the same name with ".ldb".
 std::string lockFileOf(const std::string& database);
 
+// The lock file another program holds beside any name of `database` (namesOf), or empty.
+std::string heldLockOf(const std::string& database);
+
 // Refuses, as kSaveFailed naming the reason, a destination that must never be written, or
-// cannot be: empty; in a folder that does not exist; a folder, FIFO, device or socket; the source
-// file itself, however spelled; or an installed template (either version's, in `template_dir` or
-// any folder the program takes templates from), whether or not that template exists now.
+// cannot be: empty; in a folder that does not exist (for a symbolic link: the folder of the
+// file it names); a folder, FIFO, device or socket; the source file itself, however spelled;
+// or an installed template (either version's, in `template_dir` or any folder the program
+// takes templates from), whether or not that template exists now. A destination another
+// program has open (its NAME.ldb held, as for the source) is kDestinationInUse: replacing it
+// would send that program's later writes to a deleted file.
+
 Outcome checkDestination(const std::string& source_path, const std::string& dest_path,
                          const std::string& template_dir);
 
@@ -234,6 +269,12 @@ SourceDamage checkSourceIntegrity(const VersionPair& pair, const std::string& so
 // is there with the same values (blank pairs: no value), in order. kRowsLost names the first
 // difference.
 Outcome verifyConversion(const VersionPair& pair, const std::string& source,
+                         const std::string& dest);
+// The same for `first` then `then` in one pass (Conversion's two-pair form): each value is
+// expected as the two conversions give it, through the columns of `first`'s template at
+// `middle_template`.
+Outcome verifyConversion(const VersionPair& first, const VersionPair& then,
+                         const std::string& middle_template, const std::string& source,
                          const std::string& dest);
 
 }  // namespace vkdc

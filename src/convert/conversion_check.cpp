@@ -108,23 +108,46 @@ SourceDamage checkSourceIntegrity(const VersionPair& pair, const std::string& so
     return out;
 }
 
-Outcome verifyConversion(const VersionPair& pair, const std::string& source,
-                         const std::string& dest) {
+namespace {
+
+// verifyConversion() for `pair`, or in one pass for `pair` then `*then` through the columns
+// of `middle`, pair's template.
+Outcome verifyRoute(const VersionPair& pair, const VersionPair* then, jet::Database* middle,
+                    const std::string& source, const std::string& dest) {
+    const VersionPair& last = then ? *then : pair;
     auto src = openWith(source, pair.source_password);
     if (!src)
         return {problemOf(src.status()), source + ": " + src.status().message()};
-    auto dst = openWith(dest, pair.target_password);
+    auto dst = openWith(dest, last.target_password);
     if (!dst)
         return {Problem::kRowsLost, dest + ": " + dst.status().message()};
-    for (const TablePair& t : pair.tables) {
+    for (size_t k = 0; k < pair.tables.size(); ++k) {
+        const TablePair& t = pair.tables[k];
         auto sc = (*src)->openTable(t.table);
         auto dc = (*dst)->openTable(t.table);
         if (!sc)
             return {Problem::kSourceInvalid, source + ": " + sc.status().message()};
         if (!dc)
             return {Problem::kRowsLost, dest + ": " + dc.status().message()};
+        jet::TableDef md;
+        if (middle) {
+            auto def = middle->tableDef(t.table);
+            if (!def)
+                return {Problem::kTemplateInvalid, def.status().message()};
+            md = std::move(def).value();
+        }
         const jet::TableDef& sd = (*sc)->def();
         const jet::TableDef& dd = (*dc)->def();
+        // The value `f` gives from the source row `srow`, for a column of type `to`.
+        auto through = [&](const FieldPair& f, const std::vector<jet::Value>& srow,
+                           const jet::ColumnDef& to) -> jet::Result<jet::Value> {
+            if (f.isBlank())
+                return convertValue(to.type, jet::Value(jet::Null{}), to);
+            const jet::ColumnDef* sc_def = sd.findColumn(*f.source_column);
+            if (!sc_def)
+                return jet::Status::notFound("no column " + *f.source_column);
+            return convertValue(sc_def->type, srow[sc_def - sd.columns.data()], to);
+        };
         std::vector<jet::Value> srow, drow;
         for (uint64_t row = 1;; ++row) {
             auto smore = (*sc)->next(srow);
@@ -140,36 +163,61 @@ Outcome verifyConversion(const VersionPair& pair, const std::string& source,
             }
             if (!*smore)
                 break;
-            for (const FieldPair& f : t.fields) {
+            for (const FieldPair& f : last.tables[k].fields) {
                 const jet::ColumnDef* target = dd.findColumn(f.target_column);
                 if (!target)
                     return {Problem::kRowsLost, t.table + ": no column " + f.target_column};
                 const size_t ti = static_cast<size_t>(target - dd.columns.data());
-                jet::Value expected = jet::Null{};
-                if (!f.isBlank()) {
-                    const jet::ColumnDef* sc_def = sd.findColumn(*f.source_column);
-                    if (!sc_def) {
-                        return {Problem::kSourceInvalid,
+                jet::Result<jet::Value> expected = jet::Value(jet::Null{});
+                if (!middle) {
+                    expected = through(f, srow, *target);
+                } else if (f.isBlank()) {
+                    expected = convertValue(target->type, jet::Value(jet::Null{}), *target);
+                } else {
+                    // The middle column, as the first pair fills it.
+                    const jet::ColumnDef* mc = md.findColumn(*f.source_column);
+                    if (!mc)
+                        return {Problem::kTemplateInvalid,
                                 t.table + ": no column " + *f.source_column};
-                    }
-                    auto conv =
-                        convertValue(sc_def->type, srow[sc_def - sd.columns.data()], *target);
-                    if (!conv)
-                        return {Problem::kRowsLost, t.table + ": " + conv.status().message()};
-                    expected = *conv;
-                } else if (target->type == jet::ColumnType::kBoolean) {
-                    expected = false;
+                    const auto g = std::find_if(
+                        t.fields.begin(), t.fields.end(),
+                        [&](const FieldPair& p) { return p.target_column == mc->name; });
+                    auto value = g == t.fields.end()
+                                     ? convertValue(mc->type, jet::Value(jet::Null{}), *mc)
+                                     : through(*g, srow, *mc);
+                    expected = value ? convertValue(mc->type, *value, *target) : value;
                 }
-                if (!(expected == drow[ti])) {
+                if (!expected) {
+                    const bool missing = expected.status().code() == jet::Status::Code::kNotFound;
+                    return {missing ? Problem::kSourceInvalid : Problem::kRowsLost,
+                            t.table + ": " + expected.status().message()};
+                }
+                if (!(*expected == drow[ti])) {
                     return {Problem::kRowsLost, t.table + " row " + std::to_string(row) +
                                                     " column " + f.target_column + ": \"" +
                                                     valueToText(drow[ti]) + "\" where \"" +
-                                                    valueToText(expected) + "\" was expected"};
+                                                    valueToText(*expected) + "\" was expected"};
                 }
             }
         }
     }
     return {};
+}
+
+}  // namespace
+
+Outcome verifyConversion(const VersionPair& pair, const std::string& source,
+                         const std::string& dest) {
+    return verifyRoute(pair, nullptr, nullptr, source, dest);
+}
+
+Outcome verifyConversion(const VersionPair& first, const VersionPair& then,
+                         const std::string& middle_template, const std::string& source,
+                         const std::string& dest) {
+    auto middle = openWith(middle_template, first.target_password);
+    if (!middle)
+        return {Problem::kTemplateInvalid, middle_template + ": " + middle.status().message()};
+    return verifyRoute(first, &then, middle->get(), source, dest);
 }
 
 }  // namespace vkdc

@@ -39,6 +39,8 @@ MessageId sourceProblemMessage(Problem problem) {
         case Problem::kTemplateMissing:
         case Problem::kTemplateInvalid:
             return MessageId::kTemplateMissing;
+        case Problem::kSaveFailed:  // the working copy cannot be made (a full temporary folder)
+            return MessageId::kSaveFailed;
         default:
             break;
     }
@@ -169,9 +171,12 @@ void ConverterPresenter::convert() {
         view_.unload();
         return;
     }
-    if (outcome.problem == Problem::kTooLarge) {
-        // Nothing can be kept: no completion message, and step 2 stays closed.
-        message(MessageId::kTooLarge, MessageIcon::kWarning);
+    if (outcome.problem == Problem::kTooLarge || outcome.problem == Problem::kSaveFailed) {
+        // Nothing can be kept: no completion message, and step 2 stays closed. A working copy
+        // that cannot be written says why in the details.
+        const bool too_large = outcome.problem == Problem::kTooLarge;
+        message(too_large ? MessageId::kTooLarge : MessageId::kSaveFailed, MessageIcon::kWarning,
+                too_large ? std::string() : outcome.detail);
         view_.setControlEnabled(Control::kConvertDB, false);
         return;
     }
@@ -242,9 +247,12 @@ void ConverterPresenter::save() {
     }
     if (!outcome.ok()) {
         // Nothing was replaced; the window stays so that another path can be tried.
-        message(MessageId::kSaveFailed, MessageIcon::kWarning, outcome.detail);
+        const bool in_use = outcome.problem == Problem::kDestinationInUse;
+        message(in_use ? MessageId::kDestinationInUse : MessageId::kSaveFailed,
+                MessageIcon::kWarning, outcome.detail);
         return;
     }
+
     view_.setControlText(Control::kLabel1, texts::kSaved);
     message(MessageId::kSaved, MessageIcon::kInformation);
     view_.unload();

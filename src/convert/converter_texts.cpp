@@ -54,6 +54,9 @@ const char* messageText(PairId pair, MessageId id) {
             return texts::kNoDestination;
         case MessageId::kSaveFailed:
             return texts::kSaveFailed;
+        case MessageId::kDestinationInUse:
+            return texts::kDestinationInUse;
+
         case MessageId::kSaved:
             return texts::kSavedMessage;
     }

@@ -35,7 +35,9 @@ enum class MessageId {
     kRowsLost,           // ... but some rows did not reach the new database
     kTooLarge,           // the result would pass the 2 GB limit; nothing can be saved
     kNoDestination,      // SaveDB with an empty, blank or relative destination
-    kSaveFailed,         // the destination was refused or could not be written
+    kSaveFailed,         // the destination was refused or could not be written, or the working
+                         // copy could not (a full temporary folder)
+    kDestinationInUse,   // another program has the destination open
     kSaved,              // the new database is at the destination
 };
 
@@ -86,6 +88,9 @@ inline constexpr char kNotVersion2[] = " اين فايل بانک اطلاعات
 inline constexpr char kRowsLost[] = " برخي رکوردها منتقل نشدند ";
 inline constexpr char kTemplateMissing[] = " فايل الگوي بانک اطلاعات پيدا نشد ";
 inline constexpr char kSaveFailed[] = " بانک اطلاعات جديد ذخيره نشد ";
+inline constexpr char kDestinationInUse[] =
+    " فايل مقصد در حال استفاده است. لطفاً اول برنامه اي را که آن را باز کرده ببنديد ";
+
 inline constexpr char kTooLarge[] =
     " بانک اطلاعات جديد از حد 2 گيگابايت فايل بزرگتر مي شود و ذخيره نمي شود ";
 

@@ -386,6 +386,7 @@ Status Catalog::addTable(uint32_t tdef_page, const std::u16string& name, double 
 
     // The object row and its index entries, then the ACE rows and theirs.
     JET_ASSIGN_OR_RETURN(RowPointer at, msys_objects_->appendRow(plan.object_values));
+    JET_RETURN_IF_ERROR(msys_objects_->writeCounters());
     insertIndexEntry(plan.parent_name_leaf, withRowId(plan.parent_name_key, at), false);
     insertIndexEntry(plan.id_leaf, withRowId(plan.id_key, at), false);
     JET_RETURN_IF_ERROR(storeLeaf(pager, pn_root, plan.parent_name_leaf));

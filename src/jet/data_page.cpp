@@ -85,6 +85,10 @@ Result<bool> DataPageView::fits(size_t len) const {
 
 void DataPageView::init(uint32_t owner) {
     std::memset(page, 0, page_size);
+    initZeroed(owner);
+}
+
+void DataPageView::initZeroed(uint32_t owner) {
     page[0] = kPageData;
     page[1] = 0x01;
     put16(page + kDataPageFreeSpace,

@@ -93,6 +93,8 @@ struct DataPageView {
     // Writes a fresh empty data page owned by `owner` (a TDEF page, kLvalOwner, or 0 for
     // pages of usage-map rows).
     void init(uint32_t owner);
+    // init() for a page whose bytes are all zero already (one Pager::allocate just gave).
+    void initZeroed(uint32_t owner);
     // Adds a row below the lowest one and returns its row number. kCorrupt when it does not
     // fit (see fits()).
     Result<uint8_t> appendRow(const uint8_t* row, size_t len);

@@ -63,11 +63,13 @@ Result<Pager::Entry*> Pager::load(uint32_t n) {
             ++run;
     }
     JET_RETURN_IF_ERROR(evictIfNeeded(run));
-    std::vector<uint8_t> ahead;
+    std::vector<uint8_t>& ahead = io_buffer_;
     if (run > 1) {
-        ahead.resize(size_t{run} * page_size_);
+        growIoBuffer(size_t{run} * page_size_);
         // On failure the page alone is read again below, which reports the error as ever.
-        if (!file_->readAt(static_cast<uint64_t>(n) * page_size_, ahead.size(), ahead.data())
+        if (!file_
+                 ->readAt(static_cast<uint64_t>(n) * page_size_, size_t{run} * page_size_,
+                          ahead.data())
                  .isOk()) {
             run = 1;
         }
@@ -127,13 +129,19 @@ Result<MutablePageRef> Pager::allocate() {
     return page;
 }
 
+void Pager::growIoBuffer(size_t bytes) {
+    // Only ever grown, so that its bytes are zeroed once rather than for every run.
+    if (io_buffer_.size() < bytes)
+        io_buffer_.resize(bytes);
+}
+
 Status Pager::writeRuns(const std::vector<uint32_t>& pages) {
-    std::vector<uint8_t> buf;
+    std::vector<uint8_t>& buf = io_buffer_;
     for (size_t i = 0; i < pages.size();) {
         size_t end = i + 1;
         while (end < pages.size() && pages[end] == pages[end - 1] + 1 && end - i < kMaxRunPages)
             ++end;
-        buf.resize((end - i) * page_size_);
+        growIoBuffer((end - i) * page_size_);
         for (size_t k = i; k < end; ++k) {
             const Page& page = *map_.at(pages[k]).page;
             uint8_t* to = buf.data() + (k - i) * page_size_;
@@ -141,8 +149,8 @@ Status Pager::writeRuns(const std::vector<uint32_t>& pages) {
             if (db_key_ != 0 && page.number != 0)
                 rc4Apply(db_key_ ^ page.number, to, page_size_);
         }
-        JET_RETURN_IF_ERROR(
-            file_->writeAt(static_cast<uint64_t>(pages[i]) * page_size_, buf.data(), buf.size()));
+        JET_RETURN_IF_ERROR(file_->writeAt(static_cast<uint64_t>(pages[i]) * page_size_, buf.data(),
+                                           (end - i) * page_size_));
         for (size_t k = i; k < end; ++k)
             map_.at(pages[k]).dirty = false;
         i = end;

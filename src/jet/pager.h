@@ -82,6 +82,8 @@ class Pager {
     Status writeRuns(const std::vector<uint32_t>& pages);
     // Evicts until `room` more pages fit in the cache.
     Status evictIfNeeded(size_t room);
+    // Makes io_buffer_ at least `bytes` long.
+    void growIoBuffer(size_t bytes);
 
     std::unique_ptr<File> file_;
     uint32_t page_size_;
@@ -92,7 +94,8 @@ class Pager {
     std::unordered_map<uint32_t, Entry> map_;
     std::list<uint32_t> lru_;  // front = most recently used
     uint64_t physical_reads_ = 0;
-    uint32_t next_in_scan_ = 0;  // the page after the last read from the file
+    uint32_t next_in_scan_ = 0;       // the page after the last read from the file
+    std::vector<uint8_t> io_buffer_;  // runs of pages read ahead or written out
 };
 
 // The message of the kTooLarge error for a file of `page_size`-byte pages.

@@ -93,7 +93,7 @@ std::u16string RowDecoder::decodeText(const uint8_t* p, size_t n) const {
     return decodeCodePage(code_page_, p, n);
 }
 
-Result<Value> RowDecoder::decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n) const {
+Result<Value> decodeFixedValue(const ColumnDef& col, const uint8_t* p) {
     switch (col.type) {
         case ColumnType::kByte:
             return Value(p[0]);
@@ -123,24 +123,27 @@ Result<Value> RowDecoder::decodeFixed(const ColumnDef& col, const uint8_t* p, ui
                 d.words[w] = le32(p + 1 + 4 * w);
             return Value(d);
         }
-        case ColumnType::kText:
-            return Value(decodeText(p, n));
         default:
-            return Value(Bytes(p, p + n));
+            return Value(Bytes(p, p + fixedSize(col)));
     }
 }
 
+Result<Value> RowDecoder::decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n) const {
+    // Callers give a column's own size (fixedSize), but a fixed TEXT column's.
+    return col.type == ColumnType::kText ? Value(decodeText(p, n)) : decodeFixedValue(col, p);
+}
+
 Result<Value> RowDecoder::decodeVariable(const ColumnDef& col, const uint8_t* p, uint32_t n,
-                                         const Site& site) {
+                                         const Site& site, bool as_stored) {
     switch (col.type) {
         case ColumnType::kText:
-            return Value(decodeText(p, n));
+            return as_stored ? Value(Bytes(p, p + n)) : Value(decodeText(p, n));
         case ColumnType::kMemo:
         case ColumnType::kOle: {
             if (n == 0)
                 return Value(Null{});
             JET_ASSIGN_OR_RETURN(Bytes bytes, readLongValue(p, n, site));
-            if (col.type == ColumnType::kOle)
+            if (col.type == ColumnType::kOle || as_stored)
                 return Value(std::move(bytes));
             return Value(decodeText(bytes.data(), bytes.size()));
         }
@@ -309,7 +312,8 @@ Status RowDecoder::longValueFields(const TableDef& def, const RawRow& raw, RowPo
 }
 
 Status RowDecoder::decode(const TableDef& def, const RawRow& raw, RowPointer at,
-                          std::vector<Value>& out, const std::vector<bool>* wanted) {
+                          std::vector<Value>& out, const std::vector<bool>* wanted,
+                          const std::vector<bool>* stored) {
     const uint8_t* row = raw.data();
     const uint32_t len = raw.length;
     auto corrupt = [&](const std::string& what) {
@@ -346,7 +350,9 @@ Status RowDecoder::decode(const TableDef& def, const RawRow& raw, RowPointer at,
             return outsideRow(at, col, start, stop);
         if (extent == Extent::kAbsent)
             continue;
-        JET_ASSIGN_OR_RETURN(out[i], decodeVariable(col, row + start, stop - start, Site{at, col}));
+        const bool as_stored = format_.version == JetVersion::kJet4 && stored && (*stored)[i];
+        JET_ASSIGN_OR_RETURN(
+            out[i], decodeVariable(col, row + start, stop - start, Site{at, col}, as_stored));
     }
     return Status::ok();
 }
@@ -374,11 +380,17 @@ Result<bool> RowCursor::next(std::vector<Value>& row) {
                                        " is in the table's usage map but is not one of its "
                                        "data pages");
             }
+            auto offsets = RowOffsets::read(p, f, n);
+            if (!offsets) {
+                current_.reset();
+                return offsets.status();
+            }
+            offsets_ = *offsets;
             slot_ = 0;
         }
-        JET_ASSIGN_OR_RETURN(RowOffsets offsets, RowOffsets::read(current_->data(), f, n));
-        if (slot_ >= offsets.count()) {
+        if (slot_ >= offsets_->count()) {
             current_.reset();
+            offsets_.reset();
             ++page_pos_;
             continue;
         }
@@ -386,11 +398,24 @@ Result<bool> RowCursor::next(std::vector<Value>& row) {
         if (s > 0xFF)
             return Status::corrupt("page " + std::to_string(n) + ": more than 255 rows");
         const RowPointer at{n, static_cast<uint8_t>(s)};
-        JET_ASSIGN_OR_RETURN(RawRow raw, decoder_.rowAt(at, true));
-        if (raw.deleted)
+        const uint16_t entry = offsets_->entry(s);
+        if (entry & kRowDeleted)
             continue;
-        JET_RETURN_IF_ERROR(
-            decoder_.decode(def_, raw, at, row, wanted_.empty() ? nullptr : &wanted_));
+        RawRow raw;
+        if (entry & kRowOverflow) {
+            JET_ASSIGN_OR_RETURN(raw, decoder_.rowAt(at, true));
+        } else {
+            // The row lies on the page at hand: no need to look the page up again.
+            auto slot = offsets_->slot(s);
+            if (!slot)
+                return slot.status();
+            raw.page = current_;
+            raw.offset = slot->start;
+            raw.length = slot->size();
+        }
+        JET_RETURN_IF_ERROR(decoder_.decode(def_, raw, at, row,
+                                            wanted_.empty() ? nullptr : &wanted_,
+                                            stored_.empty() ? nullptr : &stored_));
         position_ = at;
         return true;
     }

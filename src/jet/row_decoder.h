@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "jet/bytes.h"
+#include "jet/data_page.h"
 #include "jet/format.h"
 #include "jet/pager.h"
 #include "jet/status.h"
@@ -28,6 +30,10 @@ struct RawRow {
     const uint8_t* data() const { return page->data() + offset; }
 };
 
+// The value of a fixed-length column of type other than TEXT, from its `p` bytes (as many as
+// the type takes).
+Result<Value> decodeFixedValue(const ColumnDef& col, const uint8_t* p);
+
 class RowDecoder {
   public:
     // `code_page` decodes Jet 3 text; Jet 4 text is UTF-16, compressed or not. The pager must
@@ -44,9 +50,12 @@ class RowDecoder {
     // Decodes `row`, a row of `def` stored at `at`, into `out`: one Value per column of
     // def.columns, in that order. When `wanted` is given, only the columns whose flag is set
     // are decoded and the others are Null; the catalogs use this to leave property blobs
-    // unread.
+    // unread. When `stored` is given, the TEXT and MEMO columns whose flag is set give their
+    // text as stored, undecoded, as a Bytes value (Jet 4 files only: Jet 3 text is always
+    // decoded); a writer can carry those bytes as they are (TableAppender).
     Status decode(const TableDef& def, const RawRow& row, RowPointer at, std::vector<Value>& out,
-                  const std::vector<bool>* wanted = nullptr);
+                  const std::vector<bool>* wanted = nullptr,
+                  const std::vector<bool>* stored = nullptr);
 
     // The stored bytes of a long-value column (MEMO, OLE) of a row: the 12-byte header and any
     // inline data. The value itself is not read.
@@ -84,7 +93,7 @@ class RowDecoder {
 
     Result<Value> decodeFixed(const ColumnDef& col, const uint8_t* p, uint32_t n) const;
     Result<Value> decodeVariable(const ColumnDef& col, const uint8_t* p, uint32_t n,
-                                 const Site& site);
+                                 const Site& site, bool as_stored);
     Result<Bytes> readLongValue(const uint8_t* field, uint32_t n, const Site& site);
     std::u16string decodeText(const uint8_t* p, size_t n) const;
 
@@ -103,6 +112,10 @@ class RowCursor {
     RowCursor(RowDecoder& decoder, TableDef def, std::vector<uint32_t> pages,
               std::vector<bool> wanted = {});
 
+    // From the next row on, the TEXT and MEMO columns flagged in `columns` (parallel to
+    // def().columns) give their stored bytes, as RowDecoder::decode's `stored` does.
+    void setStoredText(std::vector<bool> columns) { stored_ = std::move(columns); }
+
     // Fills `row` (one Value per column of def().columns, in that order) and returns true, or
     // returns false at the end. Errors are kCorrupt with the page and row named.
     Result<bool> next(std::vector<Value>& row);
@@ -117,9 +130,11 @@ class RowCursor {
     TableDef def_;
     std::vector<uint32_t> pages_;
     std::vector<bool> wanted_;
+    std::vector<bool> stored_;
     size_t page_pos_ = 0;
     uint32_t slot_ = 0;
     PageRef current_;
+    std::optional<RowOffsets> offsets_;  // of current_
     RowPointer position_;
 };
 

@@ -18,100 +18,113 @@ uint32_t jet4FixedAreaSize(const TableDef& def) {
     return end;
 }
 
-Result<size_t> jet4RowSize(const TableDef& def, const std::vector<PackedCell>& cells,
-                           uint32_t max_row_size, const std::vector<size_t>* extra) {
+Status rowTooLong(size_t size, uint32_t max_row_size) {
+    return Status::invalidArgument("the row needs " + std::to_string(size) +
+                                   " bytes; a row holds at most " + std::to_string(max_row_size));
+}
+
+Result<Jet4RowLayout> Jet4RowLayout::of(const TableDef& def) {
+    Jet4RowLayout l;
+    l.max_cols_ = def.max_cols;
+    l.var_cols_ = def.num_var_cols;
+    l.fixed_area_ = jet4FixedAreaSize(def);
+    l.by_slot_.assign(l.var_cols_, nullptr);
+    for (const ColumnDef& col : def.columns) {
+        auto corrupt = [&](const char* what) {
+            return Status::corrupt("table definition at page " + std::to_string(def.tdef_page) +
+                                   ": column \"" + col.name + "\" " + what);
+        };
+        if (col.number >= l.max_cols_)
+            return corrupt("has a number beyond the column count");
+        Column c{Kind::kVariable, col.number, col.var_index, col.length};
+        if (col.type == ColumnType::kBoolean) {
+            c.kind = Kind::kBoolean;
+        } else if (col.isFixed()) {
+            c.kind = Kind::kFixed;
+            c.slot = col.fixed_offset;
+        } else if (col.var_index >= l.var_cols_) {
+            return corrupt("has a variable slot beyond the count");
+        }
+        l.columns_.push_back(c);
+    }
+    return l;
+}
+
+size_t Jet4RowLayout::emptyRowSize() const {
+    return 2 + fixed_area_ + (var_cols_ ? 2 + 2 * var_cols_ + 2 : 0) + (max_cols_ + 7) / 8;
+}
+
+Result<size_t> Jet4RowLayout::size(const CellBytes* cells) const {
+    std::fill(by_slot_.begin(), by_slot_.end(), nullptr);
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        const Column& c = columns_[i];
+        if (!cells[i].present || c.kind == Kind::kBoolean)
+            continue;
+        if (c.kind == Kind::kFixed) {
+            if (cells[i].size != c.length) {
+                return Status::invalidArgument("column number " + std::to_string(c.number) +
+                                               " needs " + std::to_string(c.length) + " bytes");
+            }
+            continue;
+        }
+        by_slot_[c.slot] = &cells[i];
+    }
+    size_t size = emptyRowSize();
+    for (const CellBytes* cell : by_slot_)
+        size += cell ? cell->size : 0;
+    return size;
+}
+
+void Jet4RowLayout::pack(const CellBytes* cells, size_t size, std::vector<uint8_t>& out) const {
+    out.assign(size, 0);
+    uint8_t* row = out.data();
+    uint8_t* mask = row + size - (max_cols_ + 7) / 8;
+    put16(row, static_cast<uint16_t>(max_cols_));
+    std::fill(by_slot_.begin(), by_slot_.end(), nullptr);
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        const Column& c = columns_[i];
+        if (!cells[i].present)
+            continue;
+        mask[c.number / 8] |= static_cast<uint8_t>(1u << (c.number % 8));
+        if (c.kind == Kind::kFixed)
+            std::memcpy(row + 2 + c.slot, cells[i].data, c.length);
+        else if (c.kind == Kind::kVariable)
+            by_slot_[c.slot] = &cells[i];
+    }
+    if (var_cols_ == 0)
+        return;
+    // The values in slot order, then the end of data, the offsets last slot first, and
+    // their count.
+    size_t pos = 2 + fixed_area_;
+    uint8_t* offsets = row + size - (max_cols_ + 7) / 8 - 2;  // the count, then backwards
+    put16(offsets, static_cast<uint16_t>(var_cols_));
+    for (uint32_t k = 0; k < var_cols_; ++k) {
+        put16(offsets - 2 * (k + 1), static_cast<uint16_t>(std::min<size_t>(pos, 0xFFFF)));
+        const CellBytes* cell = by_slot_[k];
+        if (cell && cell->size > 0) {
+            std::memcpy(row + pos, cell->data, cell->size);
+            pos += cell->size;
+        }
+    }
+    put16(row + pos, static_cast<uint16_t>(pos));
+}
+
+Result<std::vector<uint8_t>> packJet4Row(const TableDef& def, const std::vector<PackedCell>& cells,
+                                         uint32_t max_row_size) {
     if (cells.size() != def.columns.size()) {
         return Status::invalidArgument(
             "a row of table definition " + std::to_string(def.tdef_page) + " needs " +
             std::to_string(def.columns.size()) + " values, got " + std::to_string(cells.size()));
     }
-    const uint32_t n = def.max_cols;
-    const uint32_t v = def.num_var_cols;
-    auto corrupt = [&](const ColumnDef& col, const char* what) {
-        return Status::corrupt("table definition at page " + std::to_string(def.tdef_page) +
-                               ": column \"" + col.name + "\" " + what);
-    };
-    // Bytes of each variable slot; a slot no present value fills takes none.
-    std::vector<size_t> var_bytes(v, 0);
-    for (size_t i = 0; i < cells.size(); ++i) {
-        const ColumnDef& col = def.columns[i];
-        const PackedCell& cell = cells[i];
-        if (col.number >= n)
-            return corrupt(col, "has a number beyond the column count");
-        if (col.type == ColumnType::kBoolean)
-            continue;
-        if (col.isFixed()) {
-            if (cell.present && cell.bytes.size() != col.length) {
-                return Status::invalidArgument("column \"" + col.name + "\" needs " +
-                                               std::to_string(col.length) + " bytes");
-            }
-            continue;
-        }
-        if (col.var_index >= v)
-            return corrupt(col, "has a variable slot beyond the count");
-        if (cell.present)
-            var_bytes[col.var_index] = cell.bytes.size() + (extra ? (*extra)[i] : 0);
-    }
-    const size_t mask = (n + 7) / 8;
-    size_t size = 2 + jet4FixedAreaSize(def);
-    if (v > 0) {
-        for (uint32_t k = 0; k < v; ++k) {
-            size += var_bytes[k];
-            if (size > max_row_size)
-                break;  // it is too long already; the message names the size so far
-        }
-        size += 2 + 2 * v + 2;  // end of data, the offsets, their count
-    }
-    size += mask;
-    if (size > max_row_size) {
-        return Status::invalidArgument("the row needs " + std::to_string(size) +
-                                       " bytes; a row holds at most " +
-                                       std::to_string(max_row_size));
-    }
-    return size;
-}
-
-Result<std::vector<uint8_t>> packJet4Row(const TableDef& def, const std::vector<PackedCell>& cells,
-                                         uint32_t max_row_size) {
-    JET_ASSIGN_OR_RETURN(const size_t size, jet4RowSize(def, cells, max_row_size));
-    const uint32_t n = def.max_cols;
-    const uint32_t v = def.num_var_cols;
-    std::vector<uint8_t> row(size, 0);
-    uint8_t* mask = row.data() + size - (n + 7) / 8;
-    put16(row.data(), static_cast<uint16_t>(n));
-    std::vector<const std::vector<uint8_t>*> by_var(v, nullptr);
-    for (size_t i = 0; i < cells.size(); ++i) {
-        const ColumnDef& col = def.columns[i];
-        const PackedCell& cell = cells[i];
-        if (!cell.present)
-            continue;
-        mask[col.number / 8] |= static_cast<uint8_t>(1u << (col.number % 8));
-        if (col.type == ColumnType::kBoolean)
-            continue;
-        if (col.isFixed()) {
-            std::memcpy(row.data() + 2 + col.fixed_offset, cell.bytes.data(), col.length);
-        } else {
-            by_var[col.var_index] = &cell.bytes;
-        }
-    }
-    if (v > 0) {
-        // The values in slot order, then the end of data, the offsets last slot first, and
-        // their count.
-        size_t pos = 2 + jet4FixedAreaSize(def);
-        std::vector<uint16_t> offsets(v);
-        for (uint32_t k = 0; k < v; ++k) {
-            offsets[k] = static_cast<uint16_t>(std::min<size_t>(pos, 0xFFFF));
-            if (by_var[k] && !by_var[k]->empty()) {
-                std::memcpy(row.data() + pos, by_var[k]->data(), by_var[k]->size());
-                pos += by_var[k]->size();
-            }
-        }
-        put16(row.data() + pos, static_cast<uint16_t>(pos));
-        pos += 2;
-        for (uint32_t k = v; k-- > 0; pos += 2)
-            put16(row.data() + pos, offsets[k]);
-        put16(row.data() + pos, static_cast<uint16_t>(v));
-    }
+    JET_ASSIGN_OR_RETURN(Jet4RowLayout layout, Jet4RowLayout::of(def));
+    std::vector<CellBytes> views(cells.size());
+    for (size_t i = 0; i < cells.size(); ++i)
+        views[i] = CellBytes{cells[i].present, cells[i].bytes.data(), cells[i].bytes.size()};
+    JET_ASSIGN_OR_RETURN(size_t size, layout.size(views.data()));
+    if (size > max_row_size)
+        return rowTooLong(size, max_row_size);
+    std::vector<uint8_t> row;
+    layout.pack(views.data(), size, row);
     return row;
 }
 

@@ -1,5 +1,6 @@
 // Error values for the Jet engine. Every fallible operation returns a Status or a
-// Result<T>; nothing in this library throws for a malformed file or an I/O failure.
+// Result<T>; nothing in this library throws for a malformed file or an I/O failure. Both are
+// [[nodiscard]]: a failure nobody looks at is a failure reported as success.
 #pragma once
 
 #include <cassert>
@@ -9,7 +10,7 @@
 
 namespace jet {
 
-class Status {
+class [[nodiscard]] Status {
   public:
     // The kinds a caller may need to tell apart. The message always says more.
     enum class Code {
@@ -72,7 +73,7 @@ const char* codeName(Status::Code code);
 
 // Either a value or a non-ok Status; a small stand-in for std::expected.
 template <typename T>
-class Result {
+class [[nodiscard]] Result {
   public:
     Result(T value) : v_(std::move(value)) {}        // NOLINT(google-explicit-constructor)
     Result(Status status) : v_(std::move(status)) {  // NOLINT(google-explicit-constructor)

@@ -1,5 +1,8 @@
 #include "jet/text.h"
 
+#include <bit>
+#include <cstring>
+
 namespace jet {
 
 std::u16string decodeJet4Text(const uint8_t* b, size_t n) {
@@ -27,8 +30,12 @@ std::u16string decodeJet4Text(const uint8_t* b, size_t n) {
         return out;
     }
     std::u16string out(n / 2, u'\0');
-    for (size_t k = 0; k < out.size(); ++k)
-        out[k] = static_cast<char16_t>(b[2 * k] | (b[2 * k + 1] << 8));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out.data(), b, 2 * out.size());
+    } else {
+        for (size_t k = 0; k < out.size(); ++k)
+            out[k] = static_cast<char16_t>(b[2 * k] | (b[2 * k + 1] << 8));
+    }
     return out;
 }
 

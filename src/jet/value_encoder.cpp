@@ -1,10 +1,12 @@
 #include "jet/value_encoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
 #include "jet/bytes.h"
+#include "jet/text.h"
 
 namespace jet {
 namespace {
@@ -22,11 +24,13 @@ Status wrongType(const ColumnDef& col, const Value& v) {
         col, "a " + typeName(col.type) + " column cannot take a " + valueTypeName(v) + " value");
 }
 
-std::vector<uint8_t> le(uint64_t v, size_t n) {
-    std::vector<uint8_t> b(n);
+Status present(EncodedValue& out, uint64_t v, size_t n) {
+    out.present = true;
+    out.long_value = false;
+    out.bytes.resize(n);
     for (size_t i = 0; i < n; ++i)
-        b[i] = static_cast<uint8_t>(v >> (8 * i));
-    return b;
+        out.bytes[i] = static_cast<uint8_t>(v >> (8 * i));
+    return Status::ok();
 }
 
 // 10^p as a 128-bit value in two 64-bit halves (p <= 38).
@@ -40,7 +44,7 @@ void powerOfTen(int p, uint64_t& hi, uint64_t& lo) {
     }
 }
 
-Result<EncodedValue> encodeNumeric(const ColumnDef& col, const Value& value) {
+Status encodeNumeric(const ColumnDef& col, const Value& value, EncodedValue& out) {
     const auto* d = std::get_if<Decimal>(&value);
     if (!d)
         return wrongType(col, value);
@@ -55,39 +59,105 @@ Result<EncodedValue> encodeNumeric(const ColumnDef& col, const Value& value) {
     if (hi > lim_hi || (hi == lim_hi && lo >= lim_lo)) {
         return refuse(col, "the value has more than " + std::to_string(col.precision) + " digits");
     }
-    EncodedValue out{true, false, {}};
-    out.bytes.push_back(d->negative ? 0x80 : 0x00);
-    for (uint32_t w : d->words) {
-        uint8_t b[4];
-        put32(b, w);
-        out.bytes.insert(out.bytes.end(), b, b + 4);
+    out.present = true;
+    out.long_value = false;
+    out.bytes.resize(17);
+    out.bytes[0] = d->negative ? 0x80 : 0x00;
+    for (int w = 0; w < 4; ++w)
+        put32(out.bytes.data() + 1 + 4 * w, d->words[w]);
+    return Status::ok();
+}
+
+// A TEXT or MEMO value given as stored (see encodeValue): checked as its text would be,
+// carried as it is when the encoder would write those very bytes.
+Status encodeStoredText(const ColumnDef& col, const Bytes& stored, EncodedValue& out,
+                        size_t* chars) {
+    const bool compression = col.ext_flags & ColumnDef::kExtCompressedUnicode;
+    size_t n = 0;
+    if (isEncodedJet4Text(stored.data(), stored.size(), compression, n)) {
+        out.borrowed = true;
+        out.borrowed_data = stored.data();
+        out.borrowed_size = stored.size();
+    } else {
+        const std::u16string text = decodeJet4Text(stored.data(), stored.size());
+        n = text.size();
+        encodeJet4TextInto(text, compression, out.bytes);
     }
-    return out;
+    if (chars)
+        *chars = n;
+    out.present = true;
+    out.long_value = col.type == ColumnType::kMemo;
+    if (col.type == ColumnType::kText) {
+        if (col.isFixed()) {
+            return Status::notSupported("column \"" + col.name +
+                                        "\" is a fixed-length Text column, which this "
+                                        "engine does not write");
+        }
+        if (n > col.length / 2u) {
+            return refuse(col, "the text has " + std::to_string(n) +
+                                   " characters; the column holds at most " +
+                                   std::to_string(col.length / 2u));
+        }
+    } else if (out.size() > kMaxLongValueBytes) {
+        return refuse(col, "the text is too long");
+    }
+    return Status::ok();
 }
 
 }  // namespace
 
 std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool compression_allowed) {
+    std::vector<uint8_t> out;
+    encodeJet4TextInto(text, compression_allowed, out);
+    return out;
+}
+
+void encodeJet4TextInto(const std::u16string& text, bool compression_allowed,
+                        std::vector<uint8_t>& out) {
     bool compress = compression_allowed && text.size() > 2 && text.size() <= kMaxCompressedChars;
     for (size_t i = 0; compress && i < text.size(); ++i) {
         if (text[i] == 0 || text[i] > 0xFF)
             compress = false;
     }
     if (compress) {
-        std::vector<uint8_t> out(text.size() + 2);
+        out.resize(text.size() + 2);
         out[0] = 0xFF;
         out[1] = 0xFE;
         std::transform(text.begin(), text.end(), out.begin() + 2,
                        [](char16_t c) { return static_cast<uint8_t>(c); });
-        return out;
+        return;
     }
-    std::vector<uint8_t> out(text.size() * 2);
-    uint8_t* p = out.data();
-    for (char16_t c : text) {
-        *p++ = static_cast<uint8_t>(c);
-        *p++ = static_cast<uint8_t>(c >> 8);
+    out.resize(text.size() * 2);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out.data(), text.data(), out.size());
+    } else {
+        uint8_t* p = out.data();
+        for (char16_t c : text) {
+            *p++ = static_cast<uint8_t>(c);
+            *p++ = static_cast<uint8_t>(c >> 8);
+        }
     }
-    return out;
+}
+
+bool isEncodedJet4Text(const uint8_t* stored, size_t n, bool compression_allowed, size_t& chars) {
+    if (n >= 2 && stored[0] == 0xFF && stored[1] == 0xFE) {
+        // Compressed: ours has no mode switches (00 bytes) and 3 to 1024 characters.
+        chars = n - 2;
+        return compression_allowed && chars > 2 && chars <= kMaxCompressedChars &&
+               std::memchr(stored + 2, 0, chars) == nullptr;
+    }
+    if (n % 2 != 0)
+        return false;  // the decoder drops an odd last byte
+    chars = n / 2;
+    if (!compression_allowed || chars <= 2 || chars > kMaxCompressedChars)
+        return true;
+    // Plain text that the encoder would have compressed is not ours.
+    for (size_t i = 0; i < chars; ++i) {
+        const uint16_t c = static_cast<uint16_t>(stored[2 * i] | (stored[2 * i + 1] << 8));
+        if (c == 0 || c > 0xFF)
+            return true;
+    }
+    return false;
 }
 
 bool integerOf(const Value& value, int64_t& out) {
@@ -111,18 +181,35 @@ std::string valueTypeName(const Value& value) {
 }
 
 Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool required) {
+    EncodedValue out;
+    JET_RETURN_IF_ERROR(encodeValueInto(col, value, required, out));
+    return out;
+}
+
+Status encodeValueInto(const ColumnDef& col, const Value& value, bool required, EncodedValue& out,
+                       bool stored_text, size_t* chars) {
+    // out.bytes keeps its size until a value sets it: resizing from there zeroes the fewest
+    // bytes, all of them written over at once.
+    out.long_value = false;
+    out.borrowed = false;
     if (col.type == ColumnType::kBoolean) {
-        if (isNull(value))
-            return EncodedValue{false, false, {}};
-        if (auto* b = std::get_if<bool>(&value))
-            return EncodedValue{*b, false, {}};
-        return wrongType(col, value);
+        out.bytes.clear();
+        if (auto* b = std::get_if<bool>(&value)) {
+            out.present = *b;
+            return Status::ok();
+        }
+        out.present = false;
+        return isNull(value) ? Status::ok() : wrongType(col, value);
     }
     if (isNull(value)) {
+        out.present = false;
+        out.bytes.clear();
         if (required)
             return refuse(col, "a value is required (the column does not allow NULL)");
-        return EncodedValue{};
+        return Status::ok();
     }
+    if (auto* b = std::get_if<Bytes>(&value); b && stored_text && col.isText())
+        return encodeStoredText(col, *b, out, chars);
     int64_t i = 0;
     const bool is_int = integerOf(value, i);
     auto range = [&](int64_t lo, int64_t hi) -> Status {
@@ -138,16 +225,16 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
             if (!is_int)
                 return wrongType(col, value);
             JET_RETURN_IF_ERROR(range(0, 255));
-            return EncodedValue{true, false, le(static_cast<uint64_t>(i), 1)};
+            return present(out, static_cast<uint64_t>(i), 1);
         case ColumnType::kInt:
             if (!is_int)
                 return wrongType(col, value);
             JET_RETURN_IF_ERROR(range(-32768, 32767));
-            return EncodedValue{true, false, le(static_cast<uint64_t>(i), 2)};
+            return present(out, static_cast<uint64_t>(i), 2);
         case ColumnType::kLong:
             if (!is_int)
                 return wrongType(col, value);
-            return EncodedValue{true, false, le(static_cast<uint64_t>(i), 4)};
+            return present(out, static_cast<uint64_t>(i), 4);
         case ColumnType::kMoney: {
             int64_t scaled;
             if (auto* m = std::get_if<Money>(&value)) {
@@ -157,7 +244,7 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
             } else {
                 return wrongType(col, value);
             }
-            return EncodedValue{true, false, le(static_cast<uint64_t>(scaled), 8)};
+            return present(out, static_cast<uint64_t>(scaled), 8);
         }
         case ColumnType::kFloat: {
             float f;
@@ -176,9 +263,9 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
             } else {
                 return wrongType(col, value);
             }
-            std::vector<uint8_t> b(4);
-            putFloat(b.data(), f);
-            return EncodedValue{true, false, std::move(b)};
+            uint32_t bits;
+            std::memcpy(&bits, &f, sizeof bits);
+            return present(out, bits, 4);
         }
         case ColumnType::kDouble: {
             double d;
@@ -191,31 +278,34 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
             } else {
                 return wrongType(col, value);
             }
-            std::vector<uint8_t> b(8);
-            putDouble(b.data(), d);
-            return EncodedValue{true, false, std::move(b)};
+            uint64_t bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            return present(out, bits, 8);
         }
         case ColumnType::kDateTime: {
             auto* dt = std::get_if<DateTime>(&value);
             if (!dt)
                 return wrongType(col, value);
-            std::vector<uint8_t> b(8);
-            putDouble(b.data(), dt->ole);
-            return EncodedValue{true, false, std::move(b)};
+            uint64_t bits;
+            std::memcpy(&bits, &dt->ole, sizeof bits);
+            return present(out, bits, 8);
         }
         case ColumnType::kGuid: {
             auto* g = std::get_if<Guid>(&value);
             if (!g)
                 return wrongType(col, value);
-            return EncodedValue{true, false,
-                                std::vector<uint8_t>(g->bytes.begin(), g->bytes.end())};
+            out.present = true;
+            out.bytes.assign(g->bytes.begin(), g->bytes.end());
+            return Status::ok();
         }
         case ColumnType::kNumeric:
-            return encodeNumeric(col, value);
+            return encodeNumeric(col, value, out);
         case ColumnType::kText: {
             auto* s = std::get_if<std::u16string>(&value);
             if (!s)
                 return wrongType(col, value);
+            if (chars)
+                *chars = s->size();
             if (col.isFixed()) {
                 return Status::notSupported("column \"" + col.name +
                                             "\" is a fixed-length Text column, which this "
@@ -227,18 +317,22 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
                                        " characters; the column holds at most " +
                                        std::to_string(max_chars));
             }
-            return EncodedValue{
-                true, false, encodeJet4Text(*s, col.ext_flags & ColumnDef::kExtCompressedUnicode)};
+            out.present = true;
+            encodeJet4TextInto(*s, col.ext_flags & ColumnDef::kExtCompressedUnicode, out.bytes);
+            return Status::ok();
         }
         case ColumnType::kMemo: {
             auto* s = std::get_if<std::u16string>(&value);
             if (!s)
                 return wrongType(col, value);
-            EncodedValue out{true, true,
-                             encodeJet4Text(*s, col.ext_flags & ColumnDef::kExtCompressedUnicode)};
+            if (chars)
+                *chars = s->size();
+            out.present = true;
+            out.long_value = true;
+            encodeJet4TextInto(*s, col.ext_flags & ColumnDef::kExtCompressedUnicode, out.bytes);
             if (out.bytes.size() > kMaxLongValueBytes)
                 return refuse(col, "the text is too long");
-            return out;
+            return Status::ok();
         }
         case ColumnType::kOle: {
             auto* b = std::get_if<Bytes>(&value);
@@ -246,7 +340,10 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
                 return wrongType(col, value);
             if (b->size() > kMaxLongValueBytes)
                 return refuse(col, "the value is too long");
-            return EncodedValue{true, true, *b};
+            out.present = true;
+            out.long_value = true;
+            out.bytes.assign(b->begin(), b->end());
+            return Status::ok();
         }
         case ColumnType::kBinary: {
             auto* b = std::get_if<Bytes>(&value);
@@ -262,7 +359,9 @@ Result<EncodedValue> encodeValue(const ColumnDef& col, const Value& value, bool 
                                        " bytes; the column holds at most " +
                                        std::to_string(col.length));
             }
-            return EncodedValue{true, false, *b};
+            out.present = true;
+            out.bytes.assign(b->begin(), b->end());
+            return Status::ok();
         }
         default:
             return Status::notSupported("column \"" + col.name + "\" has type " +

@@ -27,19 +27,22 @@ std::string narrow(const std::wstring& utf16) {
 
 std::wstring apiPath(const std::string& path) {
     const std::wstring wide = widen(path);
-    if (wide.rfind(L"\\\\?\\", 0) == 0)
+    if (wide.empty() || wide.rfind(L"\\\\?\\", 0) == 0)
         return wide;
-    // Below this length every API takes the path as it is (CreateDirectoryW stops at 248).
-    constexpr size_t kShort = 240;
-    if (wide.size() < kShort && wide.find(L"..") == std::wstring::npos)
-        return wide;
+    // Decided on the full path, not on what was typed: a short relative name under a long
+    // current folder is long too.
     DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (n == 0)
         return wide;
     std::wstring full(n, L'\0');
     n = ::GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+    if (n == 0 || n > full.size())
+        return wide;
     full.resize(n);
-    if (full.size() < kShort)
+    // Below this length every API takes the path as it is (CreateDirectoryW stops at 248);
+    // devices ("\\.\NUL") keep their own form.
+    constexpr size_t kShort = 240;
+    if (full.size() < kShort || full.rfind(L"\\\\.\\", 0) == 0)
         return full;
     if (full.rfind(L"\\\\", 0) == 0)
         return L"\\\\?\\UNC\\" + full.substr(2);

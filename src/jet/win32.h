@@ -13,7 +13,8 @@ std::wstring widen(const std::string& utf8);
 std::string narrow(const std::wstring& utf16);
 
 // `path` (UTF-8, either slash) as the Windows API should be given it: made absolute, and
-// prefixed with "\\?\" (or "\\?\UNC\") when it is long, so paths of any length work.
+// prefixed with "\\?\" (or "\\?\UNC\") when the absolute path is long, so paths of any
+// length work. A path that already has the prefix is passed on as it is.
 std::wstring apiPath(const std::string& path);
 
 // The system's English-or-local text for a Windows error code, without the trailing newline.

@@ -105,7 +105,7 @@ Writer::Writer(Header header, std::unique_ptr<Pager> pager, uint32_t sid_key)
 
 Writer::~Writer() {
     if (!closed_ && failure_.isOk())
-        (void)pager_->flush();
+        (void)(sync_on_close_ ? flush() : writeOut());
 }
 
 Result<std::unique_ptr<Writer>> Writer::create(const std::string& path,
@@ -166,7 +166,9 @@ Result<std::unique_ptr<Writer>> Writer::open(std::unique_ptr<File> file,
     }
     auto pager =
         std::make_unique<Pager>(std::move(file), kJet4PageSize, header.db_key, options.cache_pages);
-    return finishOpen(header, std::move(pager));
+    JET_ASSIGN_OR_RETURN(std::unique_ptr<Writer> w, finishOpen(header, std::move(pager)));
+    w->sync_on_close_ = options.sync_on_close;
+    return w;
 }
 
 Result<std::unique_ptr<Writer>> Writer::finishOpen(Header header, std::unique_ptr<Pager> pager) {
@@ -336,10 +338,21 @@ Status Writer::doCreateTable(const TableSpec& request) {
                                            buildRequiredProperties(required)));
     const uint32_t page = def.tdef_page;
     tables_[page] = std::make_unique<TableAppender>(*alloc_, std::move(def), std::move(rules));
+    last_table_.clear();  // names may resolve otherwise now
     return Status::ok();
 }
 
 Result<TableAppender*> Writer::appenderFor(const std::string& table) {
+    // Rows come table by table: the last table looked up is usually the next one.
+    if (last_appender_ && !last_table_.empty() && table == last_table_)
+        return last_appender_;
+    JET_ASSIGN_OR_RETURN(TableAppender * a, findAppender(table));
+    last_table_ = table;
+    last_appender_ = a;
+    return a;
+}
+
+Result<TableAppender*> Writer::findAppender(const std::string& table) {
     const CatalogObject* o = catalog_->findTable(fromUtf8(table));
     if (!o)
         return Status::notFound("there is no table named \"" + table + "\"");
@@ -383,25 +396,51 @@ Result<TableDef> Writer::tableDef(const std::string& table) {
 }
 
 Status Writer::append(const std::string& table, const std::vector<Value>& values) {
-    JET_RETURN_IF_ERROR(usable());
-    return track(doAppend(table, values).withContext("table \"" + table + "\""));
+    return append(table, values, nullptr);
 }
 
-Status Writer::doAppend(const std::string& table, const std::vector<Value>& values) {
+Status Writer::append(const std::string& table, const std::vector<Value>& values,
+                      const std::vector<bool>* stored_text) {
+    JET_RETURN_IF_ERROR(usable());
+    Status st = doAppend(table, values, stored_text);
+    if (st.isOk())
+        return st;  // the context is spelled out only for errors: appends come by the million
+    return track(st.withContext("table \"" + table + "\""));
+}
+
+Status Writer::doAppend(const std::string& table, const std::vector<Value>& values,
+                        const std::vector<bool>* stored_text) {
     JET_ASSIGN_OR_RETURN(TableAppender * a, appenderFor(table));
     auto refused = refusals_.find(a->def().tdef_page);
     if (refused != refusals_.end())
         return Status::notSupported(refused->second);
-    return a->append(values);
+    return a->appendRow(values, stored_text).status();
+}
+
+Status Writer::check(const std::string& table, std::vector<Value>& values,
+                     const std::vector<bool>* stored_text) {
+    JET_RETURN_IF_ERROR(usable());
+    Status st = [&]() -> Status {
+        JET_ASSIGN_OR_RETURN(TableAppender * a, appenderFor(table));
+        auto refused = refusals_.find(a->def().tdef_page);
+        if (refused != refusals_.end())
+            return Status::notSupported(refused->second);
+        return a->check(values, stored_text);
+    }();
+    if (st.isOk())
+        return st;
+    return track(st.withContext("table \"" + table + "\""));
 }
 
 Status Writer::flush() {
-    JET_RETURN_IF_ERROR(usable());
+    JET_RETURN_IF_ERROR(writeOut());
     return track(pager_->flush());
 }
 
 Status Writer::writeOut() {
     JET_RETURN_IF_ERROR(usable());
+    for (auto& [page, appender] : tables_)
+        JET_RETURN_IF_ERROR(track(appender->writeCounters()));
     return track(pager_->writeOut());
 }
 

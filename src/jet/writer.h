@@ -50,6 +50,9 @@ struct WriterOpenOptions {
     // Checked exactly like the reader does: case-sensitive, no trimming.
     std::u16string password{};
     size_t cache_pages = 256;
+    // False: a writer dropped without close() writes its pages out but does not fsync, for a
+    // file that whoever keeps it syncs anyway (a working copy the save syncs).
+    bool sync_on_close = true;
 };
 
 struct ColumnSpec {
@@ -87,7 +90,8 @@ class Writer {
     static Result<std::unique_ptr<Writer>> open(std::unique_ptr<File> file,
                                                 const WriterOpenOptions& options = {});
 
-    // Flushes what it can; errors are lost here, so call close() to see them.
+    // Flushes what it can (without the fsync when WriterOpenOptions::sync_on_close is off);
+    // errors are lost here, so call close() to see them.
     ~Writer();
 
     Writer(const Writer&) = delete;
@@ -111,8 +115,19 @@ class Writer {
     // A table with indexes is refused with kNotSupported naming the index. A row that could
     // carry the file past the format's 2 GB limit is kTooLarge and writes nothing either.
     Status append(const std::string& table, const std::vector<Value>& values);
+    // The same, where the TEXT and MEMO columns flagged in `stored_text` may be given their
+    // text as another Jet 4 file stores it (TableAppender::appendRow).
+    Status append(const std::string& table, const std::vector<Value>& values,
+                  const std::vector<bool>* stored_text);
 
-    // Writes every changed page and fsyncs. Reports the first error.
+    // Checks a row as append() would take it, storing nothing, and turns `values` into what a
+    // reader of the stored row would get (TableAppender::check). Refusals as for append(),
+    // but for the 2 GB limit: nothing grows.
+    Status check(const std::string& table, std::vector<Value>& values,
+                 const std::vector<bool>* stored_text = nullptr);
+
+    // Writes every changed page and fsyncs. Reports the first error. The TDEF row counts
+    // are written here, once for all the rows appended since.
     Status flush();
     // Writes every changed page without the fsync, for readers of the same file.
     Status writeOut();
@@ -128,8 +143,10 @@ class Writer {
     Status usable() const;
     Status track(Status st);
     Result<TableAppender*> appenderFor(const std::string& table);
+    Result<TableAppender*> findAppender(const std::string& table);
     Status doCreateTable(const TableSpec& request);
-    Status doAppend(const std::string& table, const std::vector<Value>& values);
+    Status doAppend(const std::string& table, const std::vector<Value>& values,
+                    const std::vector<bool>* stored_text);
 
     Header header_;
     std::unique_ptr<Pager> pager_;
@@ -141,6 +158,9 @@ class Writer {
     std::map<uint32_t, std::string> refusals_;  // tables whose appends are refused, and why
     Status failure_;                            // first I/O or consistency error
     bool closed_ = false;
+    bool sync_on_close_ = true;
+    std::string last_table_;  // the table appenderFor() found last, and its appender
+    TableAppender* last_appender_ = nullptr;
 };
 
 // The current local time as an OLE date.

@@ -58,9 +58,21 @@ Status Recordset::Update() {
     if (!pending_)
         return Status::invalidArgument("table " + table_ + ": no new row to store");
     pending_ = false;
-    Status st = db_->append(table_, current_);
+    Status st = db_->append(table_, current_, stored_text_.empty() ? nullptr : &stored_text_);
     current_.clear();
     return st;
+}
+
+Status Recordset::Check() {
+    if (!pending_)
+        return Status::invalidArgument("table " + table_ + ": no new row to check");
+    return db_->check(table_, current_, stored_text_.empty() ? nullptr : &stored_text_);
+}
+
+void Recordset::setStoredText(std::vector<bool> columns) {
+    if (cursor_)
+        cursor_->setStoredText(columns);
+    stored_text_ = std::move(columns);
 }
 
 Result<size_t> Recordset::columnIndex(const std::string& column) const {
@@ -90,6 +102,18 @@ Status Recordset::setValue(size_t column, jet::Value v) {
         return Status::invalidArgument("table " + table_ + ": there is no new row to set");
     }
     current_[column] = std::move(v);
+    return Status::ok();
+}
+
+Status Recordset::moveValue(size_t column, Recordset& from, size_t from_column) {
+    if (!pending_ || column >= current_.size()) {
+        return Status::invalidArgument("table " + table_ + ": there is no new row to set");
+    }
+    if (from_column >= from.current_.size()) {
+        return Status::invalidArgument("table " + from.table_ + ": there is no current row");
+    }
+    current_[column] = std::move(from.current_[from_column]);
+    from.current_[from_column] = jet::Null{};
     return Status::ok();
 }
 

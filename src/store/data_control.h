@@ -28,6 +28,16 @@ class Recordset {
     jet::Status AddNew();
     // New side: stores the pending row. On failure nothing is stored and the row is dropped.
     jet::Status Update();
+    // New side: checks the pending row as Update() would store it, storing nothing. The row
+    // stays pending, its values now as reading the stored row back would give them.
+    jet::Status Check();
+
+    // Text as stored, for the TEXT and MEMO columns flagged in `columns` (parallel to
+    // def().columns): on the old side, from the next row on, those columns give their text
+    // as the file stores it, a Bytes value, instead of decoding it (Jet 4 sources only);
+    // on the new side such a value is stored as it is where the writer would have written
+    // the same bytes. A conversion carries text through unchanged columns this way.
+    void setStoredText(std::vector<bool> columns);
 
     // Column index in def().columns, or kNotFound naming the column.
     jet::Result<size_t> columnIndex(const std::string& column) const;
@@ -37,6 +47,9 @@ class Recordset {
     // reader that is done with that column of the row.
     jet::Result<jet::Value> take(size_t column);
     jet::Status setValue(size_t column, jet::Value v);
+    // New side: the pending row's `column` takes the value of `from_column` in `from`'s
+    // current row, which holds no value there afterwards (as after take()).
+    jet::Status moveValue(size_t column, Recordset& from, size_t from_column);
 
   private:
     friend class DataControl;
@@ -48,6 +61,7 @@ class Recordset {
     jet::TableDef def_;
     std::unique_ptr<jet::RowCursor> cursor_;
     std::vector<jet::Value> current_;
+    std::vector<bool> stored_text_;
     bool at_end_ = true;
     bool pending_ = false;
     int32_t record_count_ = 0;

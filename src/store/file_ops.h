@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "jet/file.h"
 #include "jet/status.h"
@@ -48,6 +49,22 @@ bool isEntryOf(const std::string& path, const std::string& folder, const std::st
 // `path` made absolute with links resolved (realpath; on Windows the full path), or `path`
 // itself when that fails: one spelling per file, for keys.
 std::string canonicalPath(const std::string& path);
+
+// The file a save to `path` replaces or makes. On Linux: `path` with its symbolic links
+// followed to the entry they end at, which need not exist (a dangling link leads to the file
+// it names); folders on the way are kept as spelled. On Windows: the full path, so "C:x.mdb"
+// names a file in drive C's current folder. kIoError for a loop or a link that cannot be read.
+jet::Result<std::string> resolveDestination(const std::string& path);
+
+// The names by which a program may have opened the file `path`, for the lock files Jet keeps
+// beside them: `path` itself, the file it resolves to (symbolic links followed, or on Windows
+// the long name of the open file, which undoes an 8.3 short name) and, on Windows, its other
+// hard links where the system lists them. No name twice.
+std::vector<std::string> namesOf(const std::string& path);
+
+// True when another program has `path` open and shares it with no one (Windows' sharing
+// modes): a read of it would fail. Always false on Linux.
+bool openedWithoutSharing(const std::string& path);
 
 // True when another process holds `path` as Jet holds NAME.ldb beside a database it has open:
 // on Windows an open with no sharing meets a sharing or lock violation; on Linux a POSIX record
@@ -88,6 +105,8 @@ void removeStaleFolders(const std::string& parent, const std::string& prefix);
 // live process holds. Best effort.
 void removeStaleSaveFiles(const std::string& folder);
 
+class SaveEnv;
+
 struct ReplaceOptions {
     // Permission bits of a new destination; an existing one keeps its own.
     uint32_t new_file_permissions = 0600;
@@ -96,6 +115,9 @@ struct ReplaceOptions {
     std::function<jet::Status(const std::string& complete_file)> check;
     // False forces a named temporary file from the start (tests use it).
     bool allow_unnamed = true;
+    // The system calls the save makes (store/save_env.h); the real ones when null. Tests
+    // make them fail.
+    SaveEnv* env = nullptr;
 };
 
 // A private copy of a file (mode 0600) that does not outlive its process: unnamed where the file
@@ -130,12 +152,16 @@ class WorkingCopy {
     virtual jet::Status saveAs(const std::string& dest, const ReplaceOptions& options) = 0;
 };
 
-// Writes the whole of `src` at `dest` atomically: into a temporary file in dest's folder
-// (unnamed until complete where the file system allows it, else ".vkdc-XXXXXX"), fsync, the
-// check, rename over `dest`, fsync of the folder. A `dest` that exists and is not a regular
-// file is refused. On any failure the temporary file is removed and `dest` is as it was.
-// Errors are kIoError or kInvalidArgument naming the path and the cause. Stale temporary
-// files of ours in dest's folder are removed first.
+// Writes the whole of `src` at `dest` atomically: into a temporary file in the folder of the
+// file `dest` resolves to (resolveDestination: through a symbolic link, the file it names is
+// replaced and the link stays), unnamed until complete where the file system allows it, else
+// ".vkdc-XXXXXX"; then fsync, the check, rename over that file, fsync of the folder. The new
+// file gets an existing file's owner, group and permission bits; a new one the saver's owner,
+// the folder's group where the folder says so (set-group-ID) and `new_file_permissions`. A
+// `dest` that exists and is not a regular file is refused, and so is an owner that cannot be
+// kept. On any failure the temporary file is removed and `dest` is as it was. Errors are
+// kIoError or kInvalidArgument naming the path and the cause. Stale temporary files of ours
+// in the folder are removed first.
 jet::Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions& options);
 
 }  // namespace vkdc

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "store/file_ops.h"
+#include "store/save_env.h"
 
 namespace vkdc {
 namespace {
@@ -210,21 +211,6 @@ std::string pathOfDescriptor(int fd) {
     return "/proc/self/fd/" + std::to_string(fd);
 }
 
-// Gives the file at `from` another name `prefix`XXXXXX in the folder open as `dir_fd`; false
-// when no link can be made there (another file system, no links, no room).
-bool linkAs(const std::string& from, int dir_fd, const std::string& prefix, std::string& name) {
-    for (int i = 0; i < kAttempts; ++i) {
-        name = prefix + randomChars();
-        if (::linkat(AT_FDCWD, from.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            return true;
-        }
-        if (errno != EEXIST)
-            break;
-    }
-    name.clear();
-    return false;
-}
-
 // Saves the working file open as `fd`, reachable as `from`, at `dest` by linking it there; see
 // WorkingCopy::saveAs. `moved` false: no link could be made and nothing was done.
 Status moveIntoPlace(int fd, const std::string& from, const std::string& dest,
@@ -366,6 +352,47 @@ std::string canonicalPath(const std::string& path) {
     return path;
 }
 
+Result<std::string> resolveDestination(const std::string& path) {
+    std::string p = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(p.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                return p;  // a new file; whoever saves checks its folder
+            return Status::ioError(osError("cannot look at", path));
+        }
+        if (!S_ISLNK(st.st_mode))
+            return p;
+        std::vector<char> buf(PATH_MAX);
+        const ssize_t n = ::readlink(p.c_str(), buf.data(), buf.size());
+        if (n < 0)
+            return Status::ioError(osError("cannot read the link", p));
+        const std::string target(buf.data(), static_cast<size_t>(n));
+        const std::string folder = folderOf(p);
+        if (target.front() == '/' || folder == ".")
+            p = target;
+        else
+            p = (folder == "/" ? "" : folder) + "/" + target;
+    }
+    return Status::ioError(path + ": " + std::strerror(ELOOP));
+}
+
+std::vector<std::string> namesOf(const std::string& path) {
+    std::vector<std::string> names{path};
+    const auto add = [&names](const std::string& name) {
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    };
+    if (auto target = resolveDestination(path))
+        add(*target);
+    add(canonicalPath(path));
+    return names;
+}
+
+bool openedWithoutSharing(const std::string&) {
+    return false;  // Linux has no sharing modes
+}
+
 std::string folderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -504,83 +531,149 @@ Result<std::unique_ptr<WorkingCopy>> WorkingCopy::create(const std::string& src,
 
 namespace {
 
-// Writes all of `src` into `fd` from offset 0, sets the permission bits and syncs.
-Status fillTemporary(jet::File& src, int fd, uint32_t permissions, const std::string& where) {
+SaveEnv& envOf(const ReplaceOptions& options) {
+    return options.env ? *options.env : systemSaveEnv();
+}
+
+// Errors of linkat() that mean no link can be made there, so the file is written out instead:
+// another file system, one without hard links, a file with too many, no /proc.
+bool cannotLinkHere(int err) {
+    return err == EXDEV || err == EPERM || err == EOPNOTSUPP || err == EMLINK || err == ENOSYS ||
+           err == ENOENT;
+}
+
+// Where a save puts its file, and what the file gets there.
+struct SaveTarget {
+    std::string path;    // the destination with symbolic links followed: the file replaced
+    std::string folder;  // its folder, open as `dir`
+    std::string name;    // its last component
+    Fd dir;
+    uid_t uid = static_cast<uid_t>(-1);  // an existing destination's owner; -1: the saver
+    gid_t gid = static_cast<gid_t>(-1);  // its group, or the group a new file takes there
+    uint32_t permissions = 0600;
+};
+
+// Gives the file open as `fd` the owner, group and permission bits of `t`; 0 or errno.
+int takeOwnerAndMode(int fd, const SaveTarget& t) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    const bool other_owner = t.uid != static_cast<uid_t>(-1) && st.st_uid != t.uid;
+    if ((other_owner || st.st_gid != t.gid) && ::fchown(fd, t.uid, t.gid) != 0)
+        return errno;
+    // After fchown(), which may clear mode bits.
+    return ::fchmod(fd, t.permissions) == 0 ? 0 : errno;
+}
+
+// Makes the working copy open as `fd` this process's alone again after a save that did not
+// keep it.
+void takeBack(int fd) {
+    ::fchmod(fd, 0600);
+    if (::fchown(fd, ::geteuid(), ::getegid()) != 0) {
+        // Still mode 0600, unnamed or in a folder of ours: no one else reaches it.
+    }
+}
+
+// Gives the file at `from` a name of ours in `t`'s folder: true with `name` set, or false when
+// no link can be made there (cannotLinkHere) and the file must be written out instead.
+Result<bool> linkBeside(SaveEnv& env, const std::string& from, const SaveTarget& t,
+                        std::string& name) {
+    for (int i = 0; i < kAttempts; ++i) {
+        name = kSaveFilePrefix + randomChars();
+        const int err = env.link(AT_FDCWD, from, t.dir.get(), name, AT_SYMLINK_FOLLOW);
+        if (err == 0)
+            return true;
+        if (err == EEXIST)
+            continue;
+        name.clear();
+        if (cannotLinkHere(err))
+            return false;
+        return Status::ioError(osError("cannot make a file in", t.folder, err));
+    }
+    name.clear();
+    return Status::ioError("cannot make a file in " + t.folder + ": no free name");
+}
+
+// Writes all of `src` into `fd` from offset 0, gives it `t`'s owner, group and permission bits
+// and syncs it.
+Status fillTemporary(SaveEnv& env, jet::File& src, int fd, const SaveTarget& t,
+                     const std::string& dest) {
     JET_ASSIGN_OR_RETURN(uint64_t size, src.size());
     std::vector<uint8_t> buf(1 << 16);
     for (uint64_t off = 0; off < size;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), size - off));
         JET_RETURN_IF_ERROR(src.readAt(off, n, buf.data()));
-        for (size_t done = 0; done < n;) {
-            ssize_t w = ::pwrite(fd, buf.data() + done, n - done, static_cast<off_t>(off + done));
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                return Status::ioError(osError("cannot write a file in", where));
-            }
-            done += static_cast<size_t>(w);
-        }
+        if (const int err = env.write(fd, off, buf.data(), n))
+            return Status::ioError(osError("cannot write a file in", t.folder, err));
         off += n;
     }
-    if (::fchmod(fd, permissions) != 0) {
-        return Status::ioError(osError("cannot set the permissions of a file in", where));
+    if (const int err = takeOwnerAndMode(fd, t)) {
+        return Status::ioError(
+            osError("cannot give the new file the owner, group and permissions of", dest, err));
     }
-    if (::fsync(fd) != 0)
-        return Status::ioError(osError("cannot flush a file in", where));
+    if (const int err = env.sync(fd))
+        return Status::ioError(osError("cannot flush a file in", t.folder, err));
     return Status::ok();
 }
 
-// Where a save puts its file: dest's folder, open, and the permission bits the file gets.
-struct SaveTarget {
-    std::string folder;
-    uint32_t permissions = 0600;
-    Fd dir;
-};
-
-// Refuses a `dest` that is not a regular file, removes stale files of ours beside it and opens
-// its folder.
+// Refuses a `dest` that is not a regular file, follows its symbolic links, works out what the
+// new file gets there, removes stale files of ours beside it and opens its folder.
 Result<SaveTarget> prepareSave(const std::string& dest, const ReplaceOptions& options) {
     if (dest.empty())
         return Status::invalidArgument("no destination path given");
-    JET_ASSIGN_OR_RETURN(FileInfo before, fileInfo(dest));
-    if (before.kind == FileKind::kFolder)
+    SaveTarget t;
+    JET_ASSIGN_OR_RETURN(t.path, resolveDestination(dest));
+    struct stat before;
+    const bool exists = ::stat(t.path.c_str(), &before) == 0;
+    if (!exists && errno != ENOENT)
+        return Status::ioError(osError("cannot look at", dest));
+    if (exists && S_ISDIR(before.st_mode))
         return Status::ioError(dest + ": is a folder");
-    if (before.kind == FileKind::kOther) {
-        return Status::ioError(dest + ": is " + before.what +
+    if (exists && !S_ISREG(before.st_mode)) {
+        return Status::ioError(dest + ": is " + kindOf(before.st_mode) +
                                ", not a regular file; only a regular file is replaced");
     }
-    SaveTarget t;
-    t.permissions = before.exists() ? before.permissions : (options.new_file_permissions & 0777);
-    t.folder = folderOf(dest);
+    t.folder = folderOf(t.path);
+    t.name = t.path.substr(t.path.find_last_of('/') + 1);
     removeStaleSaveFiles(t.folder);
     t.dir.reset(::open(t.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (t.dir.get() < 0)
+    struct stat folder;
+    if (t.dir.get() < 0 || ::fstat(t.dir.get(), &folder) != 0)
         return Status::ioError(osError("cannot open the folder", t.folder));
+    if (exists) {
+        t.uid = before.st_uid;
+        t.gid = before.st_gid;
+        t.permissions = before.st_mode & 0777;
+    } else {
+        // A folder with the set-group-ID bit gives the files made in it its own group.
+        t.gid = (folder.st_mode & S_ISGID) ? folder.st_gid : ::getegid();
+        t.permissions = options.new_file_permissions & 0777;
+    }
     return t;
 }
 
-// The complete, synced file `name` beside `dest`: the check, then rename over `dest` and
-// fsync of the folder. On failure `name` is removed and `dest` is as it was.
+// The complete, synced file `name` beside the destination: the check, then the rename over it
+// and fsync of the folder. On failure `name` is removed and the destination is as it was.
 Status finishSave(const SaveTarget& t, const std::string& name, const std::string& dest,
                   const ReplaceOptions& options) {
-    const std::string tmp_path = t.folder + "/" + name;
-    auto discard = [&](Status st) {
+    const Status st = [&]() -> Status {
+        if (options.check)
+            JET_RETURN_IF_ERROR(options.check(t.folder + "/" + name));
+        // The destination may have changed meanwhile; never put a file over a FIFO or device.
+        JET_ASSIGN_OR_RETURN(FileInfo now, fileInfo(t.path));
+        if (now.kind == FileKind::kFolder || now.kind == FileKind::kOther)
+            return Status::ioError(dest + ": is " + now.what + ", not a regular file");
+        if (const int err = envOf(options).rename(t.dir.get(), name, t.dir.get(), t.name))
+            return Status::ioError(osError("cannot replace", dest, err));
+        return Status::ok();
+    }();
+    if (!st.isOk()) {
         ::unlinkat(t.dir.get(), name.c_str(), 0);
         return st;
-    };
-    if (options.check) {
-        if (Status st = options.check(tmp_path); !st.isOk())
-            return discard(st);
     }
-    // The destination may have changed meanwhile; never put a file over a FIFO or device.
-    JET_ASSIGN_OR_RETURN(FileInfo now, fileInfo(dest));
-    if (now.kind == FileKind::kFolder || now.kind == FileKind::kOther) {
-        return discard(Status::ioError(dest + ": is " + now.what + ", not a regular file"));
-    }
-    if (::rename(tmp_path.c_str(), dest.c_str()) != 0) {
-        return discard(Status::ioError(osError("cannot replace", dest)));
-    }
-    ::fsync(t.dir.get());  // makes the rename itself durable
+    // Makes the rename itself durable. The new file is in place and complete whatever this
+    // says, and the old one is gone: there is nothing left to undo.
+    ::fsync(t.dir.get());
     return Status::ok();
 }
 
@@ -590,25 +683,28 @@ Status moveIntoPlace(int fd, const std::string& from, const std::string& dest,
     JET_ASSIGN_OR_RETURN(SaveTarget t, prepareSave(dest, options));
     // Locked before it has a name there, so no sweep takes it for a leftover.
     ::flock(fd, LOCK_EX);
-    if (::fchmod(fd, t.permissions) != 0)
-        return Status::ioError(osError("cannot set the permissions of", from));
-    if (::fsync(fd) != 0)
-        return Status::ioError(osError("cannot flush the working copy for", dest));
-    std::string name;
-    if (!linkAs(from, t.dir.get(), kSaveFilePrefix, name)) {
-        ::fchmod(fd, 0600);
+    if (takeOwnerAndMode(fd, t) != 0) {
+        // An owner or group that is not ours to give: a file made in dest's folder may still
+        // get it, as a new file in a set-group-ID folder does.
+        takeBack(fd);
         return Status::ok();
     }
-    moved = true;
-    Status st = finishSave(t, name, dest, options);
-    if (!st.isOk())
-        ::fchmod(fd, 0600);  // still only ours
+    const Status st = [&]() -> Status {
+        if (const int err = envOf(options).sync(fd))
+            return Status::ioError(osError("cannot flush the working copy for", dest, err));
+        std::string name;
+        JET_ASSIGN_OR_RETURN(moved, linkBeside(envOf(options), from, t, name));
+        return moved ? finishSave(t, name, dest, options) : Status::ok();
+    }();
+    if (!moved || !st.isOk())
+        takeBack(fd);
     return st;
 }
 
 }  // namespace
 
 Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions& options) {
+    SaveEnv& env = envOf(options);
     JET_ASSIGN_OR_RETURN(SaveTarget t, prepareSave(dest, options));
     // The temporary file: unnamed while it is written, then linked under a name of ours so it
     // can be checked and renamed; locked from birth, so no sweep takes it for a leftover.
@@ -621,17 +717,18 @@ Status replaceFile(jet::File& src, const std::string& dest, const ReplaceOptions
         }
         if (unnamed.get() >= 0) {
             ::flock(unnamed.get(), LOCK_EX);
-            JET_RETURN_IF_ERROR(fillTemporary(src, unnamed.get(), t.permissions, t.folder));
-            if (linkAs(pathOfDescriptor(unnamed.get()), t.dir.get(), kSaveFilePrefix, name)) {
+            JET_RETURN_IF_ERROR(fillTemporary(env, src, unnamed.get(), t, dest));
+            JET_ASSIGN_OR_RETURN(bool linked,
+                                 linkBeside(env, pathOfDescriptor(unnamed.get()), t, name));
+            if (linked)
                 tmp.reset(unnamed.release());
-            }
         }
     }
     if (tmp.get() < 0) {
         JET_ASSIGN_OR_RETURN(int fd,
                              createLockedNamed(t.dir.get(), t.folder, kSaveFilePrefix, name));
         tmp.reset(fd);
-        if (Status st = fillTemporary(src, tmp.get(), t.permissions, t.folder); !st.isOk()) {
+        if (Status st = fillTemporary(env, src, tmp.get(), t, dest); !st.isOk()) {
             ::unlinkat(t.dir.get(), name.c_str(), 0);
             return st;
         }

@@ -23,8 +23,14 @@ class ReadOnlyDatabase final : public OpenDatabase {
     Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) override {
         return db_->openTable(table);
     }
-    Status append(const std::string& table, const std::vector<jet::Value>&) override {
+    Status append(const std::string& table, const std::vector<jet::Value>&,
+                  const std::vector<bool>*) override {
         return Status::invalidArgument(path_ + " is open read-only; cannot add to " + table);
+    }
+    Status check(const std::string& table, std::vector<jet::Value>&,
+                 const std::vector<bool>*) override {
+        return Status::invalidArgument(path_ + " is open read-only; cannot check a row of " +
+                                       table);
     }
     Status writeOut() override { return Status::ok(); }
 
@@ -68,8 +74,13 @@ class WritableDatabase final : public OpenDatabase {
         readers_.push_back(std::move(db));
         return readers_.back()->openTable(table);
     }
-    Status append(const std::string& table, const std::vector<jet::Value>& row) override {
-        return writer_->append(table, row);
+    Status append(const std::string& table, const std::vector<jet::Value>& row,
+                  const std::vector<bool>* stored_text) override {
+        return writer_->append(table, row, stored_text);
+    }
+    Status check(const std::string& table, std::vector<jet::Value>& row,
+                 const std::vector<bool>* stored_text) override {
+        return writer_->check(table, row, stored_text);
     }
     Status writeOut() override { return writer_->writeOut(); }
 
@@ -103,6 +114,8 @@ Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::string& pa
                                                            FileOpener opener) {
     jet::WriterOpenOptions options;
     options.password = jet::fromUtf8(password);
+    // What the controls write is made durable by the save (WorkingCopy::saveAs), or dropped.
+    options.sync_on_close = false;
     std::unique_ptr<jet::Writer> w;
     if (opener) {
         JET_ASSIGN_OR_RETURN(std::unique_ptr<jet::File> file, opener());

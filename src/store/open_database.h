@@ -28,7 +28,14 @@ class OpenDatabase {
     virtual jet::Result<uint64_t> countRows(const std::string& table) = 0;
     virtual jet::Result<std::unique_ptr<jet::RowCursor>> openCursor(const std::string& table) = 0;
     // Stores one row (values parallel to tableDef(table).columns). Read-only databases refuse.
-    virtual jet::Status append(const std::string& table, const std::vector<jet::Value>& row) = 0;
+    // TEXT and MEMO columns flagged in `stored_text` may hold their text as stored, as
+    // jet::Writer::append takes it.
+    virtual jet::Status append(const std::string& table, const std::vector<jet::Value>& row,
+                               const std::vector<bool>* stored_text) = 0;
+    // Checks a row as append() would store it, storing nothing, and turns `row` into what
+    // reading the stored row back would give (jet::Writer::check). Read-only databases refuse.
+    virtual jet::Status check(const std::string& table, std::vector<jet::Value>& row,
+                              const std::vector<bool>* stored_text) = 0;
     // Writes every stored row into the file, where any other handle reads it. Not synced:
     // making the file durable is the save's work (WorkingCopy::saveAs).
     virtual jet::Status writeOut() = 0;
@@ -42,7 +49,8 @@ using FileOpener = std::function<jet::Result<std::unique_ptr<jet::File>>()>;
 jet::Result<std::unique_ptr<OpenDatabase>> openReadOnlyDatabase(const std::string& path,
                                                                 const std::string& password,
                                                                 FileOpener opener = {});
-// Opens `path` for appending rows, checking `password`; through `opener` as above.
+// Opens `path` for appending rows, checking `password`; through `opener` as above. Nothing
+// is synced: that is the work of whoever keeps the file (the save).
 jet::Result<std::unique_ptr<OpenDatabase>> openWritableDatabase(const std::string& path,
                                                                 const std::string& password,
                                                                 FileOpener opener = {});

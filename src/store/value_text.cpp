@@ -271,6 +271,10 @@ jet::Result<Value> convertValue(ColumnType from, const Value& value, const jet::
     return valueFromText(col, valueToText(value));
 }
 
+bool carriesAsIs(ColumnType from, const jet::ColumnDef& col) {
+    return from == col.type && col.type != ColumnType::kBoolean;  // a Boolean has no NULL
+}
+
 jet::Result<Value> convertValue(ColumnType from, Value&& value, const jet::ColumnDef& col) {
     if (carriedAsIs(from, value, col))
         return std::move(value);

@@ -36,5 +36,7 @@ jet::Result<jet::Value> convertValue(jet::ColumnType from, const jet::Value& val
 // The same, taking `value` over where it is carried unchanged (no copy of a text).
 jet::Result<jet::Value> convertValue(jet::ColumnType from, jet::Value&& value,
                                      const jet::ColumnDef& col);
+// True when convertValue gives every value of a `from` column to `col` unchanged.
+bool carriesAsIs(jet::ColumnType from, const jet::ColumnDef& col);
 
 }  // namespace vkdc

@@ -9,6 +9,7 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -34,6 +35,10 @@ struct CliEnv {
     std::string tmpdir;  // TMPDIR for the child when not empty
     std::string cwd;     // its working folder when not empty
     int timeout_s = 60;  // a child still running then is killed (status 128 + SIGKILL)
+    // POSIX only: a file-size limit (ulimit -f) in bytes when not 0, and instead of the captured
+    // file a path for stdout, or "closed".
+    long file_size_limit = 0;
+    std::string stdout_to;
 };
 
 #ifdef _WIN32
@@ -137,7 +142,10 @@ inline Process startCli(const std::vector<std::string>& args, const std::string&
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string& out_to = env.stdout_to.empty() ? out_path : env.stdout_to;
+        const int out = env.stdout_to == "closed"
+                            ? 1
+                            : ::open(out_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int in = ::open("/dev/null", O_RDONLY);
         if (out < 0 || err < 0 || in < 0)
@@ -145,6 +153,13 @@ inline Process startCli(const std::vector<std::string>& args, const std::string&
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        if (env.stdout_to == "closed")
+            ::close(1);
+        if (env.file_size_limit > 0) {
+            const rlimit limit{static_cast<rlim_t>(env.file_size_limit),
+                               static_cast<rlim_t>(env.file_size_limit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         if (!env.tmpdir.empty())
             ::setenv("TMPDIR", env.tmpdir.c_str(), 1);
         if (!env.cwd.empty() && ::chdir(env.cwd.c_str()) != 0)

@@ -4,6 +4,7 @@
 // object.
 #include <signal.h>
 #ifndef _WIN32
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -178,14 +180,22 @@ TEST(ConvertSafety, SourcesOfAnotherKindOrVersionAreRefused) {
     }
     EXPECT_FALSE(fs::exists(tmp.file("out.dbb")));
 
-    // The contact manager has the source open.
+    // The contact manager has the source open, by its name or through a link from elsewhere.
     std::ofstream{tmp.file("v1.ldb")};
+    std::vector<std::string> names{v1};
+#ifndef _WIN32
+    fs::create_directory(tmp.file("elsewhere"));
+    fs::create_symlink(v1, tmp.file("elsewhere/link.dbb"));
+    names.push_back(tmp.file("elsewhere/link.dbb"));
+#endif
     {
         testing_support::HeldFile held(tmp.file("v1.ldb"));
         ASSERT_TRUE(held.held());
-        CliRun r = runCli({"convert", v1, tmp.file("out.dbb")});
-        EXPECT_EQ(3, r.status) << r.err;
-        EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
+        for (const std::string& name : names) {
+            CliRun r = runCli({"convert", name, tmp.file("out.dbb")});
+            EXPECT_EQ(3, r.status) << name << "\n" << r.err;
+            EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
+        }
     }
 
 #ifndef _WIN32
@@ -200,6 +210,88 @@ TEST(ConvertSafety, SourcesOfAnotherKindOrVersionAreRefused) {
         CliRun r = runCli(args, briefly);
         EXPECT_EQ(3, r.status);
         EXPECT_NE(std::string::npos, r.err.find("not a regular file (a FIFO)")) << r.err;
+    }
+#endif
+}
+
+// Through a symbolic link the file it names is replaced in its own folder and the link
+// stays; a destination another program has open is refused before converting, whatever name
+// it is reached by; an existing one keeps its owner, group and mode.
+TEST(ConvertSafety, DestinationsThroughLinksInUseOrOfAnotherOwner) {
+    TempDir tmp;
+    const std::string v2 = makeSample(tmp, "2.0", 5, "v2.dbb");
+    fs::create_directory(tmp.file("real"));
+    struct Case {
+        std::string dest;  // as given
+        std::string file;  // the file saved, or held in use
+        bool old;          // `file` holds an older file
+        std::string ldb;   // a lock file held by another program, or none
+        int status;
+    };
+    std::vector<Case> cases{
+        {tmp.file("busy.dbb"), tmp.file("busy.dbb"), true, tmp.file("busy.ldb"), 6},
+    };
+#ifndef _WIN32
+    fs::create_symlink("real/old.dbb", tmp.file("link.dbb"));  // relative, to an existing file
+    fs::create_symlink(tmp.file("real/new.dbb"), tmp.file("dangling.dbb"));
+    fs::create_symlink(tmp.file("nowhere/x.dbb"), tmp.file("lost.dbb"));
+    fs::create_symlink(tmp.file("real/held.dbb"), tmp.file("held-link.dbb"));
+    cases.push_back({tmp.file("link.dbb"), tmp.file("real/old.dbb"), true, "", 0});
+    cases.push_back({tmp.file("dangling.dbb"), tmp.file("real/new.dbb"), false, "", 0});
+    cases.push_back({tmp.file("lost.dbb"), tmp.file("nowhere/x.dbb"), false, "", 6});
+    cases.push_back(
+        {tmp.file("held-link.dbb"), tmp.file("real/held.dbb"), true, tmp.file("real/held.ldb"), 6});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dest);
+        if (c.old)
+            writeBytes(c.file, "old");
+        std::unique_ptr<testing_support::HeldFile> held;
+        if (!c.ldb.empty()) {
+            writeBytes(c.ldb, "");
+            held = std::make_unique<testing_support::HeldFile>(c.ldb);
+            ASSERT_TRUE(held->held());
+        }
+        CliRun r = runCli({"convert", "--json", v2, c.dest});
+        EXPECT_EQ(c.status, r.status) << r.err;
+        if (c.status == 0) {
+            EXPECT_EQ(5u, rowsIn(c.file, "Table_Contact"));
+            EXPECT_TRUE(fs::is_symlink(c.dest));
+        } else if (!c.ldb.empty()) {
+            EXPECT_EQ(utf8(member(jsonOf(r), "problem")), "destination-in-use");
+            EXPECT_NE(std::string::npos, r.err.find("close the program that has it open"));
+            EXPECT_EQ(bytesOf(c.file), "old");
+        } else {
+            EXPECT_NE(std::string::npos, r.err.find("nowhere does not exist")) << r.err;
+        }
+    }
+#ifndef _WIN32
+    EXPECT_EQ(entries(tmp.file("real")),
+              (std::vector<std::string>{"held.dbb", "held.ldb", "new.dbb", "old.dbb"}));
+
+    // Owner, group and mode: kept for a file of another user; a new file in a set-group-ID
+    // folder takes the folder's group.
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !nobody) {
+        std::cout << "skipped: owners and groups of other users need root and user nobody\n";
+        return;
+    }
+    const std::string theirs = tmp.file("theirs.dbb"), shared = tmp.file("shared");
+    writeBytes(theirs, "old");
+    ASSERT_EQ(0, ::chown(theirs.c_str(), nobody->pw_uid, nobody->pw_gid));
+    ASSERT_EQ(0, ::chmod(theirs.c_str(), 0640));
+    fs::create_directory(shared);
+    ASSERT_EQ(0, ::chown(shared.c_str(), static_cast<uid_t>(-1), nobody->pw_gid));
+    ASSERT_EQ(0, ::chmod(shared.c_str(), 02775));
+    for (const std::string& dest : {theirs, shared + "/new.dbb"}) {
+        EXPECT_EQ(0, runCli({"convert", v2, dest}).status) << dest;
+        struct stat st;
+        ASSERT_EQ(0, ::stat(dest.c_str(), &st));
+        EXPECT_EQ(st.st_gid, nobody->pw_gid) << dest;
+        if (dest == theirs) {
+            EXPECT_EQ(st.st_uid, nobody->pw_uid);
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+        }
     }
 #endif
 }
@@ -305,6 +397,108 @@ TEST(ConvertSafety, JsonIsOneObjectWhateverTheOutcome) {
     CliRun r = runCli({"convert", "--json", bad_utf8, out});
     EXPECT_NE(std::string::npos, utf8(member(jsonOf(r), "source")).find("bad\xEF\xBF\xBD"));
 }
+
+#ifndef _WIN32
+// What the system refuses is a failure, never success or lost rows: a file-size limit (as a full
+// temporary folder) fails the conversion with the system's reason in the one JSON object, and
+// output that cannot be written fails the run.
+TEST(ConvertSafety, FailuresOfTheSystemFailTheRun) {
+    TempDir tmp;
+    fs::create_directory(tmp.file("tmp"));
+    const std::string v2 = makeSample(tmp, "2.0", 1500, "v2.dbb");
+    const std::string dest = tmp.file("dest.dbb");
+    writeBytes(dest, "old");
+    CliEnv limited;
+    limited.tmpdir = tmp.file("tmp");
+    limited.file_size_limit = 512 * 1024;  // the template fits, the converted rows do not
+    CliRun r = runCli({"convert", "--json", v2, dest}, limited);
+    EXPECT_EQ(6, r.status) << r.err;
+    const auto j = jsonOf(r);
+    EXPECT_EQ(utf8(member(j, "problem")), "save-failed");
+    EXPECT_NE(std::string::npos, utf8(member(j, "detail")).find(std::strerror(EFBIG)));
+    EXPECT_EQ(bytesOf(dest), "old");
+    EXPECT_TRUE(fs::is_empty(tmp.file("tmp")));
+
+    for (const char* out : {"/dev/full", "closed"}) {
+        CliEnv env;
+        env.stdout_to = out;
+        r = runCli({"convert", "--json", v2, tmp.file("out.dbb")}, env);
+        EXPECT_EQ(1, r.status) << out;
+        EXPECT_NE(std::string::npos, r.err.find("cannot write to standard output")) << r.err;
+    }
+}
+#endif
+
+#ifdef _WIN32
+// A source another program has open, reached by another name than the one its lock file goes
+// with (an 8.3 short name, another hard link), or opened sharing nothing, is in use. A read-only
+// source gives a new database the contact manager can write, and leaves nothing behind even when
+// the save fails. The console gets its code page back.
+TEST(ConvertSafety, WindowsSourcesInUseAndReadOnlySources) {
+    using jet::win::apiPath;
+    TempDir tmp;
+    const std::string src = makeSample(tmp, "1.0", 5, "long source name.dbb");
+    fs::create_hard_link(src, tmp.file("hard.dbb"));
+    std::wstring short_name(MAX_PATH, L'\0');
+    short_name.resize(::GetShortPathNameW(apiPath(src).c_str(), short_name.data(), MAX_PATH));
+    std::vector<std::string> names;
+    if (!short_name.empty() && jet::win::narrow(short_name).find(' ') == std::string::npos)
+        names.push_back(jet::win::narrow(short_name));
+    else
+        std::cout << "note: no 8.3 short names here\n";
+    // Wine lists no hard links (its FindFirstFileNameW is a stub).
+    if (!::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        names.push_back(tmp.file("hard.dbb"));
+    else
+        std::cout << "note: under Wine, which lists no hard links\n";
+    writeBytes(tmp.file("long source name.ldb"), "");
+    {
+        testing_support::HeldFile held(tmp.file("long source name.ldb"));
+        for (const std::string& name : names) {
+            CliRun r = runCli({"convert", name, tmp.file("out.dbb")});
+            EXPECT_EQ(3, r.status) << name << "\n" << r.err;
+            EXPECT_NE(std::string::npos, r.err.find("close the contact manager first")) << r.err;
+        }
+    }
+    fs::remove(tmp.file("long source name.ldb"));
+    {
+        const HANDLE alone = ::CreateFileW(apiPath(src).c_str(), GENERIC_READ, 0, nullptr,
+                                           OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(alone, INVALID_HANDLE_VALUE);
+        CliRun r = runCli({"convert", "--json", src, tmp.file("out.dbb")});
+        ::CloseHandle(alone);
+        EXPECT_EQ(3, r.status) << r.err;
+        EXPECT_EQ(utf8(member(jsonOf(r), "problem")), "source-in-use");
+    }
+
+    const auto readOnly = [&](const std::string& path, bool on) {
+        return ::SetFileAttributesW(apiPath(path).c_str(),
+                                    on ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    };
+    const std::string out = tmp.file("out.dbb");
+    ASSERT_TRUE(readOnly(src, true));
+    ASSERT_EQ(0, runCli({"convert", src, out}).status);
+    EXPECT_FALSE(::GetFileAttributesW(apiPath(out).c_str()) & FILE_ATTRIBUTE_READONLY);
+    // The user's read-only file is never replaced: the save fails after the whole conversion.
+    ASSERT_TRUE(readOnly(out, true));
+    EXPECT_EQ(6, runCli({"convert", src, out}).status);
+    readOnly(src, false);
+    readOnly(out, false);
+    EXPECT_EQ(entries(tmp.path()),
+              (std::vector<std::string>{"hard.dbb", "long source name.dbb", "out.dbb"}));
+
+    if (::GetConsoleOutputCP() == 0)
+        ::AllocConsole();  // a console for vkdc-cli to share
+    if (const UINT found = ::GetConsoleOutputCP(); found != 0) {
+        ::SetConsoleOutputCP(437);
+        runCli({"--help"});
+        EXPECT_EQ(437u, ::GetConsoleOutputCP());
+        ::SetConsoleOutputCP(found);
+    } else {
+        std::cout << "note: no console here; its code page is not checked\n";
+    }
+}
+#endif
 
 // SplitMix64, so a failing variant number replays.
 class Rng {
@@ -437,7 +631,7 @@ TEST(ConvertSafety, SeededDamageNeverLosesRowsSilently) {
               (std::vector<std::string>{"damaged.dbb", "dest.dbb", "tmp", "v1.dbb", "v2.dbb"}));
 }
 
-// SIGKILL at any moment of a two-step conversion: DEST is the old file or the complete new
+// SIGKILL at any moment of a conversion to 3.0: DEST is the old file or the complete new
 // one, and the next conversion leaves no file of ours behind.
 TEST(ConvertSafety, AKillAtAnyMomentLeavesTheOldOrTheCompleteDestination) {
     TempDir tmp;

@@ -2,6 +2,11 @@
 // two outside readers, and every way a conversion can fail.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,6 +20,7 @@
 #include "store/templates.h"
 #include "store/value_text.h"
 #include "support/damage.h"
+#include "support/failing_save_env.h"
 #include "support/files.h"
 
 namespace vkdc {
@@ -404,6 +410,79 @@ TEST_F(ConversionTest, AFailedSaveKeepsTheOldFileAndTheWorkForAnotherTry) {
     }
 }
 
+// Each system call of the save failing, on both ways a save goes (the working copy linked into
+// place, or written out where no link can be made): kSaveFailed (status 6), the old file as it
+// was, nothing beside it, and the work kept for another try. On Windows the replace also
+// recovers from what it can.
+TEST_F(ConversionTest, EachFailingCallOfTheSaveLeavesTheOldFileAndNothingElse) {
+    using testing_support::FailingSaveEnv;
+    using Call = FailingSaveEnv::Call;
+    const std::string src = sample("2.0", 5, "s.dbb");
+    Conversion c(versionPair(PairId::k20to30), templates_, work_);
+    ASSERT_TRUE(c.analyse(src).ok());
+    ConversionReport r;
+    ASSERT_TRUE(c.convert(r).ok());
+    const std::string out = dir_.path() + "/out", dest = out + "/dest.dbb";
+    fs::create_directory(out);
+    std::ofstream(dest) << "precious";
+    const auto expectUntouched = [&] {
+        EXPECT_EQ("precious", testing_support::readFile(dest).value_or(""));
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(out))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"dest.dbb"});
+    };
+    using Fault = FailingSaveEnv::Fault;
+    struct Case {
+        const char* what;
+        std::vector<Fault> faults;  // the last is the one that must be met
+        bool saved = false;
+    };
+#ifdef _WIN32
+    const Case cases[] = {
+        {"a full disk", {{Call::kWrite, ERROR_DISK_FULL, 1}}},
+        {"a failing write", {{Call::kWrite, ERROR_WRITE_FAULT}}},
+        {"a failing flush", {{Call::kSync, ERROR_WRITE_FAULT}}},
+        {"a replace that cannot move", {{Call::kReplace, ERROR_UNABLE_TO_MOVE_REPLACEMENT}}},
+        {"a replace held up for good", {{Call::kReplace, ERROR_SHARING_VIOLATION}}},
+        {"a replace held up for a moment", {{Call::kReplace, ERROR_SHARING_VIOLATION, 0, 2}}, true},
+        // The old file already at the backup name: the new one is moved in, or the old one back.
+        {"a replace that fails half-way",
+         {{Call::kReplace, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}},
+         true},
+        {"a half-way replace, then no move",
+         {{Call::kReplace, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2},
+          {Call::kMove, ERROR_ACCESS_DENIED, 0, 10}}},
+    };
+#else
+    const Fault no_links{Call::kLink, EXDEV};  // another file system: the copy is written out
+    const Case cases[] = {
+        {"a full disk", {no_links, {Call::kWrite, ENOSPC, 1}}},
+        {"a failing write", {no_links, {Call::kWrite, EIO}}},
+        {"a failing fsync", {{Call::kSync, EIO}}},
+        {"a failing fsync of the copy", {no_links, {Call::kSync, EIO, 1}}},
+        {"a failing link", {{Call::kLink, EIO}}},
+        {"a failing rename", {{Call::kRename, EIO}}},
+        {"a failing rename of the copy", {no_links, {Call::kRename, EIO}}},
+    };
+#endif
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        FailingSaveEnv env(k.faults);
+        SaveOptions options;
+        options.env = &env;
+        EXPECT_EQ(k.saved, c.save(dest, options).ok());
+        EXPECT_GT(env.calls(k.faults.back().call), k.faults.back().pass) << "the fault was not met";
+        if (k.saved) {
+            EXPECT_TRUE(verifyConversion(versionPair(PairId::k20to30), src, dest).ok());
+            std::ofstream(dest, std::ios::trunc) << "precious";
+        }
+        expectUntouched();
+    }
+    ASSERT_TRUE(c.save(dest).ok());
+    EXPECT_TRUE(verifyConversion(versionPair(PairId::k20to30), src, dest).ok());
+}
+
 TEST_F(ConversionTest, AResultPastTheSizeLimitStopsAndSavesNothing) {
     const std::string src = sample("2.0", 400, "s.dbb");
     const std::string existing = dir_.path() + "/existing.dbb";
@@ -546,18 +625,74 @@ TEST_F(ConversionTest, OutputsAreByteForByteWhatTheyWere) {
         EXPECT_TRUE(makeSample(version, path, o).isOk());
         return path;
     };
+    auto hashOf = [](const std::string& path) {
+        uint64_t h = 14695981039346656037ull;
+        for (char c : testing_support::readFile(path).value_or(""))
+            h = (h ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+        return h;
+    };
     auto converted = [&](PairId id, const std::string& src, const std::string& name) {
         const std::string dest = dir_.path() + "/" + name;
         convert(versionPair(id), src, dest);
-        uint64_t h = 14695981039346656037ull;
-        for (char c : testing_support::readFile(dest).value_or(""))
-            h = (h ^ static_cast<uint8_t>(c)) * 1099511628211ull;
-        return h;
+        return hashOf(dest);
     };
     EXPECT_EQ(0x23c28a49c363f7dfull, converted(PairId::k10to20, made("1.0"), "to20.dbb"));
     EXPECT_EQ(0x83c0a7e64fbf7d1dull, converted(PairId::k20to30, made("2.0"), "to30.dbb"));
     EXPECT_EQ(0x05ac3e7dc8aa7df4ull,
               converted(PairId::k20to30, dir_.path() + "/to20.dbb", "both.dbb"));
+    // 1.0 straight to 3.0 in one pass: the file of the two conversions one after the other.
+    const std::string one = dir_.path() + "/one.dbb";
+    Conversion c(versionPair(PairId::k10to20), versionPair(PairId::k20to30), templates_, work_);
+    ConversionReport report;
+    ASSERT_TRUE(c.analyse(dir_.path() + "/1.0.dbb").ok());
+    ASSERT_TRUE(c.convert(report).ok());
+    ASSERT_TRUE(c.save(one).ok());
+    EXPECT_EQ(0x05ac3e7dc8aa7df4ull, hashOf(one));
+    EXPECT_TRUE(verifyConversion(versionPair(PairId::k10to20), versionPair(PairId::k20to30),
+                                 templates_ + "/VKDB12.mdb", dir_.path() + "/1.0.dbb", one)
+                    .ok());
+}
+
+// In one pass a row still goes through the 2.0 template's rules: a Table_Site row that 3.0
+// would hold but 2.0 (four more columns) would not is lost, and what is saved is the file
+// the two conversions give.
+TEST_F(ConversionTest, OnePassLosesWhatTheFirstTemplateRefuses) {
+    const std::u16string fill(255, u'\u0628');
+    const std::string src = customSource(
+        "1.0", "full.dbb", [](jet::TableSpec&) {},
+        [&](jet::Writer& w) {
+            // 30 bytes of row and 4,026 of text: 1.0 holds it, 2.0 needs 4,064 bytes.
+            std::vector<jet::Value> row(11, jet::Value(fill));
+            row[7] = std::u16string(228, u'\u0628');  // Onvan .. Yahoo (3.0 drops it) full
+            row[8] = row[9] = jet::Null{};
+            row[10] = jet::Null{};  // Tozihat
+            ASSERT_TRUE(w.append("Table_Site", row).isOk());
+            row[0] = std::u16string(u"short");
+            ASSERT_TRUE(w.append("Table_Site", row).isOk());
+        });
+    const VersionPair& p12 = versionPair(PairId::k10to20);
+    const VersionPair& p23 = versionPair(PairId::k20to30);
+    auto run = [&](Conversion& c, const std::string& from, const std::string& to) {
+        ConversionReport r;
+        EXPECT_TRUE(c.analyse(from).ok());
+        Outcome o = c.convert(r);
+        EXPECT_TRUE(c.save(to).ok());
+        return std::make_pair(o.problem, r.tables[1]);
+    };
+    Conversion first(p12, templates_, work_), second(p23, templates_, work_);
+    Conversion both(p12, p23, templates_, work_);
+    const auto [step1, _] = run(first, src, dir_.path() + "/20.dbb");
+    const auto [step2, __] = run(second, dir_.path() + "/20.dbb", dir_.path() + "/two.dbb");
+    const auto [once, site] = run(both, src, dir_.path() + "/one.dbb");
+    EXPECT_EQ(Problem::kRowsLost, step1);
+    EXPECT_EQ(Problem::kRowsLost, once);
+    EXPECT_EQ(2u, site.read);
+    EXPECT_EQ(1u, site.failed);
+    ASSERT_EQ(1u, site.reasons.size());
+    EXPECT_NE(std::string::npos, site.reasons[0].find("row 1: ")) << site.reasons[0];
+    EXPECT_NE(std::string::npos, site.reasons[0].find("4064")) << site.reasons[0];
+    EXPECT_TRUE(testing_support::readFile(dir_.path() + "/two.dbb") ==
+                testing_support::readFile(dir_.path() + "/one.dbb"));
 }
 
 TEST_F(ConversionTest, DetectsTheVersionOfASource) {

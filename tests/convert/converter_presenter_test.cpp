@@ -2,6 +2,13 @@
 // records what it was told, on real database files.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+#include <cerrno>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -477,6 +484,33 @@ TEST_P(ConverterPresenterTest, AResultPastTheSizeLimitOnlyWarnsAndStepTwoStaysCl
               "Text1- BrowseOpen- ConvertDB- AnalysisDB+ Text2- BrowseSave- SaveDB-");
 }
 
+// A working copy that cannot be written (a full temporary folder) is a failed save with the
+// system's reason, not lost rows: no completion message, and step 2 stays closed.
+TEST_P(ConverterPresenterTest, AWorkingCopyThatCannotBeWrittenIsAFailedSave) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a file-size limit stands in for a full folder on POSIX only";
+#else
+    const std::string src = source("s.dbb", 4000);
+    // The template fits under the limit, the converted rows do not: they are several times
+    // what the pager keeps in memory, so pages far past the limit are written during convert().
+    rlimit old_limit;
+    ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &old_limit));
+    rlimit limit = old_limit;
+    limit.rlim_cur = 300 * 1024;
+    const auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &limit));
+    convertFrom(src);
+    ::setrlimit(RLIMIT_FSIZE, &old_limit);
+    ::signal(SIGXFSZ, old_handler);
+    ASSERT_EQ(view_.ids(), std::vector<MessageId>{MessageId::kSaveFailed});
+    EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
+    EXPECT_NE(view_.messages[0].detail.find(std::strerror(EFBIG)), std::string::npos)
+        << view_.messages[0].detail;
+    EXPECT_EQ(view_.steps(),
+              "Text1- BrowseOpen- ConvertDB- AnalysisDB+ Text2- BrowseSave- SaveDB-");
+#endif
+}
+
 // Destinations that name no place the user chose, or would destroy the source or a template,
 // or replace a FIFO: refused, and the window stays for another path.
 TEST_P(ConverterPresenterTest, UnsafeDestinationsAreRefusedAndTheWindowStays) {
@@ -486,6 +520,11 @@ TEST_P(ConverterPresenterTest, UnsafeDestinationsAreRefusedAndTheWindowStays) {
     const std::string hard = dir_.file("hard.dbb");
     fs::create_hard_link(src, hard);
     const std::string fifo = testing_support::specialFiles(dir_.path()).at(0);
+    const std::string busy = dir_.file("busy.dbb");  // the contact manager has it open
+    std::ofstream(busy) << "older";
+    std::ofstream{dir_.file("busy.ldb")};
+    testing_support::HeldFile held(dir_.file("busy.ldb"));
+    ASSERT_TRUE(held.held());
     convertFrom(src);
     const struct {
         std::string path;
@@ -499,6 +538,7 @@ TEST_P(ConverterPresenterTest, UnsafeDestinationsAreRefusedAndTheWindowStays) {
         {installed(), MessageId::kSaveFailed},
         {fifo, MessageId::kSaveFailed},
         {dir_.file("no-such-folder/new.dbb"), MessageId::kSaveFailed},
+        {busy, MessageId::kDestinationInUse},
     };
     for (const auto& c : cases) {
         view_.messages.clear();
@@ -506,7 +546,7 @@ TEST_P(ConverterPresenterTest, UnsafeDestinationsAreRefusedAndTheWindowStays) {
         ASSERT_EQ(view_.ids(), std::vector<MessageId>{c.id}) << c.path;
         EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
         EXPECT_EQ(view_.messages[0].text, text(c.id));
-        if (c.id == MessageId::kSaveFailed) {
+        if (c.id == MessageId::kSaveFailed || c.id == MessageId::kDestinationInUse) {
             EXPECT_NE(view_.messages[0].detail.find(fs::path(c.path).filename().string()),
                       std::string::npos)
                 << "the path and the cause, in the details: " << view_.messages[0].detail;
@@ -516,6 +556,7 @@ TEST_P(ConverterPresenterTest, UnsafeDestinationsAreRefusedAndTheWindowStays) {
     }
     EXPECT_EQ(*testing_support::readFile(src), source_bytes);
     EXPECT_EQ(*testing_support::readFile(installed()), template_bytes);
+    EXPECT_EQ(*testing_support::readFile(busy), "older");
     EXPECT_FALSE(fs::exists(dir_.file("relative.dbb")));
 
     // A private file stays private when it is replaced.

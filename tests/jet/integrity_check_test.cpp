@@ -119,7 +119,9 @@ TEST_F(IntegrityDamageTest, FindsDamageThatLeavesTheRowsReadable) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = dir_.file("damaged.mdb");
-        fs::copy_file(base_, path, fs::copy_options::overwrite_existing);
+        // Removed first: MinGW's copy_file refuses overwrite_existing on an existing file.
+        fs::remove(path);
+        fs::copy_file(base_, path);
         ASSERT_TRUE(apply(c.damage, path));
         auto report = checkFile(path, kPassword);
         ASSERT_TRUE(report.isOk()) << report.status().toString();

@@ -78,6 +78,28 @@ TEST(WriterFailure, AFailedSyncIsReported) {
     EXPECT_EQ((*w)->close().code(), Status::Code::kIoError);
 }
 
+// A writer dropped without close() writes its rows and their count out; it syncs only when
+// nobody else is to sync the file.
+TEST(WriterFailure, ADroppedWriterSyncsOnlyWhenAskedTo) {
+    for (const bool sync : {true, false}) {
+        auto state = std::make_shared<MemFileState>();
+        ASSERT_TRUE(
+            writeUntilError(**jet::Writer::create(std::make_unique<MemFile>(state)), 3).isOk());
+        const int syncs = state->syncs;
+        {
+            jet::WriterOpenOptions o;
+            o.sync_on_close = sync;
+            auto w = jet::Writer::open(std::make_unique<MemFile>(state), o);
+            ASSERT_TRUE(w.isOk());
+            ASSERT_TRUE((*w)->append("Table_Contact", contactRow(4)).isOk());
+        }
+        EXPECT_EQ(state->syncs, syncs + (sync ? 1 : 0));
+        auto db = jet::Database::open(std::make_unique<MemFile>(state));
+        EXPECT_EQ((*db)->tableDef("Table_Contact")->num_rows, 4u);
+        EXPECT_EQ(*(*db)->countRows("Table_Contact"), 4u);
+    }
+}
+
 TEST(WriterFailure, CloseReportsWhatFlushReports) {
     auto state = std::make_shared<MemFileState>();
     auto w = jet::Writer::create(std::make_unique<MemFile>(state));

@@ -691,6 +691,39 @@ TEST(WriterTable, RefusedRowsNameTheColumnAndWriteNothing) {
     EXPECT_EQ(readAll(path, "Table_Contact")->size(), 2u);
 }
 
+// A checked row is what reading the stored row back gives, and checking writes nothing.
+TEST(WriterTable, ACheckedRowReadsAsTheStoredOneWould) {
+    TempDir tmp;
+    const std::string path = tmp.file("check.mdb");
+    auto w = createOrDie(path);
+    ASSERT_TRUE(w->createTable(everyType()).isOk());
+    ASSERT_TRUE(w->flush().isOk());
+    const auto bytes_before = testing_support::readFile(path);
+    std::vector<Value> row(14, jet::Null{});
+    row[1] = std::u16string(u"\uFEFFmark");  // stored plain, read as compressed text
+    row[5] = int16_t{7};                     // a Long column reads an Integer as a Long
+    row[7] = 0.5;                            // a Single column reads a Double as a Single
+    row[13] = std::u16string(u"c");
+    std::vector<std::vector<Value>> checked;
+    for (int i = 0; i < 2; ++i) {
+        checked.push_back(row);
+        ASSERT_TRUE(w->check("Table_Contact", checked.back()).isOk());
+    }
+    std::vector<Value> too_short(2);
+    EXPECT_EQ(w->check("Table_Contact", too_short).code(), Status::Code::kInvalidArgument);
+    ASSERT_TRUE(w->flush().isOk());
+    EXPECT_EQ(testing_support::readFile(path), bytes_before);
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(w->append("Table_Contact", row).isOk());
+    ASSERT_TRUE(w->close().isOk());
+    auto stored = readAll(path, "Table_Contact");
+    ASSERT_TRUE(stored.isOk());
+    // The AutoNumber went on from the checked rows: 1 and 2 were checked, 3 and 4 stored.
+    for (auto& r : checked)
+        r[0] = std::get<int32_t>(r[0]) + 2;
+    EXPECT_EQ(*stored, checked);
+}
+
 TEST(WriterTable, BadTableDefinitionsAreRefusedWithAReason) {
     TempDir tmp;
     auto w = createOrDie(tmp.file("names.mdb"));

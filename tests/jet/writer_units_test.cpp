@@ -16,6 +16,7 @@
 #include "jet/properties.h"
 #include "jet/row_packer.h"
 #include "jet/system_tables.h"
+#include "jet/text.h"
 #include "jet/value_encoder.h"
 #include "mem_file.h"
 #include "support/files.h"
@@ -472,6 +473,54 @@ TEST(ValueEncoder, TextLengthNullsAndBooleans) {
     const ColumnDef flag = column(ColumnType::kBoolean, 1);
     EXPECT_TRUE(encodeValue(flag, true, true)->present);
     EXPECT_FALSE(encodeValue(flag, Null{}, true)->present);  // Jet booleans have no NULL
+}
+
+// Text given as another file stores it is kept only in the form the encoder itself writes,
+// and comes out exactly as decoding and encoding it again would.
+TEST(ValueEncoder, StoredTextIsKeptOnlyInTheEncodersOwnForm) {
+    struct Case {
+        const char* stored;
+        bool compression;
+        bool own;
+    } cases[] = {
+        {"", true, true},
+        {"ff fe 61 62 63", true, true},
+        {"ff fe 61 62 63", false, false},          // a column without compression
+        {"ff fe 61 62", true, false},              // too short to be compressed
+        {"ff fe 61 00 45 06 00 62", true, false},  // mode switches
+        {"61 00 62 00 63 00", true, false},        // compressible, stored plain
+        {"61 00 62 00 63 00", false, true},
+        {"61 00 62 00", true, true},
+        {"45 06 0c 20 27 06", true, true},
+        {"45 06 0c 20 27", true, false},  // an odd last byte
+    };
+    const ColumnDef memo = column(ColumnType::kMemo, 0, ColumnDef::kExtCompressedUnicode);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        const Bytes8 stored = hex(c.stored);
+        size_t chars = 0;
+        EXPECT_EQ(isEncodedJet4Text(stored.data(), stored.size(), c.compression, chars), c.own);
+        const std::u16string text = decodeJet4Text(stored.data(), stored.size());
+        ColumnDef col = column(ColumnType::kText, 20, c.compression ? 1 : 0);
+        for (const ColumnDef* target : {static_cast<const ColumnDef*>(&col), &memo}) {
+            EncodedValue out;
+            size_t n = 99;
+            ASSERT_TRUE(encodeValueInto(*target, Bytes(stored), false, out, true, &n).isOk());
+            EXPECT_EQ(Bytes8(out.data(), out.data() + out.size()),
+                      encodeJet4Text(text, target->ext_flags != 0));
+            EXPECT_EQ(n, text.size());
+            EXPECT_EQ(out.long_value, target == &memo);
+        }
+    }
+    // Checked like the text: a column of 2 characters refuses 3.
+    EncodedValue out;
+    EXPECT_EQ(encodeValueInto(column(ColumnType::kText, 4, 1), Bytes(hex("ff fe 61 62 63")), false,
+                              out, true)
+                  .code(),
+              Status::Code::kInvalidArgument);
+    EXPECT_EQ(
+        encodeValue(column(ColumnType::kText, 20), Bytes(hex("61 00")), false).status().code(),
+        Status::Code::kInvalidArgument);  // Bytes are text only where asked for
 }
 
 TEST(Names, FollowAccessRules) {

@@ -2,7 +2,11 @@
 // removed by the next one, what a live run holds is not, and nothing else is touched.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "jet/win32.h"
+#else
 #include <sys/stat.h>
 #endif
 
@@ -82,13 +86,27 @@ TEST(FileOps, NamedWorkingCopiesAndSavesLeaveNothingBehind) {
         bool checked = false;
         named.check = [&](const std::string& complete) {
             checked = true;
-            EXPECT_EQ(tmp.path(), complete.substr(0, complete.rfind('/')));
+            EXPECT_TRUE(fs::equivalent(tmp.path(), fs::path(complete).parent_path()));
             EXPECT_EQ(100000u, fs::file_size(complete));
             return jet::Status::corrupt("not as expected");
         };
         EXPECT_FALSE(replaceFile(**file, dest, named).isOk());
         EXPECT_TRUE(checked);
         EXPECT_EQ("old", testing_support::readFile(dest).value_or(""));
+#ifndef _WIN32
+        // DEST can no longer be looked at once the file is complete (a link loop took its
+        // place): the save fails and takes its file away.
+        named.check = [&](const std::string&) {
+            fs::remove(dest);
+            fs::create_symlink("dest.dbb", dest);
+            return jet::Status::ok();
+        };
+        EXPECT_FALSE(replaceFile(**file, dest, named).isOk());
+        EXPECT_EQ(entries(tmp.path()), (std::vector<std::string>{"dest.dbb", "src.mdb", "work"}));
+        fs::remove(dest);
+        std::ofstream(dest) << "old";
+        ::chmod(dest.c_str(), 0600);
+#endif
         named.check = nullptr;
         ASSERT_TRUE(replaceFile(**file, dest, named).isOk());
         EXPECT_EQ(100000u, fs::file_size(dest));
@@ -168,6 +186,60 @@ TEST(FileOps, SavingAWorkingCopyMovesItWhereItCanAndCopiesElsewhere) {
                   (std::vector<std::string>{"dest.dbb", "other.dbb", "src.mdb", "work"}));
     }
 }
+
+#ifdef _WIN32
+// Destinations as Windows spells them: with the "\\?\" prefix, relative to the current folder of
+// a drive ("Z:x.mdb"), or a short name under a current folder past 260 characters. Each is
+// saved through a temporary file beside it. A read-only leftover of ours, as older versions
+// made them, goes like any other.
+TEST(FileOps, WindowsSpellingsOfADestinationAreSavedBesideIt) {
+    TempDir tmp;
+    const std::string src = tmp.file("src.mdb");
+    std::ofstream(src) << std::string(1000, 'x');
+    std::string deep = tmp.path();
+    while (deep.size() < 300) {
+        deep += "/" + std::string(40, 'd');
+        ASSERT_TRUE(::CreateDirectoryW(jet::win::apiPath(deep).c_str(), nullptr)) << deep;
+    }
+    const std::string full = canonicalPath(tmp.path());  // "Z:\tmp\vkdc-test-..."
+    const struct {
+        std::string cwd;
+        std::string dest;
+        std::string lands;
+    } cases[] = {
+        {"", "\\\\?\\" + full + "\\a.mdb", tmp.file("a.mdb")},
+        {tmp.path(), full.substr(0, 2) + "b.mdb", tmp.file("b.mdb")},
+        {deep, "c.mdb", deep + "/c.mdb"},
+    };
+    std::wstring before(32768, L'\0');
+    before.resize(::GetCurrentDirectoryW(static_cast<DWORD>(before.size()), before.data()));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dest);
+        auto file = jet::openFileReadOnly(src);
+        ASSERT_TRUE(file.isOk());
+        if (!c.cwd.empty()) {
+            ASSERT_TRUE(::SetCurrentDirectoryW(jet::win::apiPath(c.cwd).c_str()));
+        }
+        ReplaceOptions options;
+        std::string made;
+        options.check = [&](const std::string& complete) {
+            made = complete;
+            return jet::Status::ok();
+        };
+        const jet::Status st = replaceFile(**file, c.dest, options);
+        ::SetCurrentDirectoryW(before.c_str());
+        ASSERT_TRUE(st.isOk()) << st.message();
+        EXPECT_TRUE(sameFile(folderOf(made), folderOf(c.lands))) << made;
+        EXPECT_EQ(FileKind::kRegular, fileInfo(c.lands)->kind);
+    }
+    const std::string leftover = tmp.file(".vkdc-OLD001");
+    std::ofstream(leftover) << "a whole database";
+    ASSERT_TRUE(::SetFileAttributesW(jet::win::apiPath(leftover).c_str(), FILE_ATTRIBUTE_READONLY));
+    removeStaleSaveFiles(tmp.path());
+    EXPECT_EQ(entries(tmp.path()),
+              (std::vector<std::string>{"a.mdb", "b.mdb", std::string(40, 'd'), "src.mdb"}));
+}
+#endif
 
 }  // namespace
 }  // namespace vkdc

@@ -1,7 +1,9 @@
 // vkdc-art: paints the program's pictures at build time, so that none is taken from
-// elsewhere. Usage: vkdc-art OUTPUT_FOLDER. Writes the launcher banner (424 x 104), the two
-// converter banners (361 x 56) and the program icon in every size the windows and the desktop
-// use. Needs no display: run it with QT_QPA_PLATFORM=offscreen.
+// elsewhere. Usage: vkdc-art [--windows] OUTPUT_FOLDER. Writes the launcher banner (424 x 104),
+// the two converter banners (361 x 56) and the program icon in every size the windows and the
+// desktop use, as PNG files; with --windows also the banners as .bmp and the icon sizes as one
+// vkdc.ico, which the Windows build compiles into its resources. Needs no display: run it with
+// QT_QPA_PLATFORM=offscreen.
 #include <QDir>
 #include <QFont>
 #include <QFontMetricsF>
@@ -11,6 +13,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+
+#include "windows_files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -160,35 +164,63 @@ QImage paintConverterBanner(const QString& from, const QString& to, const QStrin
     return image;
 }
 
+bool checked(bool written, const QString& path) {
+    if (!written)
+        std::fprintf(stderr, "vkdc-art: cannot write %s\n", qPrintable(path));
+    return written;
+}
+
 bool save(const QImage& image, const QDir& folder, const QString& name) {
     const QString path = folder.filePath(name);
-    if (image.save(path, "PNG"))
-        return true;
-    std::fprintf(stderr, "vkdc-art: cannot write %s\n", qPrintable(path));
-    return false;
+    return checked(image.save(path, "PNG"), path);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: vkdc-art OUTPUT_FOLDER\n");
+    const bool windows = argc == 3 && qstrcmp(argv[1], "--windows") == 0;
+    if (argc != 2 && !windows) {
+        std::fprintf(stderr, "usage: vkdc-art [--windows] OUTPUT_FOLDER\n");
         return 2;
     }
-    QDir folder(QString::fromLocal8Bit(argv[1]));
+    const char* out = argv[argc - 1];
+    QDir folder(QString::fromLocal8Bit(out));
     if (!folder.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "vkdc-art: cannot create %s\n", argv[1]);
+        std::fprintf(stderr, "vkdc-art: cannot create %s\n", out);
         return 1;
     }
-    bool ok = save(paintLauncherBanner(), folder, QStringLiteral("banner-main.png"));
-    ok &= save(paintConverterBanner(QStringLiteral("1.0"), QStringLiteral("2.0"),
-                                    QStringLiteral("تبديل بانک نسخه 1 به نسخه 2")),
-               folder, QStringLiteral("banner-vkdc12.png"));
-    ok &= save(paintConverterBanner(QStringLiteral("2.0"), QStringLiteral("3.0"),
-                                    QStringLiteral("تبديل بانک نسخه 2 به نسخه 3")),
-               folder, QStringLiteral("banner-vkdc23.png"));
-    for (int size : {16, 24, 32, 48, 128, 189, 256})
-        ok &= save(paintIcon(size), folder, QStringLiteral("vkdc-%1.png").arg(size));
+    const struct {
+        QImage image;
+        QString name;
+    } banners[] = {
+        {paintLauncherBanner(), QStringLiteral("banner-main")},
+        {paintConverterBanner(QStringLiteral("1.0"), QStringLiteral("2.0"),
+                              QStringLiteral("تبديل بانک نسخه 1 به نسخه 2")),
+         QStringLiteral("banner-vkdc12")},
+        {paintConverterBanner(QStringLiteral("2.0"), QStringLiteral("3.0"),
+                              QStringLiteral("تبديل بانک نسخه 2 به نسخه 3")),
+         QStringLiteral("banner-vkdc23")},
+    };
+    bool ok = true;
+    for (const auto& banner : banners) {
+        ok &= save(banner.image, folder, banner.name + QStringLiteral(".png"));
+        if (windows) {
+            const QString bmp = folder.filePath(banner.name + QStringLiteral(".bmp"));
+            ok &= checked(art::saveBmp(banner.image, bmp), bmp);
+        }
+    }
+    QList<QImage> icons;
+    for (int size : {16, 24, 32, 48, 128, 189, 256}) {
+        icons.append(paintIcon(size));
+        ok &= save(icons.back(), folder, QStringLiteral("vkdc-%1.png").arg(size));
+    }
+    if (windows) {
+        // Windows picks among these by the size it needs: the title bars, the task bar,
+        // Explorer's views.
+        icons.removeIf([](const QImage& icon) { return icon.width() == 128; });
+        const QString ico = folder.filePath(QStringLiteral("vkdc.ico"));
+        ok &= checked(art::saveIco(icons, ico), ico);
+    }
     return ok ? 0 : 1;
 }
