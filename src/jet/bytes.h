@@ -2,6 +2,7 @@
 // only assemble bytes.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <cstring>
 

@@ -190,12 +190,20 @@ Result<std::unique_ptr<RowCursor>> Database::openTable(const std::string& name) 
 // Usage maps and row counts
 
 Result<std::vector<uint32_t>> Database::usageMapPages(RowPointer map) {
-    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, listUsageMap(*pager_, format(), map));
-    if (!pages.empty() && pages.back() >= pager_->pageCount()) {
-        return Status::corrupt(mapName(map) + ": lists page " + std::to_string(pages.back()) +
-                               " beyond the end of the file");
+    JET_ASSIGN_OR_RETURN(UsageMapPages listing, UsageMapPages::open(*pager_, format(), map));
+    std::vector<uint32_t> pages;
+    for (uint32_t page = 0;;) {
+        JET_ASSIGN_OR_RETURN(bool more, listing.next(page));
+        if (!more)
+            return pages;
+        // Pages come in ascending order: the first one past the end is enough to refuse the
+        // map, before a damaged one lists millions.
+        if (page >= pager_->pageCount()) {
+            return Status::corrupt(mapName(map) + ": lists page " + std::to_string(page) +
+                                   " beyond the end of the file");
+        }
+        pages.push_back(page);
     }
-    return pages;
 }
 
 Result<uint64_t> Database::countRows(const std::string& name) {

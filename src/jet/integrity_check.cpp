@@ -86,9 +86,9 @@ std::string str(uint64_t n) {
 
 // The pages a usage map lists, as far as they are in the file.
 struct MapListing {
-    std::vector<uint32_t> pages;    // ascending
-    std::vector<uint32_t> bitmaps;  // the bitmap pages of a reference map
-    uint64_t past_end = 0;          // listed pages past the end of the file
+    std::vector<uint32_t> pages;       // ascending
+    std::vector<uint32_t> bitmaps;     // the bitmap pages of a reference map
+    std::optional<uint32_t> past_end;  // the first listed page past the end of the file
 };
 
 class Checker {
@@ -281,10 +281,12 @@ class Checker {
             JET_ASSIGN_OR_RETURN(bool more, pages.next(page));
             if (!more)
                 return out;
-            if (page < pager_.pageCount())
-                out.pages.push_back(page);
-            else
-                ++out.past_end;
+            // Ascending: the rest lie past the end too, and a damaged map may mark millions.
+            if (page >= pager_.pageCount()) {
+                out.past_end = page;
+                return out;
+            }
+            out.pages.push_back(page);
         }
     }
 
@@ -305,10 +307,10 @@ class Checker {
             claim(bp, table, Use::kBitmap,
                   "a usage bitmap" + (table == kNoTable ? "" : " of " + tables_[table].name));
         }
-        if (listing->past_end > 0 && table != kNoTable) {
+        if (listing->past_end && table != kNoTable) {
             damage(Area::kPages, table, map.page, map.row,
-                   who + ": the map lists " + str(listing->past_end) +
-                       " pages past the end of the file");
+                   who + ": the map lists pages past the end of the file (" +
+                       str(pager_.pageCount()) + " pages), from page " + str(*listing->past_end));
         }
         return std::move(listing->pages);
     }

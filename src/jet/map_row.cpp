@@ -130,13 +130,14 @@ Result<bool> UsageMapPages::next(uint32_t& page) {
     return false;
 }
 
-Result<std::vector<uint32_t>> listUsageMap(Pager& pager, const Format& format, RowPointer map) {
+Result<std::vector<uint32_t>> listUsageMap(Pager& pager, const Format& format, RowPointer map,
+                                           uint32_t limit) {
     JET_ASSIGN_OR_RETURN(UsageMapPages pages, UsageMapPages::open(pager, format, map));
     std::vector<uint32_t> out;
     uint32_t page = 0;
     while (true) {
         JET_ASSIGN_OR_RETURN(bool more, pages.next(page));
-        if (!more)
+        if (!more || page >= limit)
             return out;
         out.push_back(page);
     }

@@ -107,7 +107,10 @@ class UsageMapPages {
     PageRef bitmap_;  // the current slot's bitmap page
 };
 
-// Every page the map at `map` marks, ascending (UsageMapPages).
-Result<std::vector<uint32_t>> listUsageMap(Pager& pager, const Format& format, RowPointer map);
+// Every page the map at `map` marks below `limit`, ascending (UsageMapPages). The listing
+// stops at the first page at or past `limit`: a damaged reference map can mark some 30 million
+// pages, which would otherwise all be listed.
+Result<std::vector<uint32_t>> listUsageMap(Pager& pager, const Format& format, RowPointer map,
+                                           uint32_t limit = UINT32_MAX);
 
 }  // namespace jet

@@ -30,6 +30,8 @@ std::u16string decodeJet4Text(const uint8_t* b, size_t n) {
         return out;
     }
     std::u16string out(n / 2, u'\0');
+    if (out.empty())
+        return out;  // `b` may be null then (an empty MEMO), which memcpy must never get
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(out.data(), b, 2 * out.size());
     } else {

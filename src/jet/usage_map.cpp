@@ -27,9 +27,7 @@ Result<bool> UsageMapEditor::test(RowPointer map, uint32_t page) {
 }
 
 Result<std::vector<uint32_t>> UsageMapEditor::listed(RowPointer map, uint32_t limit) {
-    JET_ASSIGN_OR_RETURN(std::vector<uint32_t> pages, listUsageMap(pager_, jet4Format(), map));
-    pages.erase(std::lower_bound(pages.begin(), pages.end(), limit), pages.end());
-    return pages;
+    return listUsageMap(pager_, jet4Format(), map, limit);
 }
 
 Status UsageMapEditor::set(RowPointer map, uint32_t page, bool value) {

@@ -84,6 +84,7 @@ TEST(Text, CompressedUnicodeTogglesAndEndsInEitherMode) {
     EXPECT_EQ(u"\u0627z", decodeJet4Text(back, sizeof back));
     const uint8_t plain[] = {'h', 0, 'i', 0};
     EXPECT_EQ(u"hi", decodeJet4Text(plain, sizeof plain));
+    EXPECT_EQ(u"", decodeJet4Text(nullptr, 0));  // an empty MEMO's bytes
 }
 
 }  // namespace

@@ -771,11 +771,20 @@ TEST_P(MalformedLongValueTest, LongValueChainPointingToItself) {
 TEST_P(MalformedTest, ReferenceMapNamingPageOfWrongType) {
     // Rewrite each table's owned-pages map as a reference map whose first bitmap page is
     // something else: the table's own TDEF, one of its data pages, or a page past the end.
+    // Or it is a bitmap page of all ones: the map then marks some 30,000 pages past the end,
+    // and the first of them must end the listing (it once went on to list every one).
+    const uint32_t pages = Image(original_).pageCount();
+    struct Target {
+        uint32_t page;
+        bool all_ones;
+    };
     for (const Layout::Table& t : layout_.tables) {
-        std::vector<uint32_t> targets = {t.tdef, Image(original_).pageCount() + 5};
-        if (!t.data_pages.empty())
-            targets.push_back(t.data_pages.front());
-        for (uint32_t target : targets) {
+        std::vector<Target> targets = {{t.tdef, false}, {pages + 5, false}};
+        if (!t.data_pages.empty()) {
+            targets.push_back({t.data_pages.front(), false});
+            targets.push_back({t.data_pages.front(), true});
+        }
+        for (const Target& target : targets) {
             Image img(original_);
             bool done = false;
             img.editPage(t.owned_map.page, [&](uint8_t* p) {
@@ -784,16 +793,29 @@ TEST_P(MalformedTest, ReferenceMapNamingPageOfWrongType) {
                     return;
                 std::memset(p + start, 0, end - start);
                 p[start] = 0x01;
-                put32(p + start + 1, target);
+                put32(p + start + 1, target.page);
                 done = true;
             });
             ASSERT_TRUE(done);
+            if (target.all_ones) {
+                img.editPage(target.page, [&](uint8_t* p) {
+                    std::memset(p, 0xFF, page_size_);
+                    p[0] = kPageUsageBitmap;
+                    p[1] = 0x01;
+                    p[2] = p[3] = 0;
+                });
+            }
             const std::string label = "table at " + std::to_string(t.tdef) +
-                                      ": reference map names page " + std::to_string(target);
+                                      ": reference map names page " + std::to_string(target.page) +
+                                      (target.all_ones ? " of all ones" : "");
             ReadAll r = run(label, img.bytes());
             expectClean(r, label);
+            const std::string first_past = "lists page " + std::to_string(pages) + " beyond";
             if (t.tdef == 2) {
                 EXPECT_FALSE(r.open.isOk()) << label << ": " << describe(r);
+                if (target.all_ones) {
+                    EXPECT_NE(r.open.message().find(first_past), std::string::npos) << label;
+                }
                 continue;
             }
             ASSERT_TRUE(r.open.isOk()) << label << ": " << r.open.toString();
@@ -802,6 +824,10 @@ TEST_P(MalformedTest, ReferenceMapNamingPageOfWrongType) {
                     continue;
                 EXPECT_EQ(tr.status.code(), Code::kCorrupt) << label << ": " << describe(r);
                 EXPECT_EQ(tr.count_status.code(), Code::kCorrupt) << label << ": " << describe(r);
+                if (target.all_ones) {
+                    EXPECT_NE(tr.status.message().find(first_past), std::string::npos)
+                        << label << ": " << tr.status.toString();
+                }
             }
         }
     }
