@@ -297,14 +297,24 @@ Status RowDecoder::outsideRow(RowPointer at, const ColumnDef& col, uint32_t star
                            " outside the row");
 }
 
-Status RowDecoder::longValueFields(const TableDef& def, const RawRow& raw, RowPointer at,
+std::vector<size_t> RowDecoder::longValueColumns(const TableDef& def) {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+        if (def.columns[i].isLongValue() && !def.columns[i].isFixed())
+            out.push_back(i);
+    }
+    return out;
+}
+
+Status RowDecoder::longValueFields(const TableDef& def, const std::vector<size_t>& columns,
+                                   const RawRow& raw, RowPointer at,
                                    std::vector<LongValueField>& out) {
     out.clear();
     Layout layout;
     JET_RETURN_IF_ERROR(parseLayout(def, raw, at, layout));
-    for (size_t i = 0; i < def.columns.size(); ++i) {
+    for (const size_t i : columns) {
         const ColumnDef& col = def.columns[i];
-        if (!col.isLongValue() || col.isFixed() || !layout.present(col.number))
+        if (!layout.present(col.number))
             continue;
         uint32_t start = 0, stop = 0;
         const Extent extent = variableExtent(layout, col, start, stop);

@@ -64,11 +64,14 @@ class RowDecoder {
         const uint8_t* bytes;
         uint32_t length;
     };
-    // The long-value columns of `row` that hold a value, without following them to their
-    // long-value pages (an integrity check counts references instead). The bytes live as
-    // long as `row`. Errors as for decode().
-    Status longValueFields(const TableDef& def, const RawRow& row, RowPointer at,
-                           std::vector<LongValueField>& out);
+    // The indexes in def.columns of the columns longValueFields() looks at: the long-value
+    // columns stored in the variable area.
+    static std::vector<size_t> longValueColumns(const TableDef& def);
+    // The `columns` (longValueColumns(def)) of `row` that hold a value, without following
+    // them to their long-value pages (an integrity check counts references instead). The
+    // bytes live as long as `row`. Errors as for decode().
+    Status longValueFields(const TableDef& def, const std::vector<size_t>& columns,
+                           const RawRow& row, RowPointer at, std::vector<LongValueField>& out);
 
   private:
     struct Site;  // where a value lies, spelled out only for an error message
