@@ -121,7 +121,8 @@ class Checker {
         std::string name;
         TableDef def;
         bool has_long_values = false;
-        bool counted = false;  // its data pages are known
+        std::vector<size_t> long_value_columns{};  // RowDecoder::longValueColumns()
+        bool counted = false;                      // its data pages are known
         uint64_t rows = 0;
     };
 
@@ -243,6 +244,7 @@ class Checker {
             damage(Area::kColumns, ti, page, std::nullopt, std::move(problem));
         for (const ColumnDef& c : t.def.columns)
             t.has_long_values = t.has_long_values || c.isLongValue();
+        t.long_value_columns = RowDecoder::longValueColumns(t.def);
     }
 
     // --- usage maps -------------------------------------------------------------------------
@@ -318,12 +320,14 @@ class Checker {
     void claimPagesOf(uint32_t ti) {
         Table& t = tables_[ti];
         const TableDef& def = t.def;
+        const std::string definition = "the definition of " + t.name;
         for (uint32_t p : def.tdef_pages)
-            claim(p, ti, Use::kTdef, "the definition of " + t.name);
+            claim(p, ti, Use::kTdef, definition);
         if (auto pages = mapPages(def.owned_map, ti, "its data pages")) {
             t.counted = true;
+            const std::string rows = "the rows of " + t.name;
             for (uint32_t p : *pages)
-                claim(p, ti, Use::kData, "the rows of " + t.name);
+                claim(p, ti, Use::kData, rows);
         }
         // Free-space maps only steer where rows go next; their map rows are claimed.
         (void)mapPages(def.free_map, ti, "its pages with room");
@@ -333,16 +337,18 @@ class Checker {
                 if (c.number == m.column_number)
                     col = "column " + c.name;
             if (auto pages = mapPages(m.owned, ti, "the long values of " + col)) {
+                const std::string values = "the long values of " + t.name;
                 for (uint32_t p : *pages)
-                    claim(p, ti, Use::kLongValue, "the long values of " + t.name);
+                    claim(p, ti, Use::kLongValue, values);
             }
             (void)mapPages(m.free, ti, "the long-value pages with room of " + col);
         }
         for (size_t i = 0; i < def.real_indexes.size(); ++i) {
             const std::string who = "index " + str(i);
             if (auto pages = mapPages(def.real_indexes[i].owned_map, ti, who)) {
+                const std::string index = who + " of " + t.name;
                 for (uint32_t p : *pages)
-                    claim(p, ti, Use::kIndex, who + " of " + t.name);
+                    claim(p, ti, Use::kIndex, index);
             }
         }
     }
@@ -441,7 +447,8 @@ class Checker {
                 raw = std::move(*moved);
         }
         if (st.isOk())
-            st = db_.decoder().longValueFields(tables_[ti].def, raw, at, fields_);
+            st = db_.decoder().longValueFields(tables_[ti].def, tables_[ti].long_value_columns, raw,
+                                               at, fields_);
         if (!st.isOk()) {
             damage(Area::kLongValues, ti, at.page, at.row, st.message());
             return;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "jet/rc4.h"
 
@@ -41,6 +42,7 @@ Pager::Pager(std::unique_ptr<File> file, uint32_t page_size, uint32_t db_key, si
     page_limit_ = static_cast<uint32_t>(maxBytes(page_size_) / page_size_);
     if (const uint32_t t = g_test_page_limit; t != 0)
         page_limit_ = std::min(page_limit_, t);
+    map_.reserve(capacity_ + kMaxRunPages);
 }
 
 Pager::~Pager() = default;
@@ -63,40 +65,66 @@ Result<Pager::Entry*> Pager::load(uint32_t n) {
             ++run;
     }
     JET_RETURN_IF_ERROR(evictIfNeeded(run));
-    std::vector<uint8_t>& ahead = io_buffer_;
     if (run > 1) {
         growIoBuffer(size_t{run} * page_size_);
         // On failure the page alone is read again below, which reports the error as ever.
         if (!file_
                  ->readAt(static_cast<uint64_t>(n) * page_size_, size_t{run} * page_size_,
-                          ahead.data())
+                          io_buffer_.data())
                  .isOk()) {
             run = 1;
         }
     }
     for (uint32_t k = run; k-- > 0;) {  // page n ends up the most recently used
-        auto page = std::make_shared<Page>();
-        page->number = n + k;
+        Entry& e = insert(n + k);
+        Page& page = *e.page;
         if (run > 1) {
-            const auto from = ahead.begin() + static_cast<ptrdiff_t>(size_t{k} * page_size_);
-            page->bytes.assign(from, from + page_size_);
+            std::memcpy(page.data(), io_buffer_.data() + size_t{k} * page_size_, page_size_);
         } else {
-            page->bytes.resize(page_size_);
             Status st =
-                file_->readAt(static_cast<uint64_t>(n) * page_size_, page_size_, page->data());
-            if (!st.isOk())
+                file_->readAt(static_cast<uint64_t>(n) * page_size_, page_size_, page.data());
+            if (!st.isOk()) {
+                remove(map_.find(n));
                 return st.withContext("page " + std::to_string(n));
+            }
         }
         if (db_key_ != 0 && n + k != 0)
-            rc4Apply(db_key_ ^ (n + k), page->data(), page_size_);
-        lru_.push_front(n + k);
-        Entry& e = map_[n + k];
-        e.page = std::move(page);
-        e.lru = lru_.begin();
+            rc4Apply(db_key_ ^ (n + k), page.data(), page_size_);
     }
     physical_reads_ += run;
     next_in_scan_ = n + run;
     return &map_.at(n);
+}
+
+Pager::Entry& Pager::insert(uint32_t n) {
+    Entry* e;
+    if (spare_.empty()) {
+        lru_.push_front(n);
+        e = &map_[n];
+    } else {
+        Map::node_type node = std::move(spare_.back());
+        spare_.pop_back();
+        node.key() = n;
+        lru_.splice(lru_.begin(), spare_lru_, spare_lru_.begin());
+        lru_.front() = n;
+        e = &map_.insert(std::move(node)).position->second;
+    }
+    e->dirty = false;
+    e->lru = lru_.begin();
+    if (!e->page)
+        e->page = std::make_shared<Page>();
+    e->page->number = n;
+    e->page->bytes.resize(page_size_);
+    return *e;
+}
+
+void Pager::remove(Map::iterator it) {
+    spare_lru_.splice(spare_lru_.begin(), lru_, it->second.lru);
+    Map::node_type node = map_.extract(it);
+    // A page a reader still holds must keep its bytes: it goes with its last reference.
+    if (node.mapped().page.use_count() > 1)
+        node.mapped().page.reset();
+    spare_.push_back(std::move(node));
 }
 
 Result<PageRef> Pager::read(uint32_t n) {
@@ -117,16 +145,10 @@ Result<MutablePageRef> Pager::allocate() {
     if (page_count_ >= page_limit_)
         return Status::tooLarge(sizeLimitMessage(page_size_));
     JET_RETURN_IF_ERROR(evictIfNeeded(1));
-    uint32_t n = page_count_++;
-    auto page = std::make_shared<Page>();
-    page->number = n;
-    page->bytes.assign(page_size_, 0);
-    lru_.push_front(n);
-    Entry& e = map_[n];
-    e.page = page;
+    Entry& e = insert(page_count_++);
+    std::fill(e.page->bytes.begin(), e.page->bytes.end(), uint8_t{0});
     e.dirty = true;
-    e.lru = lru_.begin();
-    return page;
+    return e.page;
 }
 
 void Pager::growIoBuffer(size_t bytes) {
@@ -174,8 +196,7 @@ Status Pager::evictIfNeeded(size_t room) {
             std::sort(batch.begin(), batch.end());
             JET_RETURN_IF_ERROR(writeRuns(batch));
         }
-        lru_.pop_back();
-        map_.erase(it);
+        remove(it);
     }
     return Status::ok();
 }

@@ -71,12 +71,18 @@ class Pager {
         bool dirty = false;
         std::list<uint32_t>::iterator lru;
     };
+    using Map = std::unordered_map<uint32_t, Entry>;
 
     // Dirty pages leave the cache in batches, consecutive pages in one write.
     static constexpr size_t kEvictionBatch = 64;
     static constexpr size_t kMaxRunPages = 64;
 
     Result<Entry*> load(uint32_t n);
+    // Caches page n (not cached yet) as the most recently used, its bytes page_size_ long
+    // and to be filled by the caller; the entry and buffer of an evicted page are reused.
+    Entry& insert(uint32_t n);
+    // Takes the cache's entry for page n out again, into the spares.
+    void remove(Map::iterator it);
     // Writes the cached dirty `pages` (ascending), a run of consecutive ones per write; each
     // is clean once its run is written.
     Status writeRuns(const std::vector<uint32_t>& pages);
@@ -91,8 +97,12 @@ class Pager {
     size_t capacity_;
     uint32_t page_count_ = 0;
     uint32_t page_limit_ = 0;
-    std::unordered_map<uint32_t, Entry> map_;
+    Map map_;
     std::list<uint32_t> lru_;  // front = most recently used
+    // Evicted entries, their list nodes and the pages no reader holds, for insert() to
+    // reuse: a scan through the cache allocates nothing per page. At most a run's worth.
+    std::vector<Map::node_type> spare_;
+    std::list<uint32_t> spare_lru_;
     uint64_t physical_reads_ = 0;
     uint32_t next_in_scan_ = 0;       // the page after the last read from the file
     std::vector<uint8_t> io_buffer_;  // runs of pages read ahead or written out

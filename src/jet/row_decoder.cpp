@@ -234,8 +234,8 @@ Status RowDecoder::parseLayout(const TableDef& def, const RawRow& raw, RowPointe
     out.mask = row + len - nm;
 
     // Offsets of the variable columns: offs[0..V], offs[V] being the end of the data.
-    std::vector<uint32_t>& offs = offsets_;
-    offs.clear();
+    out.var_offsets = 0;
+    out.jet4_offsets = nullptr;
     uint32_t var_limit = len - nm;  // first byte after the variable data area
     if (def.num_var_cols > 0) {
         if (jet4) {
@@ -244,11 +244,11 @@ Status RowDecoder::parseLayout(const TableDef& def, const RawRow& raw, RowPointe
             const uint32_t V = le16(row + len - nm - 2);
             if (4 + 2ull * V + nm + 2 > len)
                 return corrupt("variable column count is too large");
-            offs.resize(V + 1);
-            for (uint32_t i = 0; i <= V; ++i)
-                offs[i] = le16(row + len - nm - 4 - 2 * i);
+            out.var_offsets = V + 1;
+            out.jet4_offsets = row + len - nm - 4;
             var_limit = len - nm - 4 - 2 * V;
         } else {
+            std::vector<uint32_t>& offs = offsets_;
             // One byte per offset; the high bytes come from a table of 256-byte jumps.
             if (len < 1 + nm + 2)
                 return corrupt("row is too short for its offset table");
@@ -268,6 +268,7 @@ Status RowDecoder::parseLayout(const TableDef& def, const RawRow& raw, RowPointe
                 offs[i] = row[p - i] + 256 * used;
             }
             var_limit = p - V;
+            out.var_offsets = V + 1;
         }
     }
     out.var_limit = var_limit;
@@ -276,11 +277,15 @@ Status RowDecoder::parseLayout(const TableDef& def, const RawRow& raw, RowPointe
 
 RowDecoder::Extent RowDecoder::variableExtent(const Layout& layout, const ColumnDef& col,
                                               uint32_t& start, uint32_t& stop) const {
-    const std::vector<uint32_t>& offs = offsets_;
-    if (offs.empty() || col.var_index + 1u >= offs.size())
+    if (col.var_index + 1u >= layout.var_offsets)
         return Extent::kAbsent;  // added after the row was written
-    start = offs[col.var_index];
-    stop = offs[col.var_index + 1];
+    if (const uint8_t* offs = layout.jet4_offsets) {
+        start = le16(offs - 2 * col.var_index);
+        stop = le16(offs - 2 * (col.var_index + 1));
+    } else {
+        start = offsets_[col.var_index];
+        stop = offsets_[col.var_index + 1];
+    }
     if (start < format_.row_count_size || start > stop || stop > layout.var_limit)
         return Extent::kOutside;
     return Extent::kStored;
@@ -292,14 +297,24 @@ Status RowDecoder::outsideRow(RowPointer at, const ColumnDef& col, uint32_t star
                            " outside the row");
 }
 
-Status RowDecoder::longValueFields(const TableDef& def, const RawRow& raw, RowPointer at,
+std::vector<size_t> RowDecoder::longValueColumns(const TableDef& def) {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+        if (def.columns[i].isLongValue() && !def.columns[i].isFixed())
+            out.push_back(i);
+    }
+    return out;
+}
+
+Status RowDecoder::longValueFields(const TableDef& def, const std::vector<size_t>& columns,
+                                   const RawRow& raw, RowPointer at,
                                    std::vector<LongValueField>& out) {
     out.clear();
     Layout layout;
     JET_RETURN_IF_ERROR(parseLayout(def, raw, at, layout));
-    for (size_t i = 0; i < def.columns.size(); ++i) {
+    for (const size_t i : columns) {
         const ColumnDef& col = def.columns[i];
-        if (!col.isLongValue() || col.isFixed() || !layout.present(col.number))
+        if (!layout.present(col.number))
             continue;
         uint32_t start = 0, stop = 0;
         const Extent extent = variableExtent(layout, col, start, stop);

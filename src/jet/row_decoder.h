@@ -64,19 +64,25 @@ class RowDecoder {
         const uint8_t* bytes;
         uint32_t length;
     };
-    // The long-value columns of `row` that hold a value, without following them to their
-    // long-value pages (an integrity check counts references instead). The bytes live as
-    // long as `row`. Errors as for decode().
-    Status longValueFields(const TableDef& def, const RawRow& row, RowPointer at,
-                           std::vector<LongValueField>& out);
+    // The indexes in def.columns of the columns longValueFields() looks at: the long-value
+    // columns stored in the variable area.
+    static std::vector<size_t> longValueColumns(const TableDef& def);
+    // The `columns` (longValueColumns(def)) of `row` that hold a value, without following
+    // them to their long-value pages (an integrity check counts references instead). The
+    // bytes live as long as `row`. Errors as for decode().
+    Status longValueFields(const TableDef& def, const std::vector<size_t>& columns,
+                           const RawRow& row, RowPointer at, std::vector<LongValueField>& out);
 
   private:
     struct Site;  // where a value lies, spelled out only for an error message
-    // Where the parts of a row lie; the offsets of its variable columns go to offsets_.
+    // Where the parts of a row lie. The offsets of its variable columns are read in place
+    // from a Jet 4 row; a Jet 3 row's are worked out into offsets_.
     struct Layout {
         uint32_t ncols = 0;  // the column count the row itself stores
         const uint8_t* mask = nullptr;
-        uint32_t var_limit = 0;  // first byte after the variable data area
+        uint32_t var_limit = 0;    // first byte after the variable data area
+        uint32_t var_offsets = 0;  // offsets stored: the variable column count plus one
+        const uint8_t* jet4_offsets = nullptr;  // Jet 4: offset i is at jet4_offsets - 2 * i
 
         bool present(uint32_t colnum) const {
             return colnum < ncols && (mask[colnum / 8] >> (colnum % 8)) & 1;
@@ -100,7 +106,7 @@ class RowDecoder {
     Pager& pager_;
     const Format& format_;
     uint16_t code_page_;
-    std::vector<uint32_t> offsets_;  // variable-column offsets of the row being decoded
+    std::vector<uint32_t> offsets_;  // variable-column offsets of the Jet 3 row being decoded
 };
 
 // Iterates the live rows of one table in storage order: `pages` (normally what the table's

@@ -580,6 +580,33 @@ TEST(Properties, RequiredRoundTripsAndAccessBlobsParse) {
         EXPECT_TRUE(r.required) << toUtf8(name);
 }
 
+// Evicted pages lend their buffers to the next ones read, but never a page a reader holds.
+TEST(Pager, ReusesEvictedPagesButNeverOneAReaderHolds) {
+    auto state = std::make_shared<writer_test::MemFileState>();
+    for (uint8_t k = 0; k < 64; ++k)
+        state->bytes.insert(state->bytes.end(), 4096, k);
+    Pager pager(std::make_unique<writer_test::MemFile>(state), 4096, 0, 8);
+    PageRef held = *pager.read(5);
+    (**pager.write(3)).data()[9] = 0xEE;  // written out when evicted
+    for (int pass = 0; pass < 2; ++pass) {
+        for (uint32_t n = 0; n < 64; ++n) {
+            auto page = pager.read(n);
+            ASSERT_TRUE(page.isOk());
+            ASSERT_EQ((*page)->number, n);
+            ASSERT_EQ(std::count((*page)->bytes.begin(), (*page)->bytes.end(), n),
+                      n == 3 ? 4095 : 4096)
+                << "page " << n;
+        }
+        EXPECT_LE(pager.cachedPages(), 8u);
+    }
+    EXPECT_EQ(std::count(held->bytes.begin(), held->bytes.end(), 5), 4096);
+    EXPECT_EQ((*pager.read(3))->data()[9], 0xEE);
+    EXPECT_FALSE(pager.read(64).isOk());
+    auto added = pager.allocate();
+    ASSERT_TRUE(added.isOk());
+    EXPECT_EQ(std::count((*added)->bytes.begin(), (*added)->bytes.end(), 0), 4096);
+}
+
 TEST(DataPage, StopsAt255RowsAndAtTheLastFreeByte) {
     std::vector<uint8_t> page(4096);
     DataPageView v{page.data(), 4096, 9};
