@@ -33,4 +33,16 @@ if [[ -z "${VKDC_X11_DISPLAY:-}" ]]; then
     echo "build-and-test: VKDC_X11_DISPLAY is not set; the X11 runs of the window tests are left out"
     ctest_args+=(-LE x11)
 fi
-ctest -j "$jobs" --output-on-failure --timeout 300 "${ctest_args[@]}"
+# The output of failed tests scrolls far above ctest's summary, so on failure their first
+# failure lines are printed again at the very end, where a CI log's tail shows them.
+log=$(mktemp)
+status=0
+ctest -j "$jobs" --output-on-failure --timeout 300 "${ctest_args[@]}" 2>&1 | tee "$log" ||
+    status=$?
+if [[ $status -ne 0 ]]; then
+    echo "=== build-and-test: the first failures the failed tests reported"
+    grep -E -B1 -A5 ': Failure$|\*\*\*Exception|runtime error:|ERROR: [A-Za-z]+Sanitizer' "$log" |
+        cut -c1-240 | head -n 90 || true
+fi
+rm -f "$log"
+exit "$status"

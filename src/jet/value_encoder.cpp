@@ -128,6 +128,8 @@ void encodeJet4TextInto(const std::u16string& text, bool compression_allowed,
         return;
     }
     out.resize(text.size() * 2);
+    if (out.empty())
+        return;  // out.data() may be null, which memcpy must never get
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(out.data(), text.data(), out.size());
     } else {
