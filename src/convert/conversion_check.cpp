@@ -2,29 +2,13 @@
 #include <algorithm>
 
 #include "convert/conversion.h"
+#include "convert/source_status.h"
 #include "jet/database.h"
 #include "jet/integrity_check.h"
 #include "store/value_text.h"
 
 namespace vkdc {
 namespace {
-
-bool hasColumn(const jet::TableDef& def, const char* name) {
-    return def.findColumn(name);
-}
-
-Problem problemOf(const jet::Status& st) {
-    switch (st.code()) {
-        case jet::Status::Code::kIoError:
-            return Problem::kSourceUnreadable;
-        case jet::Status::Code::kUnsupportedVersion:
-            return Problem::kSourceUnsupported;
-        case jet::Status::Code::kWrongPassword:
-            return Problem::kSourceWrongVersion;
-        default:
-            return Problem::kSourceInvalid;
-    }
-}
 
 jet::Result<std::unique_ptr<jet::Database>> openWith(const std::string& path,
                                                      const std::string& password) {
@@ -47,10 +31,10 @@ DetectedVersion detectVersion(const std::string& path) {
     }
     if (!db) {
         const std::string& why = db.status().message();
-        d.outcome = {problemOf(db.status()),
+        d.outcome = {sourceProblemOf(db.status()),
                      db.status().code() == jet::Status::Code::kWrongPassword
                          ? path + ": its password is not that of any known version"
-                         : (why.rfind(path + ": ", 0) == 0 ? why : path + ": " + why)};
+                         : about(path, why)};
         return d;
     }
     auto site = (*db)->tableDef("Table_Site");
@@ -78,7 +62,7 @@ SourceDamage checkSourceIntegrity(const VersionPair& pair, const std::string& so
     auto db = openWith(source, pair.source_password);
     auto report = db ? jet::checkIntegrity(**db) : jet::Result<jet::IntegrityReport>(db.status());
     if (!report) {
-        out.outcome = {problemOf(report.status()), source + ": " + report.status().message()};
+        out.outcome = {sourceProblemOf(report.status()), source + ": " + report.status().message()};
         return out;
     }
     for (const TablePair& t : pair.tables) {
@@ -117,7 +101,7 @@ Outcome verifyRoute(const VersionPair& pair, const VersionPair* then, jet::Datab
     const VersionPair& last = then ? *then : pair;
     auto src = openWith(source, pair.source_password);
     if (!src)
-        return {problemOf(src.status()), source + ": " + src.status().message()};
+        return {sourceProblemOf(src.status()), source + ": " + src.status().message()};
     auto dst = openWith(dest, last.target_password);
     if (!dst)
         return {Problem::kRowsLost, dest + ": " + dst.status().message()};

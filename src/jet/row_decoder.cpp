@@ -19,27 +19,10 @@ std::string pageRow(RowPointer at) {
 
 // Size in the fixed area of a fixed-length column.
 uint32_t fixedSize(const ColumnDef& col) {
-    switch (col.type) {
-        case ColumnType::kBoolean:
-            return 0;
-        case ColumnType::kByte:
-            return 1;
-        case ColumnType::kInt:
-            return 2;
-        case ColumnType::kLong:
-        case ColumnType::kFloat:
-            return 4;
-        case ColumnType::kMoney:
-        case ColumnType::kDouble:
-        case ColumnType::kDateTime:
-            return 8;
-        case ColumnType::kGuid:
-            return 16;
-        case ColumnType::kNumeric:
-            return 17;
-        default:
-            return col.length;
-    }
+    if (col.type == ColumnType::kBoolean)
+        return 0;
+    const uint32_t size = typeSize(col.type);
+    return size != 0 ? size : col.length;
 }
 
 }  // namespace

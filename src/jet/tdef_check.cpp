@@ -7,30 +7,6 @@
 namespace jet {
 namespace {
 
-// The size of a fixed-size type; 0 for the variable types and Boolean, whose value is its
-// null-mask bit.
-uint32_t sizeOfType(ColumnType t) {
-    switch (t) {
-        case ColumnType::kByte:
-            return 1;
-        case ColumnType::kInt:
-            return 2;
-        case ColumnType::kLong:
-        case ColumnType::kFloat:
-            return 4;
-        case ColumnType::kMoney:
-        case ColumnType::kDouble:
-        case ColumnType::kDateTime:
-            return 8;
-        case ColumnType::kGuid:
-            return 16;
-        case ColumnType::kNumeric:
-            return 17;
-        default:
-            return 0;
-    }
-}
-
 std::string bytes(uint32_t n) {
     return std::to_string(n) + (n == 1 ? " byte" : " bytes");
 }
@@ -57,7 +33,7 @@ std::vector<std::string> checkTableDef(const TableDef& def, JetVersion version) 
         }
         // Access stores some AutoNumbers as variable columns of their own size, and Jackcess
         // its decimals as shorter ones.
-        const uint32_t size = sizeOfType(c.type);
+        const uint32_t size = typeSize(c.type);
         if (size != 0 && (c.isFixed() ? c.length != size : c.length > size)) {
             out.push_back(col + "a " + typeName(c.type) + " column is " + bytes(size) + ", not " +
                           std::to_string(c.length));

@@ -139,6 +139,28 @@ std::string layoutLikeG(const char* sci, size_t len, int precision) {
 
 }  // namespace
 
+uint32_t typeSize(ColumnType t) {
+    switch (t) {
+        case ColumnType::kByte:
+            return 1;
+        case ColumnType::kInt:
+            return 2;
+        case ColumnType::kLong:
+        case ColumnType::kFloat:
+            return 4;
+        case ColumnType::kMoney:
+        case ColumnType::kDouble:
+        case ColumnType::kDateTime:
+            return 8;
+        case ColumnType::kGuid:
+            return 16;
+        case ColumnType::kNumeric:
+            return 17;
+        default:
+            return 0;
+    }
+}
+
 std::string typeName(ColumnType t) {
     switch (t) {
         case ColumnType::kBoolean:

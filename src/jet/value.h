@@ -30,6 +30,9 @@ enum class ColumnType : uint8_t {
 
 // "Text", "Memo", "Long", ... as Access names them; "Unknown (0xNN)" otherwise.
 std::string typeName(ColumnType t);
+// The bytes a value of a fixed-size type takes in a row: 1 for Byte up to 17 for Decimal; 0
+// for Boolean (its value is the null-mask bit) and for types whose size is the column's own.
+uint32_t typeSize(ColumnType t);
 // Whether values of the type live in the fixed area of a row (booleans live in the mask).
 bool isKnownType(uint8_t code);
 
