@@ -125,15 +125,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 only_refusals &= refusal((*w)->append(name, row));
             }
         }
-        jet::TableSpec spec{"Fuzz_Added",
-                            {{"Id", jet::ColumnType::kLong, 0, true, true},
-                             {"Name", jet::ColumnType::kText, 40},
-                             {"Notes", jet::ColumnType::kMemo}}};
-        const jet::Status created = (*w)->createTable(spec);
+        jet::TableSpec added{"Fuzz_Added",
+                             {{"Id", jet::ColumnType::kLong, 0, true, true},
+                              {"Name", jet::ColumnType::kText, 40},
+                              {"Notes", jet::ColumnType::kMemo}}};
+        const jet::Status created = (*w)->createTable(added);
         only_refusals &= refusal(created);
         if (created.isOk()) {
             only_refusals &= refusal((*w)->append(
-                spec.name, {jet::Null{}, std::u16string(u"n"), std::u16string(3000, u'z')}));
+                added.name, {jet::Null{}, std::u16string(u"n"), std::u16string(3000, u'z')}));
         }
         only_refusals &= (*w)->close().isOk();
     }

@@ -94,20 +94,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 continue;
             Copied c;
             c.name = "T" + std::to_string(copied.size());
-            jet::TableSpec spec{c.name, {}};
+            jet::TableSpec shape{c.name, {}};
             std::vector<bool> stored;
-            for (size_t i = 0; i < def->columns.size() && spec.columns.size() < 255; ++i) {
+            for (size_t i = 0; i < def->columns.size() && shape.columns.size() < 255; ++i) {
                 const jet::ColumnDef& col = def->columns[i];
                 if (!writable(col.type))
                     continue;
                 const uint32_t chars = col.maxChars((*source)->format().version);
-                spec.columns.push_back(
+                shape.columns.push_back(
                     {"C" + std::to_string(i), col.type,
                      static_cast<uint16_t>(chars < 1 || chars > 255 ? 255 : chars)});
                 stored.push_back(col.isText());
                 c.columns.push_back(i);
             }
-            if (spec.columns.empty() || !(*w)->createTable(spec).isOk())
+            if (shape.columns.empty() || !(*w)->createTable(shape).isOk())
                 continue;
             // The same rows twice: as stored, to append, and decoded, to compare.
             auto as_stored = (*source)->openTableAt(t.id);
