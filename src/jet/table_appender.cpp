@@ -202,10 +202,6 @@ Status TableAppender::check(std::vector<Value>& values, const std::vector<bool>*
         } else if (auto* stored = std::get_if<Bytes>(&v); stored && col.isText()) {
             if (!e.borrowed)
                 *stored = e.bytes;  // the form the encoder gave it
-        } else if (auto* text = std::get_if<std::u16string>(&v);
-                   text && !text->empty() && (*text)[0] == u'\uFEFF') {
-            // Stored plain, its first character reads as the mark of compressed text.
-            v = decodeJet4Text(e.data(), e.size());
         }
     }
     return Status::ok();

@@ -127,13 +127,22 @@ void encodeJet4TextInto(const std::u16string& text, bool compression_allowed,
                        [](char16_t c) { return static_cast<uint8_t>(c); });
         return;
     }
-    out.resize(text.size() * 2);
+    // Plain text starting with U+FEFF would begin with FF FE, the mark of compressed text, and
+    // every reader would decode it as such. It goes as compressed text that switches to two
+    // bytes a character at once (a 00 byte), which every reader decodes to the same text.
+    const size_t head = !text.empty() && text[0] == u'\uFEFF' ? 3 : 0;
+    out.resize(head + text.size() * 2);
     if (out.empty())
         return;  // out.data() may be null, which memcpy must never get
+    if (head != 0) {
+        out[0] = 0xFF;
+        out[1] = 0xFE;
+        out[2] = 0x00;
+    }
     if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(out.data(), text.data(), out.size());
+        std::memcpy(out.data() + head, text.data(), text.size() * 2);
     } else {
-        uint8_t* p = out.data();
+        uint8_t* p = out.data() + head;
         for (char16_t c : text) {
             *p++ = static_cast<uint8_t>(c);
             *p++ = static_cast<uint8_t>(c >> 8);

@@ -15,7 +15,9 @@ namespace jet {
 
 // Text encoding for TEXT and MEMO values: Access's one-byte "Unicode compression" (FF FE,
 // then one byte per character) when the column allows it, the text has more than 2 and at
-// most 1024 characters and all of them are in U+0001..U+00FF; plain UTF-16LE otherwise.
+// most 1024 characters and all of them are in U+0001..U+00FF; plain UTF-16LE otherwise. A
+// text starting with U+FEFF, whose plain bytes would begin with that FF FE, goes as FF FE 00
+// and then UTF-16LE: compressed text switched at once to two bytes a character.
 std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool compression_allowed);
 // The same into `out`, whose capacity is reused.
 void encodeJet4TextInto(const std::u16string& text, bool compression_allowed,

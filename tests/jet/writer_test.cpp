@@ -700,7 +700,7 @@ TEST(WriterTable, ACheckedRowReadsAsTheStoredOneWould) {
     ASSERT_TRUE(w->flush().isOk());
     const auto bytes_before = testing_support::readFile(path);
     std::vector<Value> row(14, jet::Null{});
-    row[1] = std::u16string(u"\uFEFFmark");  // stored plain, read as compressed text
+    row[1] = std::u16string(u"\uFEFFmark");  // its plain bytes would start as compressed text
     row[5] = int16_t{7};                     // a Long column reads an Integer as a Long
     row[7] = 0.5;                            // a Single column reads a Double as a Single
     row[13] = std::u16string(u"c");
@@ -722,6 +722,7 @@ TEST(WriterTable, ACheckedRowReadsAsTheStoredOneWould) {
     for (auto& r : checked)
         r[0] = std::get<int32_t>(r[0]) + 2;
     EXPECT_EQ(*stored, checked);
+    EXPECT_EQ(checked[0][1], row[1]);
 }
 
 TEST(WriterTable, BadTableDefinitionsAreRefusedWithAReason) {

@@ -420,6 +420,12 @@ TEST(ValueEncoder, CompressesTextOnlyWhereAccessDoes) {
     // Persian letters and the zero-width non-joiner are outside U+0001..U+00FF.
     EXPECT_EQ(encodeJet4Text(u"\u0645\u200c\u0627", true), hex("45 06 0c 20 27 06"));
     EXPECT_EQ(encodeJet4Text(std::u16string(u"a\0b", 3), true), hex("61 00 00 00 62 00"));
+    // Plain bytes FF FE would read as the mark of compressed text.
+    for (bool compression : {true, false}) {
+        const Bytes8 marked = encodeJet4Text(u"\uFEFFab", compression);
+        EXPECT_EQ(marked, hex("ff fe 00 ff fe 61 00 62 00"));
+        EXPECT_EQ(decodeJet4Text(marked.data(), marked.size()), u"\uFEFFab");
+    }
     EXPECT_EQ(encodeJet4Text(std::u16string(1024, u'x'), true).size(), 1026u);
     EXPECT_EQ(encodeJet4Text(std::u16string(1025, u'x'), true).size(), 2050u);
 }
