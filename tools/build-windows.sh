@@ -17,20 +17,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(realpath -m "${1:-$repo/build-windows}")
 jobs=${VKDC_JOBS:-$(nproc)}
 
-"$repo/tools/setup-deps.sh"
-missing=()
-for p in g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 nsis; do
-    status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
-    [[ "$status" == installed ]] || missing+=("$p")
-done
-if ((${#missing[@]} > 0)); then
-    sudo=()
-    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
-    apt_opts=(-o DPkg::Lock::Timeout=600)
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${apt_opts[@]}" update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${apt_opts[@]}" install -y \
-        --no-install-recommends "${missing[@]}"
-fi
+"$repo/tools/setup-deps.sh" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 nsis
 
 # Extra configure options, split on spaces.
 read -r -a cmake_args <<<"${VKDC_CMAKE_ARGS:-}"

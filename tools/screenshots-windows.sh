@@ -16,17 +16,7 @@ jobs=${VKDC_JOBS:-2}
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 
-missing=()
-for p in xvfb imagemagick fonts-wine; do
-    status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
-    [[ "$status" == installed ]] || missing+=("$p")
-done
-if ((${#missing[@]} > 0)); then
-    sudo=()
-    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install \
-        -y --no-install-recommends "${missing[@]}"
-fi
+"$repo/tools/setup-deps.sh" xvfb imagemagick fonts-wine
 
 [[ -f "$build/CMakeCache.txt" ]] || "$repo/tools/build-windows.sh" "$build"
 cmake --build "$build" --target vkdc-shots -j "$jobs"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages needed to build, run and test vkdc. Safe to run again:
-# only packages that dpkg does not report as installed are fetched.
+# Installs the Debian 12 packages needed to build, run and test vkdc, and the further packages
+# named on its command line (the packaging and Windows scripts name theirs):
+#   tools/setup-deps.sh [PACKAGE...]
+# Safe to run again: only packages that dpkg does not report as installed are fetched.
 set -euo pipefail
 
 packages=(
@@ -25,6 +27,7 @@ command -v java >/dev/null 2>&1 || packages+=(default-jre-headless)
 [[ "${VKDC_WITH_XVFB:-0}" == 1 ]] && packages+=(xvfb xdotool openbox)
 # The format check of continuous integration: VKDC_WITH_FORMAT=1.
 [[ "${VKDC_WITH_FORMAT:-0}" == 1 ]] && packages+=(clang-format)
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

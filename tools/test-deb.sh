@@ -13,19 +13,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(realpath -m "${1:-$repo/build}")
 jobs=${VKDC_JOBS:-$(nproc)}
 
-missing=()
-for p in lintian appstream desktop-file-utils file; do
-    status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
-    [[ "$status" == installed ]] || missing+=("$p")
-done
-if ((${#missing[@]} > 0)); then
-    sudo=()
-    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
-    apt_opts=(-o DPkg::Lock::Timeout=600)
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${apt_opts[@]}" update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${apt_opts[@]}" install -y \
-        --no-install-recommends "${missing[@]}"
-fi
+"$repo/tools/setup-deps.sh" lintian appstream desktop-file-utils file
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
