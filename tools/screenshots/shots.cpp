@@ -28,6 +28,7 @@
 #include "app/guide_window.h"
 #include "app/main_window.h"
 #include "jet/writer.h"
+#include "narrow_template.h"
 #include "store/version_pair.h"
 #include "wizard/converter_window.h"
 #include "wizard/dialogs.h"
@@ -176,25 +177,6 @@ QLineEdit* edit(QWidget* window, const char* name) {
     return window->findChild<QLineEdit*>(QLatin1String(name));
 }
 
-// A template whose Table_User.UserName holds one character, so that rows are lost.
-bool writeNarrowTemplate(const QString& path, const std::string& version) {
-    jet::CreateOptions options;
-    options.password = jet::fromUtf8(vkdc::passwordOfVersion(version));
-    auto writer = jet::Writer::create(QFile::encodeName(path).toStdString(), options);
-    if (!writer.isOk())
-        return false;
-    for (const std::string& table : vkdc::tableNames()) {
-        jet::TableSpec layout{table, {}};
-        for (const std::string& column : vkdc::columnsOf(version, table)) {
-            const bool narrow = table == "Table_User" && column == "UserName";
-            layout.columns.push_back({column, jet::ColumnType::kText, uint16_t(narrow ? 1 : 255)});
-        }
-        if (!(*writer)->createTable(layout).isOk())
-            return false;
-    }
-    return (*writer)->close().isOk();
-}
-
 }  // namespace
 
 // Pictures `window` twice while it converts `source`: with the bar about a third full and
@@ -340,8 +322,10 @@ int main(int argc, char** argv) {
             const QString narrow_dir = work.filePath(QStringLiteral("narrow"));
             QDir().mkpath(narrow_dir);
             const auto& pair = vkdc::versionPair(id);
-            if (writeNarrowTemplate(
-                    narrow_dir + QLatin1Char('/') + QString::fromStdString(pair.template_file),
+            if (shots::writeNarrowTemplate(
+                    QFile::encodeName(narrow_dir + QLatin1Char('/') +
+                                      QString::fromStdString(pair.template_file))
+                        .toStdString(),
                     pair.target_version)) {
                 vkdc::ConverterWindow lossy(id, dialogs, &launcher);
                 lossy.setWorkDir(work.absolutePath());

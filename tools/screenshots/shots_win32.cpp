@@ -22,6 +22,7 @@
 
 #include "jet/win32.h"
 #include "jet/writer.h"
+#include "narrow_template.h"
 #include "store/version_pair.h"
 #include "win32/converter_window.h"
 #include "win32/design_window.h"
@@ -208,25 +209,6 @@ void runWindow(ConverterWindow& window) {
     ++g_hold;
 }
 
-// A template whose Table_User.UserName holds one character, so that rows are lost.
-bool writeNarrowTemplate(const std::string& path, const std::string& version) {
-    jet::CreateOptions options;
-    options.password = jet::fromUtf8(vkdc::passwordOfVersion(version));
-    auto writer = jet::Writer::create(path, options);
-    if (!writer.isOk())
-        return false;
-    for (const std::string& table : vkdc::tableNames()) {
-        jet::TableSpec layout{table, {}};
-        for (const std::string& column : vkdc::columnsOf(version, table)) {
-            const bool narrow = table == "Table_User" && column == "UserName";
-            layout.columns.push_back({column, jet::ColumnType::kText, uint16_t(narrow ? 1 : 255)});
-        }
-        if (!(*writer)->createTable(layout).isOk())
-            return false;
-    }
-    return (*writer)->close().isOk();
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -360,8 +342,8 @@ int wmain(int argc, wchar_t** argv) {
                 const vkdc::VersionPair& pair = vkdc::versionPair(id);
                 const std::string narrow_dir = work + "\\narrow";
                 CreateDirectoryW(widen(narrow_dir).c_str(), nullptr);
-                if (!writeNarrowTemplate(narrow_dir + "\\" + pair.template_file,
-                                         pair.target_version)) {
+                if (!shots::writeNarrowTemplate(narrow_dir + "\\" + pair.template_file,
+                                                pair.target_version)) {
                     std::fprintf(stderr, "vkdc-shots: cannot write the narrow template\n");
                     ++g_failures;
                 }
