@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr size_t kCachePages = 16;
 // Room for a table, two rows and their long values, whatever pages the writer takes.
 constexpr size_t kGrowth = 64 * 4096;
 
@@ -64,10 +63,7 @@ jet::Value valueFor(const jet::ColumnDef& c, bool long_values) {
 
 // Opens `bytes` for reading and runs the integrity check; nullopt when it cannot.
 std::optional<bool> soundFile(std::unique_ptr<jet::File> file) {
-    jet::OpenOptions options;
-    options.check_password = false;
-    options.cache_pages = kCachePages;
-    auto db = jet::Database::open(std::move(file), options);
+    auto db = fuzz::openForReading(std::move(file));
     if (!db)
         return std::nullopt;
     auto report = jet::checkIntegrity(**db);
@@ -91,10 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     std::vector<std::string> tables;
     {
-        jet::OpenOptions options;
-        options.check_password = false;
-        options.cache_pages = kCachePages;
-        auto db = jet::Database::open(std::make_unique<fuzz::InputFile>(data, size), options);
+        auto db = fuzz::openInput(data, size);
         if (db) {
             for (const jet::CatalogEntry& t : (*db)->tables())
                 tables.push_back(t.name);
@@ -108,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         jet::WriterOpenOptions options;
         options.password = header->password();
-        options.cache_pages = kCachePages;
+        options.cache_pages = fuzz::kCachePages;
         auto w = jet::Writer::open(std::make_unique<fuzz::CopyFile>(copy, kGrowth), options);
         if (!w)
             return 0;

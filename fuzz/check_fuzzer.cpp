@@ -11,10 +11,7 @@
 #include "jet/integrity_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    jet::OpenOptions options;
-    options.check_password = false;
-    options.cache_pages = 16;
-    auto db = jet::Database::open(std::make_unique<fuzz::InputFile>(data, size), options);
+    auto db = fuzz::openInput(data, size);
     if (!db)
         return 0;
     auto report = jet::checkIntegrity(**db);

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr size_t kCachePages = 16;
 constexpr size_t kMaxTables = 16;
 constexpr size_t kMaxRows = 64;  // per table
 // Rows can share a long value in a damaged source; the copy would repeat it in each.
@@ -70,10 +69,7 @@ struct Copied {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    jet::OpenOptions options;
-    options.check_password = false;
-    options.cache_pages = kCachePages;
-    auto source = jet::Database::open(std::make_unique<fuzz::InputFile>(data, size), options);
+    auto source = fuzz::openInput(data, size);
     if (!source)
         return 0;
     std::vector<uint8_t> copy;
@@ -82,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         jet::CreateOptions create;
         create.creation_date = 45000.0;
-        create.cache_pages = kCachePages;
+        create.cache_pages = fuzz::kCachePages;
         auto w = jet::Writer::create(std::make_unique<fuzz::CopyFile>(copy, kMaxCopyBytes), create);
         if (!w)
             return 0;
@@ -147,8 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!sound)
         return 0;
 
-    auto result =
-        jet::Database::open(std::make_unique<fuzz::InputFile>(copy.data(), copy.size()), options);
+    auto result = fuzz::openInput(copy.data(), copy.size());
     if (!result)
         __builtin_trap();
     for (const Copied& c : copied) {

@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "jet/database.h"
 #include "jet/file.h"
 
 namespace fuzz {
@@ -73,5 +75,21 @@ class CopyFile final : public jet::File {
     size_t limit_;
     std::string name_ = "fuzz copy";
 };
+
+// Every target's page cache: small, so that even small inputs evict pages.
+constexpr size_t kCachePages = 16;
+
+// Opens `file` as the targets read a database: whatever its password, with that cache.
+inline jet::Result<std::unique_ptr<jet::Database>> openForReading(std::unique_ptr<jet::File> file) {
+    jet::OpenOptions options;
+    options.check_password = false;
+    options.cache_pages = kCachePages;
+    return jet::Database::open(std::move(file), options);
+}
+
+// The same over `size` bytes at `data`, which must outlive the database.
+inline jet::Result<std::unique_ptr<jet::Database>> openInput(const uint8_t* data, size_t size) {
+    return openForReading(std::make_unique<InputFile>(data, size));
+}
 
 }  // namespace fuzz

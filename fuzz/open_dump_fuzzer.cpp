@@ -18,10 +18,7 @@ constexpr uint64_t kMaxRows = 1u << 22;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    jet::OpenOptions options;
-    options.check_password = false;
-    options.cache_pages = 16;
-    auto db = jet::Database::open(std::make_unique<fuzz::InputFile>(data, size), options);
+    auto db = fuzz::openInput(data, size);
     if (!db)
         return 0;
     for (const jet::CatalogEntry& table : (*db)->tables()) {
